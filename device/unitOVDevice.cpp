@@ -1,0 +1,145 @@
+#include "device/unitOVDevice.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <thread>
+
+#include "device/unitOVDrv.h"
+#include "platform/Guard.h"
+#include "platform/Thread.h"
+
+namespace {
+
+constexpr int PollInterval = 200;  // milliseconds between polls
+constexpr std::int32_t EventRing = 30;
+constexpr std::int32_t EventRingAgain = 32;
+
+const char kRingEvent[] = "ue_ring";
+const char kErrorEvent[] = "ue_error";
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Polls the box and relays each event to the host thread.
+class TReadThread : public platform::TThread {
+public:
+    TReadThread() {
+        std::memset(&Event, 0, sizeof Event);
+        Resume();
+    }
+    ~TReadThread() override {
+        Terminate();
+        WaitFor();
+    }
+
+protected:
+    void Execute() override;
+
+private:
+    void DoRingNotify();
+    void DoErrorNotify();
+
+    TDeviceEvent Event;
+    std::int32_t LastCode = -1;
+    std::string LastText;
+};
+
+// Module state; touched on the host thread only.
+TDeviceCallback HostCallback = nullptr;
+std::int32_t HostCallbackData = 0;
+TReadThread* ReadThread = nullptr;
+char LastErrorText[256];
+
+void TReadThread::Execute() {
+    const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
+    const platform::TThreadMethod errorNotify = [this] { DoErrorNotify(); };
+    while (!Terminated()) {
+        SleepMs(PollInterval);
+        platform::Guarded([&] {
+            if (unitOVDrv::ReadDriverEvent(Event)) {
+                LastCode = Event.Code;
+                LastText.assign(Event.Text, strnlen(Event.Text, sizeof Event.Text));
+                Synchronize(ringNotify);
+            } else {
+                Synchronize(errorNotify);
+            }
+        });
+    }
+}
+
+void TReadThread::DoRingNotify() {
+    platform::Guarded([this] {
+        if (HostCallback && (LastCode == EventRing || LastCode == EventRingAgain) && !LastText.empty())
+            HostCallback(HostCallbackData, LastText.c_str(), kRingEvent);
+    });
+}
+
+void TReadThread::DoErrorNotify() {
+    platform::Guarded([] {
+        if (!HostCallback) return;
+        const std::string text = unitOVDrv::GetDriverErrorText();
+        if (!text.empty()) HostCallback(HostCallbackData, text.c_str(), kErrorEvent);
+    });
+}
+
+void SetLastErrorText(const std::string& text) {
+    std::memset(LastErrorText, 0, sizeof LastErrorText);
+    std::memcpy(LastErrorText, text.data(), std::min(text.size(), sizeof LastErrorText - 1));
+}
+
+void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t OV_STDCALL InitCallbackEx(std::int32_t data, TDeviceCallback callback) {
+    HostCallbackData = data;
+    HostCallback = callback;
+    return -1;
+}
+
+std::int32_t OV_STDCALL InitDevice() {
+    if (!unitOVDrv::OpenDriver()) {
+        SetLastErrorFromDriver();
+        return 0;
+    }
+    if (!ReadThread) {
+        // Out of threads or memory: say so rather than report an open device
+        // that never polls, and never let the exception reach the host.
+        try {
+            ReadThread = new TReadThread;
+        } catch (const std::exception&) {
+            SetLastErrorText("reader thread could not be started");
+            return 0;
+        }
+    }
+    return -1;
+}
+
+std::int32_t OV_STDCALL CloseDevice() {
+    if (!unitOVDrv::CloseDriver()) {
+        SetLastErrorFromDriver();
+        return 0;
+    }
+    if (TReadThread* reader = ReadThread) {
+        reader->Terminate();
+        ReadThread = nullptr;
+        // Waiting runs the reader's pending notification, which may call back
+        // into the host, which may open the device again.
+        delete reader;
+    }
+    return -1;
+}
+
+const char* OV_STDCALL OV_GetLastError() { return LastErrorText; }
+
+}  // extern "C"
+
+namespace unitOVDevice {
+
+bool IsOpen() { return ReadThread != nullptr; }
+
+}  // namespace unitOVDevice

@@ -1,0 +1,11 @@
+// The instance handle of the module this code is linked into (the plug-in
+// DLL, or a test program), for window classes and resources.
+#pragma once
+
+#include <windows.h>
+
+namespace platform {
+
+HINSTANCE ThisModule();
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs every test: the portable core natively under AddressSanitizer/UBSan and
+# under ThreadSanitizer, then the built DLL and the core under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+scripts/setup.sh
+
+export WINEPREFIX=$root/build/wineprefix
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+for san in address,undefined thread; do
+  dir=build/native-${san%%,*}
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE="$san" >/dev/null
+  cmake --build "$dir"
+  ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
+done
+
+scripts/build-win32.sh
+xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir build/win32 --output-on-failure -j2
+wineserver -w
+trap - EXIT

@@ -1,0 +1,41 @@
+// Translates the forms' texts through the language file when the host is set
+// to English, and writes every text the file lacks into it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Components.h"
+
+namespace platform { class TIniFile; }
+
+class TTranslator {
+public:
+    TTranslator();  // reads the language setting
+    ~TTranslator();
+
+    void ReadLanguageSetting();
+    void LoadLanguageFile(const std::string& fileName);
+    void TranslateForm(platform::TForm& form);
+    void TranslateComponent(platform::TComponent& component, const std::string& section);
+    void WriteValue(const std::string& section, const std::string& key, const std::string& value);
+    static std::string UnescapeValue(const std::string& value);
+
+    const std::string& Language() const { return language_; }
+    bool HasLanguageFile() const { return languageFile_ != nullptr; }
+
+private:
+    std::unique_ptr<platform::TIniFile> languageFile_;
+    std::string language_;
+};
+
+// The one translator, created on first use.
+TTranslator& GetTranslator();
+
+// The directory of the host's executable, with its trailing separator.
+std::string HostDirectory();
+
+namespace unitTranslate {
+// Module shutdown: frees the translator and clears the settings file name.
+void Finalize();
+}
