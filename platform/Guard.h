@@ -3,8 +3,6 @@
 // another language). Every entry point from outside runs inside one.
 #pragma once
 
-#include <type_traits>
-
 namespace platform {
 
 // Returns true when fn returned normally, false when something was discarded.
@@ -12,8 +10,8 @@ bool GuardedCall(void (*fn)(void*), void* arg) noexcept;
 
 template <class F>
 bool Guarded(F&& f) noexcept {
-    using Fn = std::remove_reference_t<F>;
-    return GuardedCall([](void* p) { (*static_cast<Fn*>(p))(); }, &f);
+    auto call = [&f] { f(); };
+    return GuardedCall([](void* p) { (*static_cast<decltype(call)*>(p))(); }, &call);
 }
 
 }  // namespace platform

@@ -147,12 +147,14 @@ TEST_F(Reader, CloseWithoutOpenStillDisablesTheDriver) {
     EXPECT_EQ(OV_GetLastError(), OV_GetLastError());
 }
 
-// Lets the reader finish one quiet cycle, so the next poll comes after the
-// pause that is now running, that is after the CloseDevice about to be made.
+// Lets the reader finish one quiet cycle and start its next pause, so its
+// next poll comes after the CloseDevice about to be made.
 void StartAndReleaseOneCycle(Reader*) {
     ASSERT_EQ(InitDevice(), -1);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!platform::CheckSynchronize(20)) ASSERT_LT(std::chrono::steady_clock::now(), end);
+    // Past its stop test and into the 200 ms pause.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
 }
 
 TEST_F(Reader, RingFromThePollAfterDisableIsDeliveredDuringClose) {

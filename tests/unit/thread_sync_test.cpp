@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Guard.h"
 #include "platform/Thread.h"
 
 using namespace platform;
@@ -135,17 +134,6 @@ TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
     worker.Resume();
     ASSERT_TRUE(PumpUntil([&] { return worker.Finished(); }));
     EXPECT_TRUE(caught);
-}
-
-TEST(Guard, ReportsWhetherTheCallRaised) {
-    int ran = 0;
-    EXPECT_TRUE(Guarded([&] { ++ran; }));
-    EXPECT_FALSE(Guarded([&] {
-        ++ran;
-        throw 42;
-    }));
-    EXPECT_FALSE(Guarded([] { throw std::runtime_error("x"); }));
-    EXPECT_EQ(ran, 2);
 }
 
 }  // namespace
