@@ -1,0 +1,85 @@
+/*
+ * Orvale8.h - the host's interface to Orvale8.dll, the voice box plug-in.
+ * For C and C++ hosts on 32-bit Windows. Link with the import library
+ * libOrvale8.a (MinGW), or load the DLL and resolve the names yourself.
+ *
+ * The host's obligations:
+ *  - Call every function on the thread that loaded the DLL (the host thread).
+ *  - Keep that thread's window messages flowing: callbacks are delivered from
+ *    its message loop (any GetMessage/DispatchMessage loop, a modal dialog's
+ *    included). While it does not pump, the box is not polled.
+ *  - Call CloseDevice before unloading the DLL.
+ *  - From inside a callback, call only InitCallbackEx, InitDevice and
+ *    OrvaleGetLastError. CloseDevice, and ShowProperties while the device is
+ *    open, would wait for the reader that is waiting for the callback to
+ *    return, and never come back. (Callbacks delivered while CloseDevice
+ *    itself waits are the exception: CloseDevice there is harmless.)
+ *
+ * Texts are NUL-terminated 8-bit strings in the system's ANSI code page, for
+ * which the box is made: code page 936 (GB2312). The DLL never converts them.
+ */
+#ifndef ORVALE8_H
+#define ORVALE8_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A 32-bit boolean result: all bits set for true, 0 for false. */
+typedef int OV_BOOL32;
+#define OV_TRUE ((OV_BOOL32)-1)
+#define OV_FALSE ((OV_BOOL32)0)
+
+/* The event names a callback receives. */
+#define OV_EVENT_RING "ue_ring"   /* Text: the caller text the box delivered */
+#define OV_EVENT_ERROR "ue_error" /* Text: the driver's error text */
+
+/*
+ * The host's callback, always called on the host thread. Data is the value
+ * given to InitCallbackEx; Text and Event are valid only during the call.
+ * A fault or exception raised in it is discarded and the device goes on.
+ */
+typedef void(__stdcall *TDeviceCallback)(int Data, const char *Text, const char *Event);
+
+/*
+ * Registers the callback and its data value, replacing any earlier pair;
+ * NULL turns notifications off (events are then dropped, not kept).
+ * May be called before or after InitDevice, and from a callback. OV_TRUE.
+ */
+OV_BOOL32 __stdcall InitCallbackEx(int Data, TDeviceCallback Callback);
+
+/*
+ * Opens the voice box and starts polling it every 200 ms. Calling it again
+ * opens the driver again but never starts a second reader.
+ * OV_FALSE on failure, with the reason behind OrvaleGetLastError.
+ */
+OV_BOOL32 __stdcall InitDevice(void);
+
+/*
+ * Disables the box and stops the reader, waiting for it to end (up to one
+ * poll interval plus one poll and one callback). A ring read by the last poll
+ * is still delivered, from inside this call.
+ */
+OV_BOOL32 __stdcall CloseDevice(void);
+
+/*
+ * The last error text, at a fixed address; empty unless InitDevice or
+ * CloseDevice failed. The DLL exports it as "GetLastError"; it is declared
+ * here under another name so as not to clash with the system function
+ * (the import library maps it).
+ */
+const char *__stdcall OrvaleGetLastError(void);
+
+/*
+ * Shows the modal property dialog centred over ParentWindow (any value; an
+ * invalid handle centres it on the desktop). An open device is closed while
+ * the dialog is shown and opened again before the call returns.
+ * OV_TRUE when the dialog ended with OK.
+ */
+OV_BOOL32 __stdcall ShowProperties(void *ParentWindow);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ORVALE8_H */

@@ -1,0 +1,48 @@
+/*
+ * A complete minimal host: registers a callback, opens the voice box, pumps
+ * messages for a while (rings arrive from this loop), then closes the box.
+ * Build: i686-w64-mingw32-gcc minimal_host.c -I include -L <dir of libOrvale8.a> -lOrvale8
+ * Usage: minimal_host [seconds]   (default 10)
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "Orvale8.h"
+
+static void __stdcall OnDeviceEvent(int data, const char *text, const char *event)
+{
+    /* The text is code page 936; a real host shows it in its own window. */
+    printf("[%d] %s: %s\n", data, event, text);
+    fflush(stdout);
+}
+
+int main(int argc, char **argv)
+{
+    int seconds = argc > 1 ? atoi(argv[1]) : 10;
+    DWORD end;
+    MSG msg;
+
+    InitCallbackEx(42, OnDeviceEvent);
+    if (InitDevice() != OV_TRUE) {
+        printf("InitDevice failed: %s\n", OrvaleGetLastError());
+        return 1;
+    }
+
+    /* The host's message loop: the plug-in delivers its callbacks from here. */
+    end = GetTickCount() + (DWORD)seconds * 1000;
+    while ((LONG)(end - GetTickCount()) > 0) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, end - GetTickCount(), QS_ALLINPUT);
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+
+    if (CloseDevice() != OV_TRUE) {
+        printf("CloseDevice failed: %s\n", OrvaleGetLastError());
+        return 1;
+    }
+    printf("closed; last error text: \"%s\"\n", OrvaleGetLastError());
+    return 0;
+}

@@ -1,0 +1,42 @@
+#include "tools/traceproxy/TraceLog.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "tools/traceproxy/VendorDriver.h"
+
+namespace traceproxy {
+
+void AppendLine(const std::string& line) {
+    static std::mutex mutex;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u tid=%lu ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentThreadId());
+    std::string text = stamp + line + "\r\n";
+    std::lock_guard<std::mutex> lock(mutex);
+    // Opened for each line, so the log is complete whenever the host dies.
+    HANDLE file = CreateFileA((std::string(ProxyFolder()) + "TmA4Drv.trace.log").c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string DescribeRecord(const void* record, int size) {
+    const auto* bytes = static_cast<const unsigned char*>(record);
+    std::string hex;
+    char two[3];
+    for (int i = 0; i < size; ++i) {
+        std::snprintf(two, sizeof two, "%02x", bytes[i]);
+        hex += two;
+    }
+    return hex;
+}
+
+}  // namespace traceproxy
