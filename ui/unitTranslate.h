@@ -11,8 +11,12 @@ namespace platform { class TIniFile; }
 
 class TTranslator {
 public:
-    TTranslator();  // reads the language setting
+    TTranslator();  // reads the language setting from the host directory
+    // Reads the language setting from hostDirectory (with its trailing separator).
+    explicit TTranslator(std::string hostDirectory);
     ~TTranslator();
+    TTranslator(const TTranslator&) = delete;
+    TTranslator& operator=(const TTranslator&) = delete;
 
     void ReadLanguageSetting();
     void LoadLanguageFile(const std::string& fileName);
@@ -25,6 +29,13 @@ public:
     bool HasLanguageFile() const { return languageFile_ != nullptr; }
 
 private:
+    void TranslateOwned(platform::TComponent& owner, const std::string& section);
+    bool ApplyKey(const std::string& section, const std::string& key, std::string& text);
+    void ApplyItemsKey(const std::string& section, const std::string& key,
+                       std::vector<std::string>& items);
+    void ApplyKindKeys(platform::TComponent& component, const std::string& section);
+
+    std::string hostDirectory_;
     std::unique_ptr<platform::TIniFile> languageFile_;
     std::string language_;
 };
@@ -36,6 +47,8 @@ TTranslator& GetTranslator();
 std::string HostDirectory();
 
 namespace unitTranslate {
+// The host settings file's name, "kdwusr70.ini" until Finalize.
+std::string SettingsFileName();
 // Module shutdown: frees the translator and clears the settings file name.
 void Finalize();
 }

@@ -1,0 +1,91 @@
+// libFuzzer target for the INI reader: any bytes must parse, print back byte
+// for byte, and take a write that reads back as written without disturbing
+// the other keys. Input: three short strings (section, key, value) in
+// FuzzedDataProvider's form, then the file's bytes.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/IniText.h"
+
+using platform::TIniText;
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// The section and key names the file's own lines would give.
+std::vector<std::pair<std::string, std::string>> NamesIn(const std::string& bytes) {
+    std::vector<std::pair<std::string, std::string>> names;
+    std::string section, line;
+    for (std::size_t i = 0; i <= bytes.size() && names.size() < 64; ++i) {
+        if (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') {
+            line += bytes[i];
+            continue;
+        }
+        if (!line.empty() && line[0] == '[') section = line.substr(1, line.find(']') - 1);
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) names.emplace_back(section, line.substr(0, eq));
+        line.clear();
+    }
+    return names;
+}
+
+std::string Trimmed(const std::string& s) {
+    const std::size_t b = s.find_first_not_of(" \t");
+    return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return TIniText::FoldCase(Trimmed(a)) == TIniText::FoldCase(Trimmed(b));
+}
+
+std::string Lookup(const TIniText& text, const std::string& section, const std::string& key) {
+    std::string value;
+    return text.Find(section, key, &value) ? "=" + value : "<none>";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const std::string section = input.ConsumeRandomLengthString(64);
+    const std::string key = input.ConsumeRandomLengthString(64);
+    const std::string value = input.ConsumeRandomLengthString(256);
+    const std::string bytes = input.ConsumeRemainingBytesAsString();
+
+    TIniText text(bytes);
+    Check(text.Bytes() == bytes);
+
+    const auto names = NamesIn(bytes);
+    std::vector<std::string> before;
+    for (const auto& n : names) before.push_back(Lookup(text, n.first, n.second));
+
+    const bool stored = text.Set(section, key, value);
+    Check(stored == (TIniText::CanStoreSection(section) && TIniText::CanStoreKey(key)));
+    if (!stored) {
+        Check(text.Bytes() == bytes);
+        return 0;
+    }
+    // Values without line breaks or NULs read back exactly, from memory and
+    // from the bytes written.
+    const TIniText reread(text.Bytes());
+    if (value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) {
+        Check(Lookup(text, section, key) == "=" + value);
+        Check(Lookup(reread, section, key) == "=" + value);
+    }
+    Check(Lookup(reread, section, key) == Lookup(text, section, key));
+    // Every other key reads as before: the write took only its own line.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto& n = names[i];
+        if (SameName(n.first, section) && SameName(n.second, key)) continue;
+        Check(Lookup(reread, n.first, n.second) == before[i]);
+    }
+    return 0;
+}

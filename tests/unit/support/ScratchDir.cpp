@@ -1,0 +1,83 @@
+#include "ScratchDir.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace ovtest {
+
+namespace {
+
+long ProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(::GetCurrentProcessId());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> serial{0};
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path dir = fs::temp_directory_path() /
+                       ("ov-" + std::to_string(ProcessId()) + "-" + std::to_string(serial++) + "-" +
+                        std::to_string(now % 1000000));
+        std::error_code ec;
+        if (fs::create_directory(dir, ec)) {
+            path_ = dir.string() + static_cast<char>(fs::path::preferred_separator);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a scratch directory");
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(path_, ec)) {
+        fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+    fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+    const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(path, write, readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+}  // namespace ovtest

@@ -1,0 +1,92 @@
+// The language setting, loading the language file, and the "\n" convention.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/unit/support/ScratchDir.h"
+#include "ui/unitTranslate.h"
+
+using ovtest::ReadBytes;
+using ovtest::WriteBytes;
+
+namespace {
+
+std::string LanguageFrom(const std::string& settingsBytes) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("kdwusr70.ini"), settingsBytes);
+    return TTranslator(dir.Path()).Language();
+}
+
+}  // namespace
+
+TEST(LanguageSetting, ReadFromTheGbkNamedSectionAndKeyElseCn) {
+    EXPECT_EQ(LanguageFrom("[语言设置]\r\n系统语言=EN\r\n"), "EN");
+    EXPECT_EQ(LanguageFrom("[\xD3\xEF\xD1\xD4\xC9\xE8\xD6\xC3]\n \xCF\xB5\xCD\xB3\xD3\xEF\xD1\xD4 = \"EN\" \n"),
+              "EN");
+    EXPECT_EQ(LanguageFrom("[其它]\r\n系统语言=EN\r\n"), "CN");
+    EXPECT_EQ(LanguageFrom("[语言设置]\r\n语言=EN\r\n"), "CN");
+    EXPECT_EQ(LanguageFrom("[语言设置]\r\n系统语言=\r\n"), "");
+    EXPECT_EQ(LanguageFrom("[语言设置]\r\n;系统语言=EN\r\n"), "CN");
+    ovtest::ScratchDir empty;
+    EXPECT_EQ(TTranslator(empty.Path()).Language(), "CN");
+    EXPECT_TRUE(empty.Entries().empty());  // read only: nothing created
+}
+
+TEST(LanguageSetting, ReadingAgainSeesTheFileAsItIsNow) {
+    ovtest::ScratchDir dir;
+    TTranslator t(dir.Path());
+    EXPECT_EQ(t.Language(), "CN");
+    WriteBytes(dir.File("kdwusr70.ini"), "[语言设置]\r\n系统语言=EN\r\n");
+    t.ReadLanguageSetting();
+    EXPECT_EQ(t.Language(), "EN");
+    EXPECT_EQ(ReadBytes(dir.File("kdwusr70.ini")), "[语言设置]\r\n系统语言=EN\r\n");
+}
+
+TEST(LanguageFile, OnlyAnExistingFileReplacesTheOpenOne) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("kdwusr70.ini"), "[语言设置]\r\n系统语言=EN\r\n");
+    WriteBytes(dir.File("a.lng"), "");
+    WriteBytes(dir.File("b.lng"), "");
+    TTranslator t(dir.Path());
+    t.LoadLanguageFile(dir.File("missing.lng"));
+    EXPECT_FALSE(t.HasLanguageFile());
+    t.LoadLanguageFile(dir.Path());  // a directory is no language file
+    EXPECT_FALSE(t.HasLanguageFile());
+    t.LoadLanguageFile(dir.File("a.lng"));
+    t.WriteValue("s", "k", "1");
+    t.LoadLanguageFile(dir.File("missing.lng"));
+    t.WriteValue("s", "k", "2");
+    t.LoadLanguageFile(dir.File("b.lng"));
+    t.WriteValue("s", "k", "3");
+    EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk=2\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk=3\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("missing.lng")), "<missing>");
+}
+
+TEST(LanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("x.lng"), "");
+    TTranslator t(dir.Path());
+    t.LoadLanguageFile(dir.File("x.lng"));
+    t.WriteValue("s", "a", "1\r\n2\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\n");
+    t.WriteValue("s", "b", "keep \\N and \\n");
+    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
+}
+
+TEST(Unescape, EveryBackslashNBecomesCrLfCaseSensitively) {
+    EXPECT_EQ(TTranslator::UnescapeValue(""), "");
+    EXPECT_EQ(TTranslator::UnescapeValue("a\\nb\\n\\n"), "a\r\nb\r\n\r\n");
+    EXPECT_EQ(TTranslator::UnescapeValue("a\\Nb"), "a\\Nb");
+    EXPECT_EQ(TTranslator::UnescapeValue("\\\\n"), "\\\r\n");
+    EXPECT_EQ(TTranslator::UnescapeValue("end\\"), "end\\");
+    EXPECT_EQ(TTranslator::UnescapeValue("第一行\\n第二行"), "第一行\r\n第二行");
+}
+
+TEST(Unescape, ABackslashInsideADoubleByteCharacterIsNoEscape) {
+    // 0x81 0x5C is one character; the 'n' after it is a letter of its own.
+    EXPECT_EQ(TTranslator::UnescapeValue("\x81\x5Cn"), "\x81\x5Cn");
+    EXPECT_EQ(TTranslator::UnescapeValue("\x81\x5C\\n"), "\x81\x5C\r\n");
+    EXPECT_EQ(TTranslator::UnescapeValue("\x81\\n"), "\x81\\n");  // 0x81 0x5C is one character
+    EXPECT_EQ(TTranslator::UnescapeValue("a\x81"), "a\x81");
+}
