@@ -1,0 +1,143 @@
+// The plug-in's boundary as a loader and a host see it before any ring:
+// export and import tables, calling convention, fixed results.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "tests/wine/support/DeviceTest.h"
+#include "tests/wine/support/HostDir.h"
+#include "tests/wine/support/PeImage.h"
+#include "tests/wine/support/StackProbe.h"
+
+namespace ovtest {
+namespace {
+
+const std::vector<std::pair<const char*, WORD>> kExportOrdinals = {
+    {"ShowProperties", 1}, {"InitCallbackEx", 2}, {"CloseDevice", 3}, {"InitDevice", 4}, {"GetLastError", 5}};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+bool InSystemDirectory(const std::string& dll) {
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    return length && GetFileAttributesA((std::string(system, length) + "\\" + dll).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+using ExportsTest = DeviceTest;
+
+TEST_F(ExportsTest, NamesAndOrdinalsResolveToTheSameUndecoratedFunctions) {
+    const Plugin& plugin = LoadedPlugin();
+    for (const auto& [name, ordinal] : kExportOrdinals) {
+        SCOPED_TRACE(name);
+        const FARPROC byName = plugin.ByName(name);
+        ASSERT_NE(nullptr, byName);
+        EXPECT_EQ(byName, plugin.ByOrdinal(ordinal));
+    }
+    for (const char* decorated : {"ShowProperties@4", "InitCallbackEx@8", "_InitCallbackEx@8", "InitDevice@0",
+                                  "CloseDevice@0", "OV_GetLastError", "OV_GetLastError@0", "_GetLastError@0"})
+        EXPECT_EQ(nullptr, plugin.ByName(decorated)) << decorated;
+    // The export shadows the system function by name only.
+    EXPECT_NE(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetLastError"), plugin.ByName("GetLastError"));
+}
+
+TEST_F(ExportsTest, ExportTableNamesOnlyTheHostFunctions) {
+    const std::set<std::string> allowed = {"ShowProperties", "InitCallbackEx", "CloseDevice", "InitDevice",
+                                           "GetLastError"};
+    const std::vector<std::string> names = ExportNamesOf(LoadedPlugin().Module());
+    EXPECT_EQ(allowed, std::set<std::string>(names.begin(), names.end()));
+    EXPECT_EQ(allowed.size(), names.size());
+}
+
+TEST_F(ExportsTest, ImportsOnlySystemDllsAndTheFourDriverFunctionsByName) {
+    const std::set<std::string> driverFunctions = {"Tma4drv_DLL_Version", "TV_Initialize", "TV_Disable",
+                                                   "TV_GetEvent"};
+    std::set<std::string> fromDriver;
+    for (const ImportedModule& module : ImportsOf(LoadedPlugin().Module())) {
+        if (Lower(module.Dll) != "tma4drv.dll") {
+            EXPECT_TRUE(InSystemDirectory(module.Dll)) << module.Dll << " is not a system DLL";
+            continue;
+        }
+        EXPECT_FALSE(module.Delayed) << "the driver must be imported at load time";
+        for (const ImportedFunction& f : module.Functions) {
+            EXPECT_FALSE(f.Name.empty()) << "driver function imported by ordinal " << f.Ordinal;
+            fromDriver.insert(f.Name);
+            // Bound to the driver the loader found beside the plug-in.
+            EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(sim.Module(), f.Name.c_str())), f.Bound)
+                << f.Name;
+        }
+    }
+    EXPECT_EQ(driverFunctions, fromDriver);
+}
+
+TEST_F(ExportsTest, DoesNotLoadWithoutTheDriverBesideIt) {
+    PrivateHostDir withDriver, withoutDriver;
+    ASSERT_TRUE(withDriver.CopyFromBin("Orvale8.dll") && withDriver.CopyFromBin("TmA4Drv.dll"));
+    ASSERT_TRUE(withoutDriver.CopyFromBin("Orvale8.dll"));
+    EXPECT_EQ(0, ProbeLoadIn(withDriver, "Orvale8.dll"));
+    EXPECT_EQ(ERROR_MOD_NOT_FOUND, ProbeLoadIn(withoutDriver, "Orvale8.dll"));
+}
+
+TEST_F(ExportsTest, InitCallbackExReturnsMinusOneAndRemovesItsArgumentsWhateverItIsGiven) {
+    const void* initCallbackEx = reinterpret_cast<const void*>(Device().InitCallbackEx);
+    const std::int32_t garbage = 0x00000001;  // never called: the device stays closed
+    const std::vector<std::pair<std::int32_t, std::int32_t>> calls = {
+        {0, 0},
+        {kHostData, static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(recorder::First))},
+        {INT_MIN, garbage},
+        {INT_MAX, -1},
+        {-1, static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(recorder::Second))},
+        {42, 0},
+    };
+    for (const auto& [data, callback] : calls) {
+        const std::int32_t args[] = {data, callback};
+        std::int32_t result = 0;
+        EXPECT_EQ(0, StackDeltaOfCall(initCallbackEx, args, 2, result)) << "InitCallbackEx is not stdcall";
+        EXPECT_EQ(-1, result) << "data " << data << ", callback " << callback;
+    }
+    EXPECT_EQ(0u, recorder::Count());
+}
+
+TEST_F(ExportsTest, GetLastErrorIsOneFixedAddressWithAnEmptyText) {
+    const char* const first = Device().GetLastError();
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ('\0', first[0]);
+    const auto expectSame = [&](const char* when) {
+        const char* now = Device().GetLastError();
+        EXPECT_EQ(first, now) << when;
+        if (now) {
+            EXPECT_STREQ("", now) << when;
+        }
+    };
+    OpenDevice();
+    expectSame("after InitDevice");
+    ASSERT_TRUE(PumpUntilPolls(2));
+    expectSame("while polling");
+    EXPECT_EQ(-1, Device().CloseDevice());
+    expectSame("after CloseDevice");
+    EXPECT_EQ(-1, Device().CloseDevice());
+    expectSame("after a second CloseDevice");
+}
+
+TEST_F(ExportsTest, OpeningPassesTheDriverOneFixedReadOnlyTextOf22Characters) {
+    OpenDevice();
+    EXPECT_EQ(-1, Device().InitDevice());
+    EXPECT_EQ(-1, Device().CloseDevice());
+    const std::vector<simdrv::LogEntry> versions = sim.Calls(simdrv::fnVersion);
+    ASSERT_EQ(2u, versions.size());
+    for (const simdrv::LogEntry& v : versions) {
+        EXPECT_EQ(22, v.TextLength) << v.Text;
+        EXPECT_EQ(0, v.TextWritable) << "the driver could write to the text";
+        EXPECT_STREQ(versions[0].Text, v.Text);
+    }
+}
+
+}  // namespace
+}  // namespace ovtest

@@ -1,0 +1,217 @@
+// Opening and closing as the driver sees it, the reader's life, delivery
+// during CloseDevice, and unloading.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "tests/wine/support/DeviceTest.h"
+
+namespace ovtest {
+namespace {
+
+constexpr char kSyncWindowClass[] = "Orvale8SyncWindow";
+
+// The driver calls without the polls, as letters V I D.
+std::string OpenCloseSequence(const SimDriver& sim) {
+    std::string sequence = sim.Sequence();
+    sequence.erase(std::remove(sequence.begin(), sequence.end(), 'P'), sequence.end());
+    return sequence;
+}
+
+std::int64_t LatestPollTime(const SimDriver& sim) {
+    const std::vector<simdrv::LogEntry> polls = sim.Calls(simdrv::fnGetEvent);
+    return polls.empty() ? 0 : polls.back().Time;
+}
+
+std::vector<simdrv::LogEntry> PollsAfterDisable(const SimDriver& sim) {
+    std::vector<simdrv::LogEntry> after;
+    bool disabled = false;
+    for (const simdrv::LogEntry& entry : sim.Log()) {
+        if (entry.Function == simdrv::fnDisable) disabled = true;
+        if (disabled && entry.Function == simdrv::fnGetEvent) after.push_back(entry);
+    }
+    return after;
+}
+
+// This process's hidden window, message-only or not; other processes on
+// the same Wine server (tests run in parallel) have theirs.
+HWND FindSyncWindow() {
+    for (HWND parent : {HWND_MESSAGE, HWND(nullptr)}) {
+        for (HWND w = nullptr; (w = FindWindowExA(parent, w, kSyncWindowClass, nullptr)) != nullptr;) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId()) return w;
+        }
+    }
+    return nullptr;
+}
+
+using LifecycleTest = DeviceTest;
+
+TEST_F(LifecycleTest, TwoOpensAndOneCloseRunOneReaderThatStopsPollingOnClose) {
+    OpenDevice();
+    EXPECT_EQ(-1, Device().InitDevice());
+    ASSERT_TRUE(PumpUntilPolls(4));
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_LT(GetTickCount() - started, 5u * kCycleMs) << "CloseDevice waits longer than a cycle";
+    const std::int64_t closed = PerformanceNow();
+    const int polls = sim.Count(simdrv::fnGetEvent);
+    PumpFor(3 * kCycleMs);
+
+    EXPECT_EQ("VIVID", OpenCloseSequence(sim));
+    EXPECT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "polled after CloseDevice returned";
+    EXPECT_LT(LatestPollTime(sim), closed);
+    const std::set<DWORD> readers = sim.PollThreads();
+    ASSERT_EQ(1u, readers.size());
+    EXPECT_TRUE(ThreadEnded(*readers.begin()));
+    // The host's calls reach the driver on the host's thread.
+    for (const simdrv::LogEntry& entry : sim.Log())
+        EXPECT_TRUE(entry.Function == simdrv::fnGetEvent || entry.ThreadId == GetCurrentThreadId());
+    // A pause before every poll: the reader never spins.
+    const std::vector<simdrv::LogEntry> log = sim.Calls(simdrv::fnGetEvent);
+    for (std::size_t i = 1; i < log.size(); ++i) EXPECT_GE(MsBetween(log[i - 1].Time, log[i].Time), 180.0);
+}
+
+TEST_F(LifecycleTest, CloseWithoutOpenStillDisablesTheDriverAndStartsNothing) {
+    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(-1, Device().CloseDevice());
+    PumpFor(2 * kCycleMs);
+    EXPECT_EQ("DD", sim.Sequence());
+}
+
+TEST_F(LifecycleTest, TheReaderStallsWhileTheHostThreadDoesNotPump) {
+    OpenDevice();
+    ASSERT_TRUE(PumpUntilPolls(2));
+    sim.Queue(30, "held back");
+    const int before = sim.Count(simdrv::fnGetEvent);
+    Sleep(6 * kCycleMs);  // a host busy with something else
+    EXPECT_LE(sim.Count(simdrv::fnGetEvent) - before, 1);
+    EXPECT_EQ(0u, recorder::Count()) << "called back while the host thread was busy";
+    ASSERT_TRUE(PumpUntilCalls(1));
+    EXPECT_EQ(GetCurrentThreadId(), recorder::Calls()[0].ThreadId);
+    EXPECT_TRUE(PumpUntilPolls(sim.Count(simdrv::fnGetEvent) + 2)) << "polling did not resume";
+}
+
+// Notes whether each callback ran inside CloseDevice.
+struct CloseWatch {
+    bool inside = false;
+    std::vector<bool> seenInside;
+    void Install() {
+        recorder::SetAction([this](const RecordedCall&) { seenInside.push_back(inside); });
+    }
+};
+
+TEST_F(LifecycleTest, ARingFromAPollThatReturnsAfterDisableIsDeliveredDuringClose) {
+    CloseWatch watch;
+    watch.Install();
+    OpenDevice();
+    sim.BlockPolls(simdrv::bmUntilDisable);
+    ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+    sim.Queue(30, "last ring");
+    watch.inside = true;
+    EXPECT_EQ(-1, Device().CloseDevice());
+    watch.inside = false;
+
+    ASSERT_EQ((std::vector<std::string>{"last ring"}), recorder::Texts());
+    EXPECT_EQ(std::vector<bool>{true}, watch.seenInside);
+    EXPECT_EQ(GetCurrentThreadId(), recorder::Calls()[0].ThreadId);
+    PumpFor(2 * kCycleMs);
+    EXPECT_EQ(1u, recorder::Count());
+}
+
+TEST_F(LifecycleTest, ARingFromAPollMadeAfterDisableIsDeliveredDuringClose) {
+    // Close must land while the reader pauses, so that its cycle polls after
+    // TV_Disable; a few tries make that certain on a busy machine.
+    CloseWatch watch;
+    watch.Install();
+    std::vector<simdrv::LogEntry> late;
+    for (int attempt = 0; attempt < 4 && late.empty(); ++attempt) {
+        sim.Reset();
+        recorder::Clear();
+        watch.seenInside.clear();
+        watch.Install();
+        OpenDevice();
+        ASSERT_TRUE(PumpUntilPolls(2));
+        PumpFor(40);  // the poll's notification runs; the reader pauses again
+        sim.Queue(30, "after disable");
+        watch.inside = true;
+        EXPECT_EQ(-1, Device().CloseDevice());
+        watch.inside = false;
+        late = PollsAfterDisable(sim);
+    }
+    ASSERT_EQ(1u, late.size()) << "the reader never polled after TV_Disable";
+    EXPECT_EQ(1, late[0].Result);
+    EXPECT_EQ((std::vector<std::string>{"after disable"}), recorder::Texts());
+    EXPECT_EQ(std::vector<bool>{true}, watch.seenInside);
+}
+
+TEST_F(LifecycleTest, InitDeviceFromACallbackDuringCloseOpensAgainWithANewReader) {
+    std::int32_t reopened = 0;
+    recorder::SetAction([&](const RecordedCall& call) {
+        if (call.Text != "reopen") return;
+        sim.BlockPolls(simdrv::bmOff);
+        reopened = Device().InitDevice();
+    });
+    OpenDevice();
+    sim.BlockPolls(simdrv::bmUntilDisable);
+    ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+    const DWORD firstReader = *sim.PollThreads().begin();
+    sim.Queue(30, "reopen");
+    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(-1, reopened);
+
+    // The device is open again: a second reader polls and relays.
+    ASSERT_TRUE(PumpUntil([&] { return sim.PollThreads().size() == 2; }, kPatienceMs));
+    sim.Queue(32, "new reader");
+    ASSERT_TRUE(PumpUntilCalls(2));
+    EXPECT_EQ("new reader", recorder::Texts().back());
+    EXPECT_TRUE(PumpUntil([&] { return ThreadEnded(firstReader); }, kPatienceMs));
+
+    EXPECT_EQ(-1, Device().CloseDevice());
+    const int polls = sim.Count(simdrv::fnGetEvent);
+    PumpFor(2 * kCycleMs);
+    EXPECT_EQ(polls, sim.Count(simdrv::fnGetEvent));
+    EXPECT_EQ("VIDVID", OpenCloseSequence(sim));
+    for (DWORD reader : sim.PollThreads()) EXPECT_TRUE(ThreadEnded(reader));
+}
+
+TEST_F(LifecycleTest, UnloadingAfterCloseLeavesNoThreadWindowOrClassAndLoadingAgainWorks) {
+    UnloadPlugin();
+    // GoogleTest starts a watcher thread the first time a thread uses a
+    // trace, so one is opened before the threads are counted.
+    SCOPED_TRACE("unload and load again");
+    const std::set<DWORD> baseline = ProcessThreads();
+    ASSERT_EQ(nullptr, GetModuleHandleA("Orvale8.dll"));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+        const HMODULE module = LoadedPlugin().Module();
+        WNDCLASSEXA info{};
+        info.cbSize = sizeof info;
+        EXPECT_TRUE(GetClassInfoExA(module, kSyncWindowClass, &info));
+        const HWND window = FindSyncWindow();
+        ASSERT_NE(nullptr, window);
+        EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(window, nullptr));
+
+        recorder::Clear();
+        sim.Queue(30, "ring " + std::to_string(round));
+        OpenDevice();
+        ASSERT_TRUE(PumpUntilCalls(1));
+        EXPECT_EQ("ring " + std::to_string(round), recorder::Texts()[0]);
+        EXPECT_EQ(-1, Device().CloseDevice());
+        const std::set<DWORD> readers = sim.PollThreads();
+        UnloadPlugin();
+
+        EXPECT_EQ(nullptr, GetModuleHandleA("Orvale8.dll"));
+        EXPECT_EQ(nullptr, GetModuleHandleA("TmA4Drv.dll"));
+        EXPECT_FALSE(GetClassInfoExA(module, kSyncWindowClass, &info)) << "window class left registered";
+        EXPECT_EQ(nullptr, FindSyncWindow()) << "hidden window left behind";
+        for (DWORD reader : readers) EXPECT_TRUE(ThreadEnded(reader));
+        const std::set<DWORD> threads = ProcessThreads();
+        EXPECT_EQ(baseline, threads) << "outlived the plug-in:" << DescribeNewThreads(baseline, threads);
+    }
+}
+
+}  // namespace
+}  // namespace ovtest

@@ -1,0 +1,51 @@
+// The fixture of the boundary tests: Orvale8.dll freshly loaded beside the
+// simulated driver for every test, the test's thread acting as the host's
+// loading thread, and everything closed and unloaded afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tests/wine/support/Plugin.h"
+#include "tests/wine/support/Pump.h"
+#include "tests/wine/support/Recorder.h"
+#include "tests/wine/support/SimDriver.h"
+#include "tests/wine/support/Threads.h"
+
+namespace ovtest {
+
+// The host's data value: distinctive in every byte.
+constexpr std::int32_t kHostData = 0x5AC3E117;
+// Generous bounds for work that takes a few 200 ms cycles.
+constexpr int kCycleMs = 200;
+constexpr int kPatienceMs = 5000;
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads the plug-in and attaches to its driver; the fixture does this once.
+    void LoadPlugin();
+    void UnloadPlugin();
+    const DeviceExports& Device() const { return plugin_.Device(); }
+    const Plugin& LoadedPlugin() const { return plugin_; }
+
+    // Registers the first recorder callback with kHostData and opens the device.
+    void OpenDevice();
+    // Pumps until `count` callbacks were recorded in all.
+    bool PumpUntilCalls(std::size_t count, int timeoutMs = kPatienceMs);
+    // Pumps until the driver has been polled `count` times in all.
+    bool PumpUntilPolls(int count, int timeoutMs = kPatienceMs);
+
+    SimDriver sim;
+
+private:
+    Plugin plugin_;
+    std::unique_ptr<Watchdog> watchdog_;
+};
+
+}  // namespace ovtest

@@ -1,0 +1,55 @@
+#include "tests/wine/support/Plugin.h"
+
+#include <vector>
+
+namespace ovtest {
+
+std::string ProgramDirectory() {
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            const std::string full(path.data(), length);
+            return full.substr(0, full.find_last_of("\\/") + 1);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+namespace {
+
+template <class F>
+void Resolve(const Plugin& plugin, const char* name, F& function) {
+    function = reinterpret_cast<F>(reinterpret_cast<void*>(plugin.ByName(name)));
+}
+
+}  // namespace
+
+bool Plugin::Load(const std::string& path) {
+    Unload();
+    module_ = LoadLibraryA(path.c_str());
+    if (!module_) {
+        loadError_ = ::GetLastError();
+        return false;
+    }
+    Resolve(*this, "InitCallbackEx", device_.InitCallbackEx);
+    Resolve(*this, "InitDevice", device_.InitDevice);
+    Resolve(*this, "CloseDevice", device_.CloseDevice);
+    Resolve(*this, "GetLastError", device_.GetLastError);
+    loadError_ = ERROR_PROC_NOT_FOUND;
+    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError;
+}
+
+void Plugin::Unload() {
+    if (module_) FreeLibrary(module_);
+    module_ = nullptr;
+    device_ = DeviceExports{};
+}
+
+FARPROC Plugin::ByName(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }
+
+FARPROC Plugin::ByOrdinal(WORD ordinal) const {
+    return module_ ? GetProcAddress(module_, MAKEINTRESOURCEA(ordinal)) : nullptr;
+}
+
+}  // namespace ovtest

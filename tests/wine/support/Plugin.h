@@ -1,0 +1,49 @@
+// Orvale8.dll loaded the way a host loads it, its device functions typed as
+// a host declares them (independently of the library's own headers).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace ovtest {
+
+typedef void(__stdcall* HostCallback)(std::int32_t data, const char* text, const char* event);
+
+struct DeviceExports {
+    std::int32_t(__stdcall* InitCallbackEx)(std::int32_t data, HostCallback callback) = nullptr;
+    std::int32_t(__stdcall* InitDevice)() = nullptr;
+    std::int32_t(__stdcall* CloseDevice)() = nullptr;
+    const char*(__stdcall* GetLastError)() = nullptr;
+};
+
+// The directory of the test program (the build's bin/), with a trailing separator.
+std::string ProgramDirectory();
+
+class Plugin {
+public:
+    Plugin() = default;
+    ~Plugin() { Unload(); }
+    Plugin(const Plugin&) = delete;
+    Plugin& operator=(const Plugin&) = delete;
+
+    // Loads `path` (default: Orvale8.dll beside the test program) and finds
+    // the device functions by name; false, with LastError(), when either fails.
+    bool Load(const std::string& path = ProgramDirectory() + "Orvale8.dll");
+    void Unload();
+
+    HMODULE Module() const { return module_; }
+    const DeviceExports& Device() const { return device_; }
+    DWORD LoadError() const { return loadError_; }
+
+    FARPROC ByName(const char* name) const;
+    FARPROC ByOrdinal(WORD ordinal) const;
+
+private:
+    HMODULE module_ = nullptr;
+    DeviceExports device_;
+    DWORD loadError_ = 0;
+};
+
+}  // namespace ovtest

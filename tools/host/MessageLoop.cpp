@@ -1,0 +1,50 @@
+#include "tools/host/MessageLoop.h"
+
+#include <windows.h>
+
+namespace {
+
+DWORD loopThread = 0;
+
+// Runs on a thread of its own: asks the loop to end instead of letting the
+// process die with the device open.
+BOOL WINAPI OnConsoleBreak(DWORD) {
+    PostThreadMessageA(loopThread, WM_QUIT, 0, 0);
+    return TRUE;
+}
+
+// Owns the thread timer that ends the loop.
+class LoopTimer {
+public:
+    explicit LoopTimer(UINT ms) : id_(SetTimer(nullptr, 0, ms, nullptr)) {}
+    ~LoopTimer() {
+        if (id_) KillTimer(nullptr, id_);
+    }
+    LoopTimer(const LoopTimer&) = delete;
+    LoopTimer& operator=(const LoopTimer&) = delete;
+    bool Fired(const MSG& msg) const { return msg.message == WM_TIMER && !msg.hwnd && msg.wParam == id_; }
+
+private:
+    UINT_PTR id_;
+};
+
+}  // namespace
+
+bool RunMessageLoop(int seconds) {
+    if (seconds <= 0) return true;
+    loopThread = GetCurrentThreadId();
+    SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
+    LoopTimer timer(static_cast<UINT>(seconds) * 1000u);
+    MSG msg;
+    bool timedOut = false;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (timer.Fired(msg)) {
+            timedOut = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    SetConsoleCtrlHandler(OnConsoleBreak, FALSE);
+    return timedOut;
+}

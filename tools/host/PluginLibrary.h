@@ -1,0 +1,41 @@
+// The plug-in as a host sees it: a module loaded from the host's directory
+// and its device functions found by name.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+typedef void(__stdcall* HostEventCallback)(std::int32_t data, const char* text, const char* event);
+
+struct DeviceFunctions {
+    std::int32_t(__stdcall* InitCallbackEx)(std::int32_t data, HostEventCallback callback) = nullptr;
+    std::int32_t(__stdcall* InitDevice)() = nullptr;
+    std::int32_t(__stdcall* CloseDevice)() = nullptr;
+    const char*(__stdcall* GetLastError)() = nullptr;
+};
+
+class PluginLibrary {
+public:
+    // Loads `fileName` from the directory of the running executable.
+    explicit PluginLibrary(const char* fileName);
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    bool Loaded() const { return module_ != nullptr; }
+    DWORD LoadError() const { return loadError_; }
+    const std::string& Path() const { return path_; }
+
+    // Fills `functions`; on a missing export returns false and names it.
+    bool Resolve(DeviceFunctions& functions, std::string& missing) const;
+
+private:
+    std::string path_;
+    HMODULE module_ = nullptr;
+    DWORD loadError_ = 0;
+};
+
+// The directory of the running executable, with its trailing separator.
+std::string ExecutableDirectory();

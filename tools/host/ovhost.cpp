@@ -1,0 +1,127 @@
+// ovhost: a host bench that uses Orvale8.dll the way a host application
+// does (load it, register a callback, open the device, keep the loading
+// thread's messages flowing, close, unload) and prints every event.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "tools/host/Console.h"
+#include "tools/host/MessageLoop.h"
+#include "tools/host/Options.h"
+#include "tools/host/PluginLibrary.h"
+#include "tools/simdrv/SimDrvControl.h"
+
+namespace {
+
+// Handed to the plug-in and expected back with every callback.
+constexpr std::int32_t kHostData = 0x4F5638;
+
+struct BenchClock {
+    LARGE_INTEGER Start{};
+    LARGE_INTEGER Frequency{};
+    DWORD LoadingThread = 0;
+};
+BenchClock bench;
+
+double SecondsSinceStart() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart - bench.Start.QuadPart) / double(bench.Frequency.QuadPart);
+}
+
+std::string Format(const char* format, double a, const char* b, const char* c) {
+    char line[128];
+    std::snprintf(line, sizeof line, format, a, b, c);
+    return line;
+}
+
+void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* event) {
+    const bool onLoadingThread = GetCurrentThreadId() == bench.LoadingThread;
+    std::string line = Format("%9.3f s  %-15s %-9s", SecondsSinceStart(),
+                              onLoadingThread ? "loading thread" : "OTHER THREAD", event ? event : "(null)");
+    line += Cp936ToUtf8(text);
+    if (data != kHostData) line += "  (data " + std::to_string(data) + ", not the host's)";
+    WriteOut(line + "\n");
+}
+
+// The demo scenario is the simulated box's; a real driver has no such export.
+void StartDemoScenario() {
+    const HMODULE driver = GetModuleHandleA("TmA4Drv.dll");
+    const auto start = reinterpret_cast<SimDrv_StartScenario_t>(
+        reinterpret_cast<void*>(driver ? GetProcAddress(driver, "SimDrv_StartScenario") : nullptr));
+    if (start && start(simdrv::scDemo))
+        WriteOut("ovhost: the simulated box plays its demo scenario\n");
+    else
+        WriteErr("ovhost: TmA4Drv.dll is not the simulated box; no scenario\n");
+}
+
+// The property dialog over a plain window standing in for the host's own.
+void ShowDialog() {
+    typedef std::int32_t(__stdcall * ShowProperties_t)(std::uint32_t parent);
+    const HMODULE plugin = GetModuleHandleA("Orvale8.dll");
+    const auto show = reinterpret_cast<ShowProperties_t>(
+        reinterpret_cast<void*>(plugin ? GetProcAddress(plugin, "ShowProperties") : nullptr));
+    if (!show) {
+        WriteErr("ovhost: Orvale8.dll has no export ShowProperties\n");
+        return;
+    }
+    HWND host = CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60, 640, 420, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    const std::int32_t result = show(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(host)));
+    WriteOut("ovhost: ShowProperties -> " + std::to_string(result) + "\n");
+    if (host) DestroyWindow(host);
+}
+
+int RunDevice(const DeviceFunctions& device, const HostOptions& options) {
+    if (options.Scenario) StartDemoScenario();
+    const std::int32_t registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
+    const std::int32_t opened = device.InitDevice();
+    WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
+             std::to_string(opened) + "; pumping messages for " + std::to_string(options.Seconds) + " s\n");
+    if (options.Dialog) ShowDialog();
+    const bool timedOut = RunMessageLoop(options.Seconds);
+    if (!timedOut) WriteOut("ovhost: interrupted\n");
+    const std::int32_t closed = device.CloseDevice();
+    const char* lastError = device.GetLastError();
+    WriteOut("ovhost: CloseDevice -> " + std::to_string(closed) + ", GetLastError -> \"" +
+             Cp936ToUtf8(lastError) + "\"\n");
+    return closed == -1 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    HostOptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        WriteErr("ovhost: " + error + "\n" + UsageText());
+        return 2;
+    }
+    if (options.Help) {
+        WriteOut(UsageText());
+        return 0;
+    }
+    QueryPerformanceFrequency(&bench.Frequency);
+    QueryPerformanceCounter(&bench.Start);
+    bench.LoadingThread = GetCurrentThreadId();
+
+    int result;
+    {
+        PluginLibrary plugin("Orvale8.dll");
+        if (!plugin.Loaded()) {
+            WriteErr("ovhost: cannot load " + plugin.Path() + " (error " + std::to_string(plugin.LoadError()) + ")\n");
+            return 3;
+        }
+        DeviceFunctions device;
+        if (!plugin.Resolve(device, error)) {
+            WriteErr("ovhost: Orvale8.dll has no export " + error + "\n");
+            return 4;
+        }
+        WriteOut("ovhost: loaded " + plugin.Path() + "\n");
+        result = RunDevice(device, options);
+    }
+    WriteOut("ovhost: unloaded\n");
+    return result;
+}

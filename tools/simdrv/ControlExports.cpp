@@ -1,0 +1,57 @@
+// The test-only exports; see SimDrvControl.h. Each is checked against the
+// pointer type its callers cast GetProcAddress to.
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "tools/simdrv/SimBox.h"
+#include "tools/simdrv/SimDrvControl.h"
+
+using simdrv::SimBox;
+
+extern "C" {
+
+void OV_STDCALL SimDrv_Reset() { SimBox::Instance().Reset(); }
+
+void OV_STDCALL SimDrv_QueueEvent(std::int32_t code, const char* text, std::int32_t length) {
+    TDriverEvent record{};
+    record.Code = code;
+    const int size = std::clamp<std::int32_t>(text ? length : 0, 0, simdrv::kEventTextSize);
+    if (size) std::memcpy(record.Text, text, size);
+    SimBox::Instance().Queue(record, 1);
+}
+
+void OV_STDCALL SimDrv_QueueRecord(const void* record, std::int32_t result) {
+    TDriverEvent copy{};
+    if (record) std::memcpy(&copy, record, sizeof copy);
+    SimBox::Instance().Queue(copy, result);
+}
+
+std::int32_t OV_STDCALL SimDrv_PendingEvents() { return SimBox::Instance().Pending(); }
+void OV_STDCALL SimDrv_FaultPolls(std::int32_t count) { SimBox::Instance().FaultPolls(count); }
+void OV_STDCALL SimDrv_BlockPolls(std::int32_t mode) { SimBox::Instance().BlockPolls(mode); }
+void OV_STDCALL SimDrv_ReleasePolls() { SimBox::Instance().ReleasePolls(); }
+std::int32_t OV_STDCALL SimDrv_BlockedPolls() { return SimBox::Instance().BlockedPolls(); }
+std::int32_t OV_STDCALL SimDrv_LogCount() { return SimBox::Instance().LogCount(); }
+
+std::int32_t OV_STDCALL SimDrv_LogEntry(std::int32_t index, simdrv::LogEntry* entry) {
+    return entry && SimBox::Instance().LogAt(index, *entry) ? 1 : 0;
+}
+
+std::int32_t OV_STDCALL SimDrv_StartScenario(std::int32_t scenario) {
+    return SimBox::Instance().StartScenario(scenario) ? 1 : 0;
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&SimDrv_Reset), SimDrv_Reset_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_QueueEvent), SimDrv_QueueEvent_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_QueueRecord), SimDrv_QueueRecord_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_PendingEvents), SimDrv_PendingEvents_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_FaultPolls), SimDrv_FaultPolls_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_BlockPolls), SimDrv_BlockPolls_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_ReleasePolls), SimDrv_ReleasePolls_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_BlockedPolls), SimDrv_BlockedPolls_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_LogCount), SimDrv_LogCount_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_LogEntry), SimDrv_LogEntry_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_StartScenario), SimDrv_StartScenario_t>);

@@ -1,0 +1,28 @@
+// The four functions the plug-in imports, answered by the simulated box.
+#include "device/usbid.h"
+#include "tools/simdrv/SimBox.h"
+
+using simdrv::SimBox;
+
+extern "C" {
+
+std::int32_t OV_STDCALL Tma4drv_DLL_Version(const char* text) {
+    SimBox::Instance().Version(text);
+    return 1;
+}
+
+std::int32_t OV_STDCALL TV_Initialize() {
+    SimBox::Instance().Initialize();
+    return 1;
+}
+
+std::int32_t OV_STDCALL TV_Disable() {
+    SimBox::Instance().Disable();
+    return 1;
+}
+
+std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
+    return SimBox::Instance().Poll(event);
+}
+
+}  // extern "C"

@@ -1,0 +1,68 @@
+// The simulated voice box behind the four driver functions: a queue of
+// records the tests prepared, a log of every call, injected faults and
+// blocked polls. Polls come from the plug-in's reader thread, controls from
+// the test thread, so every member is guarded by one mutex that is never
+// held while the caller's memory is touched or a fault is raised.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "device/usbid.h"
+#include "tools/simdrv/Scenario.h"
+#include "tools/simdrv/SimDrvControl.h"
+
+namespace simdrv {
+
+class SimBox {
+public:
+    static SimBox& Instance();
+
+    // The driver's side.
+    void Version(const char* text);
+    void Initialize();
+    void Disable();
+    std::int32_t Poll(TDriverEvent* record);
+
+    // The test's side.
+    void Reset();
+    void Queue(const TDriverEvent& record, std::int32_t result);
+    int Pending();
+    void FaultPolls(int count);
+    void BlockPolls(int mode);
+    void ReleasePolls();
+    int BlockedPolls();
+    int LogCount();
+    bool LogAt(int index, LogEntry& entry);
+    bool StartScenario(int scenario);
+
+private:
+    struct Prepared {
+        TDriverEvent Record;
+        std::int32_t Result;
+    };
+
+    LogEntry* Log(Function function);
+    void WaitWhileBlocked(std::unique_lock<std::mutex>& lock);
+    bool TakeNext(Prepared& next);
+    void StartScript();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Prepared> queue_;
+    std::vector<LogEntry> log_;
+    int faults_ = 0;
+    int blockMode_ = bmOff;
+    int blocked_ = 0;
+    unsigned releases_ = 0;
+    unsigned disables_ = 0;
+    bool enabled_ = false;
+    int scenario_ = scNone;
+    std::int64_t scriptStart_ = 0;
+    DemoScript script_;
+};
+
+}  // namespace simdrv

@@ -1,0 +1,67 @@
+// The simulated voice box's control exports. Tests and the host bench find
+// them with GetProcAddress on the TmA4Drv.dll module the plug-in has loaded;
+// a real driver lacks them, which is how a tool tells the two apart.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Stdcall.h"
+
+namespace simdrv {
+
+// The driver function a log entry records.
+enum Function : std::int32_t { fnVersion = 1, fnInitialize = 2, fnDisable = 3, fnGetEvent = 4 };
+
+// How a poll behaves once it has been logged.
+enum BlockMode : std::int32_t {
+    bmOff = 0,           // returns at once
+    bmUntilRelease = 1,  // waits for SimDrv_ReleasePolls
+    bmUntilDisable = 2,  // waits for the next TV_Disable (or a release)
+};
+
+// Scenarios for the host bench.
+enum Scenario : std::int32_t { scNone = 0, scDemo = 1 };
+
+// The size of the text field of a driver record.
+constexpr int kEventTextSize = 46;
+
+struct LogEntry {
+    std::int32_t Function;      // a Function value
+    std::uint32_t ThreadId;     // the calling thread
+    std::int64_t Time;          // QueryPerformanceCounter on entry
+    std::int32_t Result;        // what the call returned; 0 for a poll that faulted
+    std::int32_t Faulted;       // 1: the poll raised an access violation
+    // The version call's text: its length up to the NUL (-1 for a null
+    // address, 256 when no NUL within 256 bytes), whether its memory is
+    // writable, and its first 63 bytes.
+    std::int32_t TextLength;
+    std::int32_t TextWritable;
+    char Text[64];
+};
+
+}  // namespace simdrv
+
+extern "C" {
+// Forgets the queue, the log, pending faults and the scenario; releases
+// blocked polls and turns blocking off.
+typedef void(OV_STDCALL* SimDrv_Reset_t)();
+// Queues an event with result 1: `length` bytes of `text` (at most 46, any
+// bytes, no NUL needed), the rest of the field zero.
+typedef void(OV_STDCALL* SimDrv_QueueEvent_t)(std::int32_t code, const char* text, std::int32_t length);
+// Queues a whole 56-byte record, copied as given into the caller's buffer,
+// and the result the poll returns with it (any value, 0 and negatives too).
+typedef void(OV_STDCALL* SimDrv_QueueRecord_t)(const void* record, std::int32_t result);
+typedef std::int32_t(OV_STDCALL* SimDrv_PendingEvents_t)();
+// The next `count` polls raise an access violation instead of returning.
+typedef void(OV_STDCALL* SimDrv_FaultPolls_t)(std::int32_t count);
+typedef void(OV_STDCALL* SimDrv_BlockPolls_t)(std::int32_t mode);
+typedef void(OV_STDCALL* SimDrv_ReleasePolls_t)();
+// How many polls wait at this moment.
+typedef std::int32_t(OV_STDCALL* SimDrv_BlockedPolls_t)();
+typedef std::int32_t(OV_STDCALL* SimDrv_LogCount_t)();
+// Copies entry `index` to *entry; 0 when there is no such entry.
+typedef std::int32_t(OV_STDCALL* SimDrv_LogEntry_t)(std::int32_t index, simdrv::LogEntry* entry);
+// Selects a scenario, which starts with the next TV_Initialize (at once when
+// the box is already enabled); 0 for an unknown one.
+typedef std::int32_t(OV_STDCALL* SimDrv_StartScenario_t)(std::int32_t scenario);
+}
