@@ -25,6 +25,5 @@ build/fuzz/ini_reader_fuzz build/fuzz/corpus tests/fuzz/corpus -max_total_time=3
 tail -1 build/fuzz/fuzz.log
 
 scripts/build-win32.sh
-xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir build/win32 --output-on-failure -j2
-wineserver -w
+xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 trap - EXIT

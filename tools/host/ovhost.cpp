@@ -47,10 +47,15 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
 }
 
 // The demo scenario is the simulated box's; a real driver has no such export.
+// Behind the tracing driver the simulated box carries the vendor's file name.
 void StartDemoScenario() {
-    const HMODULE driver = GetModuleHandleA("TmA4Drv.dll");
-    const auto start = reinterpret_cast<SimDrv_StartScenario_t>(
-        reinterpret_cast<void*>(driver ? GetProcAddress(driver, "SimDrv_StartScenario") : nullptr));
+    SimDrv_StartScenario_t start = nullptr;
+    for (const char* name : {"TmA4Drv.dll", "TmA4Drv_vendor.dll"}) {
+        const HMODULE driver = GetModuleHandleA(name);
+        if (driver && !start)
+            start = reinterpret_cast<SimDrv_StartScenario_t>(
+                reinterpret_cast<void*>(GetProcAddress(driver, "SimDrv_StartScenario")));
+    }
     if (start && start(simdrv::scDemo))
         WriteOut("ovhost: the simulated box plays its demo scenario\n");
     else
@@ -75,9 +80,10 @@ void ShowDialog() {
 }
 
 int RunDevice(const DeviceFunctions& device, const HostOptions& options) {
-    if (options.Scenario) StartDemoScenario();
     const std::int32_t registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
     const std::int32_t opened = device.InitDevice();
+    // After opening: a tracing driver loads the box behind it only then.
+    if (options.Scenario) StartDemoScenario();
     WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
              std::to_string(opened) + "; pumping messages for " + std::to_string(options.Seconds) + " s\n");
     if (options.Dialog) ShowDialog();
