@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <string>
 
-typedef void(__stdcall* HostEventCallback)(std::int32_t data, const char* text, const char* event);
+#include "include/Orvale8.h"
 
 struct DeviceFunctions {
-    std::int32_t(__stdcall* InitCallbackEx)(std::int32_t data, HostEventCallback callback) = nullptr;
-    std::int32_t(__stdcall* InitDevice)() = nullptr;
-    std::int32_t(__stdcall* CloseDevice)() = nullptr;
-    const char*(__stdcall* GetLastError)() = nullptr;
+    decltype(&::InitCallbackEx) InitCallbackEx = nullptr;
+    decltype(&::InitDevice) InitDevice = nullptr;
+    decltype(&::CloseDevice) CloseDevice = nullptr;
+    decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
 };
 
 class PluginLibrary {

@@ -64,9 +64,8 @@ void StartDemoScenario() {
 
 // The property dialog over a plain window standing in for the host's own.
 void ShowDialog() {
-    typedef std::int32_t(__stdcall * ShowProperties_t)(std::uint32_t parent);
     const HMODULE plugin = GetModuleHandleA("Orvale8.dll");
-    const auto show = reinterpret_cast<ShowProperties_t>(
+    const auto show = reinterpret_cast<decltype(&::ShowProperties)>(
         reinterpret_cast<void*>(plugin ? GetProcAddress(plugin, "ShowProperties") : nullptr));
     if (!show) {
         WriteErr("ovhost: Orvale8.dll has no export ShowProperties\n");
@@ -74,7 +73,7 @@ void ShowDialog() {
     }
     HWND host = CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60, 640, 420, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    const std::int32_t result = show(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(host)));
+    const std::int32_t result = show(host);
     WriteOut("ovhost: ShowProperties -> " + std::to_string(result) + "\n");
     if (host) DestroyWindow(host);
 }

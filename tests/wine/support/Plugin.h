@@ -1,5 +1,5 @@
-// Orvale8.dll loaded the way a host loads it, its device functions typed as
-// a host declares them (independently of the library's own headers).
+// Orvale8.dll loaded the way a host loads it, its device functions typed by
+// the host SDK's header.
 #pragma once
 
 #include <windows.h>
@@ -7,15 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "include/Orvale8.h"
+
 namespace ovtest {
 
-typedef void(__stdcall* HostCallback)(std::int32_t data, const char* text, const char* event);
+typedef TDeviceCallback HostCallback;
 
 struct DeviceExports {
-    std::int32_t(__stdcall* InitCallbackEx)(std::int32_t data, HostCallback callback) = nullptr;
-    std::int32_t(__stdcall* InitDevice)() = nullptr;
-    std::int32_t(__stdcall* CloseDevice)() = nullptr;
-    const char*(__stdcall* GetLastError)() = nullptr;
+    decltype(&::InitCallbackEx) InitCallbackEx = nullptr;
+    decltype(&::InitDevice) InitDevice = nullptr;
+    decltype(&::CloseDevice) CloseDevice = nullptr;
+    decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
 };
 
 // The directory of the test program (the build's bin/), with a trailing separator.
