@@ -6,17 +6,23 @@
 #include "device/unitOVDrv.h"
 #include "platform/Thread.h"
 #include "sync/unitDLLSync.h"
+#include "ui/frmBase.h"
+#include "ui/frmProperty.h"
+#include "ui/unitTranslate.h"
 
 namespace {
 
 void Startup() {
     platform::SetMainThread();
     unitDLLSync::Initialize();
+    frmProperty::Initialize();
 }
 
 void Shutdown() {
     unitOVDrv::Finalize();
     unitDLLSync::Finalize();
+    frmBase::Finalize();
+    unitTranslate::Finalize();
 }
 
 }  // namespace

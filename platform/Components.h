@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,7 @@ public:
     using TGraphicControl::TGraphicControl;
     const char* ClassName() const override { return "TLabel"; }
     std::string Caption;
+    bool AutoSize = true;  // the window layer fits Width and Height to the caption
 };
 
 class TPageControl : public TWinControl {
@@ -210,6 +212,7 @@ public:
 struct TFont {
     std::string Name;
     int Height = -12;  // negative: character height in pixels at PixelsPerInch
+    int PixelsPerInch = 96;  // the density Height is given at
     int Charset = 1;   // DEFAULT_CHARSET
     std::uint32_t Color = 0x80000008;  // clWindowText
     int Weight = 400;
@@ -248,6 +251,17 @@ public:
     // Called with each key press before the focused control sees it when
     // KeyPreview is set; setting key to 0 consumes it.
     virtual void KeyPress(char& key) { (void)key; }
+
+    // The control that has the focus while the form is shown (kept up to date
+    // by the window layer); set beforehand, the control to focus first.
+    TWinControl* ActiveControl = nullptr;
+
+    // The creation handler. It runs once, after the most derived constructor
+    // has set every designed value (platform/FormCreate.h), so it sees them.
+    std::function<void(TComponent* sender)> OnCreate;
+    virtual void DoCreate() {
+        if (OnCreate) OnCreate(this);
+    }
 
     std::unique_ptr<TFormWindow> Window;  // set while the form has a window
 };

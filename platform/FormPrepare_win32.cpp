@@ -1,0 +1,28 @@
+#include "platform/FormCreate.h"
+#include "platform/FormScale.h"
+#include "platform/FormWindowImpl_win32.h"
+#include "platform/FormWindow_win32.h"
+
+namespace platform {
+
+int ScreenPixelsPerInch() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+void PrepareForm(TForm& form) {
+    const FormStyle style = StyleOf(form);
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style.Style, FALSE, style.ExStyle);
+    const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
+    // A designed client size wins over a designed outer size.
+    if (form.ClientWidth <= 0) form.ClientWidth = form.Width - frameWidth;
+    if (form.ClientHeight <= 0) form.ClientHeight = form.Height - frameHeight;
+    ScaleForm(form, ScreenPixelsPerInch());
+    form.Width = form.ClientWidth + frameWidth;
+    form.Height = form.ClientHeight + frameHeight;
+}
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+// Showing forms of the component model as Win32 windows: a modal loop with
+// key preview, Enter and Esc for the default and cancel buttons, Tab and
+// SelectNext for the focus, owner windows, the screen's density.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Components.h"
+
+namespace platform {
+
+// Shows the form modally and returns its modal result: a button's result,
+// or mrCancel when the form was closed from its title bar (or the thread
+// was asked to quit). The form's window is owned by ParentWindow when that
+// is a window; the other windows of the thread are disabled meanwhile.
+int ShowModal(TForm& form);
+
+// Moves the focus from current to the next control of the shown form, or
+// the previous one (see FindNextControl in platform/TabOrder.h).
+void SelectNext(TForm& form, TWinControl* current, bool goForward, bool checkTabStop);
+
+// The windows of a shown form and of its controls; null otherwise.
+HWND FormHandle(const TForm& form);
+HWND ControlHandle(const TControl& control);
+
+// Pixels per logical inch of the screen.
+int ScreenPixelsPerInch();
+
+}  // namespace platform

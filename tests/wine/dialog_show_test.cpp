@@ -1,0 +1,250 @@
+// The property dialog through the ShowProperties export: its results, the
+// device paused around it, where it appears, what it shows and in which font.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "tests/wine/DialogWatcher.h"
+#include "tests/wine/support/DeviceTest.h"
+#include "tests/wine/support/Threads.h"
+
+namespace ovtest {
+namespace {
+
+typedef std::int32_t(__stdcall* ShowProperties_t)(std::uint32_t parent);
+
+std::uint32_t HandleValue(HWND window) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)); }
+
+int ScreenDpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+int Scaled(int designed) { return MulDiv(designed, ScreenDpi(), 96); }
+
+// The density the system's metrics are given at: the system's own where it
+// says (Windows 10 on, and Wine), else the screen's.
+int MetricsDpi() {
+    typedef UINT(WINAPI * GetDpiForSystem_t)();
+    const auto query = reinterpret_cast<GetDpiForSystem_t>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+    return query ? int(query()) : ScreenDpi();
+}
+
+LOGFONTW MessageFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return metrics.lfMessageFont;
+}
+
+RECT WorkArea() {
+    RECT r{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+// A plain top-level window standing in for the host's.
+class HostWindow {
+public:
+    HostWindow(int x, int y, int w, int h)
+        : hwnd_(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)) {}
+    ~HostWindow() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    HWND Get() const { return hwnd_; }
+
+private:
+    HWND hwnd_;
+};
+
+void ExpectCentredOver(const RECT& area, const RECT& dialog) {
+    const int w = dialog.right - dialog.left, h = dialog.bottom - dialog.top;
+    EXPECT_EQ(area.left + (area.right - area.left - w) / 2, dialog.left);
+    EXPECT_EQ(area.top + (area.bottom - area.top - h) / 2, dialog.top);
+}
+
+class DialogTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
+        show_ = reinterpret_cast<ShowProperties_t>(reinterpret_cast<void*>(LoadedPlugin().ByName("ShowProperties")));
+        ASSERT_NE(nullptr, show_) << "no ShowProperties export";
+        if (const char* dpi = std::getenv("OV_EXPECT_DPI")) {
+            ASSERT_EQ(std::atoi(dpi), ScreenDpi());
+        }
+    }
+
+    // Shows the dialog over `parent` and ends it with `action`.
+    std::int32_t Show(HWND parent, DialogAction action, DialogView& view,
+                      std::function<void(DialogView&)> whileShown = {}) {
+        DialogWatcher watcher(GetCurrentThreadId(), action, std::move(whileShown));
+        const std::int32_t result = show_(HandleValue(parent));
+        view = watcher.View();
+        return result;
+    }
+
+    ShowProperties_t show_ = nullptr;
+};
+
+TEST_F(DialogTest, OkButtonEnterEscAndAltOGiveTrueClosingFromTheTitleBarGivesFalse) {
+    const struct {
+        DialogAction Action;
+        std::int32_t Expected;
+        const char* What;
+    } cases[] = {
+        {DialogAction::ClickOk, -1, "OK button"},
+        {DialogAction::Enter, -1, "Enter"},
+        {DialogAction::Escape, -1, "Esc"},
+        {DialogAction::AltO, -1, "Alt+O"},
+        {DialogAction::CloseFromTitleBar, 0, "title bar close"},
+    };
+    for (const auto& c : cases) {
+        DialogView view;
+        EXPECT_EQ(c.Expected, Show(nullptr, c.Action, view)) << c.What;
+        EXPECT_TRUE(view.Found) << c.What;
+        EXPECT_FALSE(IsWindow(view.Dialog)) << c.What << ": the dialog outlived the call";
+    }
+}
+
+TEST_F(DialogTest, PausesAnOpenDeviceAndHasANewReaderRunningWhenItReturns) {
+    OpenDevice();
+    ASSERT_TRUE(PumpUntilPolls(1));
+    const std::set<DWORD> oldReaders = sim.PollThreads();
+    std::string logWhileShown;
+    int pollsWhileShown = -1;
+    std::set<DWORD> threadsWhileShown;
+    DialogView view;
+    const std::int32_t result = Show(nullptr, DialogAction::ClickOk, view, [&](DialogView&) {
+        logWhileShown = sim.Sequence();
+        threadsWhileShown = ProcessThreads();
+        const int before = sim.Count(simdrv::fnGetEvent);
+        Sleep(3 * kCycleMs);  // a reader would have polled meanwhile
+        pollsWhileShown = sim.Count(simdrv::fnGetEvent) - before;
+    });
+    const std::set<DWORD> threadsAfter = ProcessThreads();
+    const std::string logAfter = sim.Sequence();
+
+    EXPECT_EQ(-1, result);
+    ASSERT_TRUE(view.Found);
+    // Disabled; the reader's last cycle may still have polled once.
+    const std::size_t disabled = logWhileShown.rfind('D');
+    ASSERT_NE(std::string::npos, disabled) << logWhileShown;
+    const std::string afterDisable = logWhileShown.substr(disabled + 1);
+    EXPECT_TRUE(afterDisable.empty() || afterDisable == "P") << logWhileShown;
+    EXPECT_EQ(0, pollsWhileShown);
+    for (DWORD reader : oldReaders) EXPECT_TRUE(ThreadEnded(reader));
+    // Afterwards exactly the reopening calls, and a thread that did not exist
+    // while the dialog was up is already running.
+    EXPECT_EQ(logWhileShown + "VI", logAfter.substr(0, logWhileShown.size() + 2));
+    bool newThread = false;
+    for (DWORD t : threadsAfter) newThread |= threadsWhileShown.count(t) == 0;
+    EXPECT_TRUE(newThread) << "no new reader when ShowProperties returned";
+    ASSERT_TRUE(PumpUntilPolls(sim.Count(simdrv::fnGetEvent) + 1));
+    for (DWORD reader : sim.PollThreads()) {
+        if (!oldReaders.count(reader)) {
+            EXPECT_TRUE(threadsAfter.count(reader)) << "a reader that started late";
+        }
+    }
+}
+
+TEST_F(DialogTest, MakesNoDriverCallWhenTheDeviceIsClosed) {
+    DialogView view;
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::Enter, view));
+    EXPECT_TRUE(view.Found);
+    EXPECT_EQ("", sim.Sequence());
+}
+
+TEST_F(DialogTest, WithoutAValidParentItIsCentredOnTheWorkAreaAndUnowned) {
+    HWND destroyed = CreateWindowExW(0, L"STATIC", L"gone", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(destroyed);
+    for (HWND parent : {HWND(nullptr), destroyed, reinterpret_cast<HWND>(std::uintptr_t(0x7FFF0))}) {
+        DialogView view;
+        EXPECT_EQ(-1, Show(parent, DialogAction::ClickOk, view));
+        ASSERT_TRUE(view.Found);
+        EXPECT_EQ(nullptr, view.Owner);
+        EXPECT_EQ(nullptr, GetParent(view.Dialog));
+        ExpectCentredOver(WorkArea(), view.Window);
+    }
+}
+
+TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItAndModal) {
+    HostWindow host(60, 40, 500, 361);  // odd height: the division truncates
+    ASSERT_NE(nullptr, host.Get());
+    RECT hostRect;
+    GetWindowRect(host.Get(), &hostRect);
+    DialogView view;
+    EXPECT_EQ(-1, Show(host.Get(), DialogAction::Escape, view));
+    ASSERT_TRUE(view.Found);
+    EXPECT_EQ(host.Get(), view.Owner);
+    EXPECT_FALSE(view.ChildStyle);
+    ExpectCentredOver(hostRect, view.Window);
+    EXPECT_FALSE(view.OwnerEnabled) << "the host window took input while the dialog was up";
+    EXPECT_TRUE(IsWindowEnabled(host.Get()));
+}
+
+TEST_F(DialogTest, ShowsItsDesignedTextsInTheSystemMessageFont) {
+    DialogView view;
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::ClickOk, view));
+    ASSERT_TRUE(view.Found);
+    // Whatever the ANSI code page, the texts are read as code page 936.
+    EXPECT_EQ(Wide936("语音盒参数设置"), view.Caption);
+    EXPECT_EQ(Wide936("（无可用的参数）"), view.Label);
+    EXPECT_EQ(Wide936("确定(&O)"), view.Button);
+    EXPECT_FALSE(view.LabelEnabled);
+    if (view.FocusInside) {
+        EXPECT_TRUE(view.ButtonHasFocus) << "the first tab stop is not focused";
+    }
+    // The message font, its characters as large to the eye as the system's
+    // own at the density the dialog is laid out at.
+    const LOGFONTW expected = MessageFont();
+    for (const LOGFONTW& font : {view.LabelFont, view.ButtonFont}) {
+        EXPECT_STREQ(expected.lfFaceName, font.lfFaceName);
+        EXPECT_EQ(MulDiv(expected.lfHeight, ScreenDpi(), MetricsDpi()), font.lfHeight);
+        EXPECT_EQ(expected.lfWeight, font.lfWeight);
+    }
+}
+
+// Run at 96 dpi in the shared prefix and at 144 in a private one.
+TEST_F(DialogTest, LayoutFollowsTheScreenDensity) {
+    DialogView view;
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::ClickOk, view));
+    ASSERT_TRUE(view.Found);
+    EXPECT_EQ(Scaled(269), view.Client.right);
+    EXPECT_EQ(Scaled(100), view.Client.bottom);
+    EXPECT_EQ(Scaled(90), view.ButtonRect.left);
+    EXPECT_EQ(Scaled(64), view.ButtonRect.top);
+    EXPECT_EQ(Scaled(89), view.ButtonRect.right - view.ButtonRect.left);
+    EXPECT_EQ(Scaled(25), view.ButtonRect.bottom - view.ButtonRect.top);
+    EXPECT_EQ(Scaled(16), view.LabelRect.left);
+    EXPECT_EQ(Scaled(16), view.LabelRect.top);
+    // The label fits its text, which must not reach past the dialog.
+    EXPECT_GT(view.LabelRect.right, view.LabelRect.left);
+    EXPECT_LE(view.LabelRect.right, view.Client.right);
+}
+
+TEST_F(DialogTest, LeavesNoWindowClassBehindSoTheLibraryCanBeLoadedAgain) {
+    DialogView view;
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::ClickOk, view));
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(GetClassInfoExW(LoadedPlugin().Module(), L"OvForm", &info));
+    UnloadPlugin();
+    LoadPlugin();
+    show_ = reinterpret_cast<ShowProperties_t>(reinterpret_cast<void*>(LoadedPlugin().ByName("ShowProperties")));
+    ASSERT_NE(nullptr, show_);
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::Enter, view));
+    EXPECT_TRUE(view.Found);
+}
+
+}  // namespace
+}  // namespace ovtest

@@ -1,0 +1,54 @@
+#include "ui/frmBase.h"
+
+#include <memory>
+
+#include "platform/FormScale.h"
+#include "ui/unitTranslate.h"
+
+namespace {
+
+// The record size of the non-client metrics as the system has known it
+// since before Vista's padded border; newer systems accept it too.
+constexpr UINT kNonClientMetricsSize = 340;
+
+std::unique_ptr<platform::TGdiFont> SharedFont;
+
+}  // namespace
+
+TBaseForm::TBaseForm(platform::TComponent* owner) : TForm(owner) { ReadDesign(); }
+
+void TBaseForm::FormCreate(platform::TComponent*) {
+    ApplySystemFont();
+    GetTranslator().TranslateForm(*this);
+}
+
+void TBaseForm::ApplySystemFont() { platform::AssignFont(Font, GetSystemFont().Font()); }
+
+void TBaseForm::CenterOnWindow(HWND window) {
+    RECT r;
+    if (!GetWindowRect(window, &r) && !SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) {
+        r = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    // Integer division truncates toward zero; a form larger than r may start
+    // left of it or above it.
+    Left = r.left + (r.right - r.left - Width) / 2;
+    Top = r.top + (r.bottom - r.top - Height) / 2;
+}
+
+platform::TGdiFont& GetSystemFont() {
+    if (SharedFont) return *SharedFont;
+    SharedFont = std::make_unique<platform::TGdiFont>();
+    NONCLIENTMETRICSA metrics{};
+    static_assert(sizeof metrics >= kNonClientMetricsSize, "the record must hold what the system writes");
+    metrics.cbSize = kNonClientMetricsSize;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0)) {
+        SharedFont->SetHandle(CreateFontIndirectA(&metrics.lfMessageFont));
+    }
+    return *SharedFont;
+}
+
+namespace frmBase {
+
+void Finalize() { SharedFont.reset(); }
+
+}  // namespace frmBase

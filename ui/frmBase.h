@@ -1,0 +1,32 @@
+// The base of every form: the system's message font, translation on
+// creation, centring over any window.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Components.h"
+#include "platform/Font_win32.h"
+
+class TBaseForm : public platform::TForm {
+public:
+    explicit TBaseForm(platform::TComponent* owner);
+    const char* ClassName() const override { return "TBaseForm"; }
+
+    // The creation handler: the system font, then the translator.
+    void FormCreate(platform::TComponent* sender);
+    virtual void ApplySystemFont();
+    // Centred over the window, or over the work area when it is not one.
+    void CenterOnWindow(HWND window);
+
+private:
+    void ReadDesign();  // frmBase.design.cpp
+};
+
+// The message font of the system's non-client metrics, shared by all forms;
+// made on first use.
+platform::TGdiFont& GetSystemFont();
+
+namespace frmBase {
+// Module shutdown: frees the shared font and its handle.
+void Finalize();
+}
