@@ -1,14 +1,13 @@
 #include "device/unitOVDevice.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <exception>
 #include <string>
-#include <thread>
 
 #include "device/unitOVDrv.h"
 #include "platform/Guard.h"
+#include "platform/Sleep.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -19,8 +18,6 @@ constexpr std::int32_t EventRingAgain = 32;
 
 const char kRingEvent[] = "ue_ring";
 const char kErrorEvent[] = "ue_error";
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
@@ -56,7 +53,7 @@ void TReadThread::Execute() {
     const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
     const platform::TThreadMethod errorNotify = [this] { DoErrorNotify(); };
     while (!Terminated()) {
-        SleepMs(PollInterval);
+        platform::Sleep(PollInterval);
         platform::Guarded([&] {
             if (unitOVDrv::ReadDriverEvent(Event)) {
                 LastCode = Event.Code;

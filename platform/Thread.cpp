@@ -1,6 +1,5 @@
 #include "platform/Thread.h"
 
-#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -14,16 +13,17 @@ namespace {
 struct SyncCall {
     const TThreadMethod* method;
     std::exception_ptr error;
-    bool done = false;
+    OsEvent* run;  // the worker's; set once the call has run
 };
 
 // The queue between workers and the main thread, with the wake hook.
 struct SyncQueue {
     std::mutex mutex;
-    std::condition_variable done;  // a worker's call has run
     std::deque<SyncCall*> calls;
+    std::mutex hookMutex;  // guards `wake`; held while the hook runs
     TNotifyEvent wake;
     OsEvent queued{false};  // lets the main thread's waits notice a call
+    int mainWaits = 0;      // waits of the main thread that watch `queued`
     std::thread::id mainThread;
 };
 
@@ -31,6 +31,28 @@ SyncQueue& Queue() {
     static SyncQueue queue;
     return queue;
 }
+
+// While one lives, workers signal `queued`; calls queued before it began did
+// not, so Pending tells whether some were already waiting.
+class MainWait {
+public:
+    explicit MainWait(SyncQueue& q) : q_(q) {
+        std::lock_guard<std::mutex> lock(q_.mutex);
+        ++q_.mainWaits;
+        pending_ = !q_.calls.empty();
+    }
+    ~MainWait() {
+        std::lock_guard<std::mutex> lock(q_.mutex);
+        --q_.mainWaits;
+    }
+    MainWait(const MainWait&) = delete;
+    MainWait& operator=(const MainWait&) = delete;
+    bool Pending() const { return pending_; }
+
+private:
+    SyncQueue& q_;
+    bool pending_ = false;
+};
 
 }  // namespace
 
@@ -45,18 +67,21 @@ bool IsMainThread() {
 }
 
 void SetWakeMainThread(TNotifyEvent hook) {
-    std::lock_guard<std::mutex> lock(Queue().mutex);
+    std::lock_guard<std::mutex> lock(Queue().hookMutex);
     Queue().wake = hook;
 }
 
 TNotifyEvent GetWakeMainThread() {
-    std::lock_guard<std::mutex> lock(Queue().mutex);
+    std::lock_guard<std::mutex> lock(Queue().hookMutex);
     return Queue().wake;
 }
 
 bool CheckSynchronize(int timeoutMs) {
     SyncQueue& q = Queue();
-    if (timeoutMs > 0) q.queued.Wait(timeoutMs);
+    if (timeoutMs > 0) {
+        MainWait wait(q);
+        if (!wait.Pending()) q.queued.Wait(timeoutMs);
+    }
     std::deque<SyncCall*> calls;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
@@ -68,14 +93,13 @@ bool CheckSynchronize(int timeoutMs) {
         } catch (...) {
             call->error = std::current_exception();
         }
-        std::lock_guard<std::mutex> lock(q.mutex);
-        call->done = true;
-        q.done.notify_all();
+        // The worker may return, and its call go, as soon as this is set.
+        call->run->Set();
     }
     return !calls.empty();
 }
 
-TThread::TThread() : ended_(new OsEvent(true)) {}
+TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
 
 TThread::~TThread() {
     Terminate();
@@ -102,6 +126,8 @@ void TThread::WaitFor() {
     if (IsMainThread()) {
         SyncQueue& q = Queue();
         // Run the worker's marshalled calls meanwhile, or it could never end.
+        MainWait wait(q);
+        if (wait.Pending()) CheckSynchronize();
         while (WaitForEither(*ended_, q.queued) == 1) CheckSynchronize();
     }
     thread_.join();
@@ -113,14 +139,24 @@ void TThread::Synchronize(const TThreadMethod& method) {
         method();
         return;
     }
-    SyncCall call{&method, nullptr};
-    std::unique_lock<std::mutex> lock(q.mutex);
-    q.calls.push_back(&call);
-    q.queued.Set();
-    // Fired under the lock, so once the hook is cleared no call of it is
-    // still in progress; the hook must only post, never block.
-    if (q.wake.Code) q.wake.Code(q.wake.Self, this);
-    q.done.wait(lock, [&] { return call.done; });
+    SyncCall call{&method, nullptr, callRun_.get()};
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        q.calls.push_back(&call);
+        // Setting an event is a system call (a server round trip under Wine)
+        // in the way of every notification; only a waiting main thread needs it.
+        if (q.mainWaits > 0) q.queued.Set();
+    }
+    {
+        // Fired outside the queue's lock, so the main thread it wakes does not
+        // find the queue locked; under the hook's own lock, so once the hook
+        // is cleared no call of it is still in progress.
+        std::lock_guard<std::mutex> hook(q.hookMutex);
+        if (q.wake.Code) q.wake.Code(q.wake.Self, this);
+    }
+    // One kernel event, as a bare worker would wait: a condition variable
+    // costs a mutex and a semaphore more on every call.
+    call.run->Wait(-1);
     if (call.error) std::rethrow_exception(call.error);
 }
 

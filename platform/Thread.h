@@ -65,6 +65,7 @@ private:
     static void Body(TThread* self);
     std::atomic<bool> terminated_{false};
     std::unique_ptr<OsEvent> ended_;
+    std::unique_ptr<OsEvent> callRun_;  // set when this thread's marshalled call has run
     std::thread thread_;
 };
 
