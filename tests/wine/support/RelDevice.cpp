@@ -69,4 +69,9 @@ void QueueNumberedRings(const SimDriver& sim, int first, int last) {
     for (int i = first; i < last; ++i) sim.Queue(i % 2 ? 32 : 30, NumberedRing(i, i % 3 ? 20 : 46));
 }
 
+unsigned TestSeed() {
+    const char* fixed = std::getenv("OV_REL_SEED");
+    return fixed ? unsigned(std::strtoul(fixed, nullptr, 10)) : unsigned(GetTickCount());
+}
+
 }  // namespace ovtest

@@ -59,4 +59,8 @@ int SequenceOf(const std::string& text);
 // in turn and every third text filling the record's whole field.
 void QueueNumberedRings(const SimDriver& sim, int first, int last);
 
+// The seed of a test's random choices: OV_REL_SEED when set (to repeat a
+// run whose seed a failure printed), else a new one each run.
+unsigned TestSeed();
+
 }  // namespace ovtest

@@ -17,6 +17,7 @@ namespace {
 constexpr std::uintptr_t kHandleStep = 4;
 constexpr int kFreeRunToStop = 4096;
 constexpr std::uintptr_t kHighestHandle = 1u << 22;
+constexpr int kHandlesNamed = 8;  // in a difference's description
 
 long SystemHandleCount() {
     DWORD count = 0;
@@ -162,6 +163,10 @@ std::string HandleKind(std::uintptr_t value) {
 
 ResourceSample SampleResources() {
     ResourceSample s;
+    // Memory first, before the sample allocates anything of its own.
+    s.HeapBytes = HeapBusyBytes();
+    s.PrivateBytes = PrivateCommitted();
+    s.PagefileUsage = PagefileUsage();
     s.HandleValues = OpenHandleValues();
     s.Handles = SystemHandleCount();
     if (s.Handles == 0) s.Handles = long(s.HandleValues.size());
@@ -170,9 +175,6 @@ ResourceSample SampleResources() {
     if (s.GdiObjects == 0) s.GdiObjects = GdiTableCount();
     s.UserObjects = GuiResources(GR_USEROBJECTS);
     if (s.UserObjects == 0) s.UserObjects = WindowCount();
-    s.PrivateBytes = PrivateCommitted();
-    s.HeapBytes = HeapBusyBytes();
-    s.PagefileUsage = PagefileUsage();
     return s;
 }
 
@@ -203,9 +205,12 @@ std::string CountDifferences(const ResourceSample& base, const ResourceSample& n
     compare("USER objects", base.UserObjects, now.UserObjects);
     if (base.Handles != now.Handles) {
         text += "; handles gained:";
+        int gained = 0;
         for (std::uintptr_t v : now.HandleValues)
-            if (std::find(base.HandleValues.begin(), base.HandleValues.end(), v) == base.HandleValues.end())
+            if (std::find(base.HandleValues.begin(), base.HandleValues.end(), v) == base.HandleValues.end() &&
+                ++gained <= kHandlesNamed)
                 text += " " + std::to_string(v) + " (" + HandleKind(v) + ")";
+        if (gained > kHandlesNamed) text += " and " + std::to_string(gained - kHandlesNamed) + " more";
     }
     return text;
 }
