@@ -50,9 +50,10 @@ void RecordVersionText(const char* text, LogEntry& entry) {
     std::memcpy(entry.Text, text, length < sizeof entry.Text ? length : sizeof entry.Text - 1);
 }
 
-// A real processor fault, as a driver with a bad pointer would raise it.
+// A real processor fault, as a driver with a bad pointer would raise it. The
+// target must be volatile too, or the compiler drops the store as undefined.
 void RaiseAccessViolation() {
-    int* volatile target = nullptr;
+    volatile int* volatile target = nullptr;
     *target = 0x5AD;
 }
 
