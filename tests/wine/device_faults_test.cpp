@@ -13,7 +13,8 @@ namespace {
 // are both structured exceptions with their compilers' codes.
 void Misbehave(const std::string& text) {
     if (text == "null write") {
-        int* volatile target = nullptr;
+        // The target volatile too, or the compiler drops the store.
+        volatile int* volatile target = nullptr;
         *target = 1;
     } else if (text == "RaiseException") {
         RaiseException(0xE0000001, 0, 0, nullptr);
@@ -24,9 +25,9 @@ void Misbehave(const std::string& text) {
         const ULONG_PTR args[7] = {};
         RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 7, args);
     } else if (text == "divide by zero") {
-        volatile int zero = 0;
-        volatile int quotient = 1 / zero;
-        (void)quotient;
+        // In assembly: a division by zero the compiler can see is dropped.
+        int dividend = 1;
+        asm volatile("cltd\n\tidivl %1" : "+a"(dividend) : "r"(0) : "edx", "cc");
     }
 }
 

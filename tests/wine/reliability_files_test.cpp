@@ -292,7 +292,8 @@ TEST(KilledWriter, AHostKilledWhileTheTranslatorWritesLeavesAPrefixOfTheKeys) {
     ASSERT_NE(nullptr, whole);
     ASSERT_TRUE(AwaitKeys(whole, language, 1, 30000)) << "the host ended with code " << ExitCodeOf(whole);
     const double firstKeyMs = MsSince(started);
-    ASSERT_TRUE(AwaitKeys(whole, language, kAllKeys, 30000)) << "code " << ExitCodeOf(whole) << " file:\n" << ReadBytes(language);
+    ASSERT_TRUE(AwaitKeys(whole, language, kAllKeys, 30000))
+        << "the host ended with code " << ExitCodeOf(whole) << " and the file:\n" << ReadBytes(language);
     const double perKeyMs = (MsSince(started) - firstKeyMs) / (kAllKeys - 1);
     WaitForSingleObject(whole, 30000);
     CloseHandle(whole);

@@ -28,7 +28,7 @@ constexpr int kDialogs = 40;
 // the late half has 128 rounds or more.
 constexpr std::uint64_t kHeapSlackPerRound = 160, kLeastHeapSlack = 3 * 1024;
 constexpr std::uint64_t kPrivateSlackPerRound = 1024, kLeastPrivateSlack = 128 * 1024;
-constexpr std::size_t kLockEvents = 2;
+constexpr long kLockEvents = 2;
 constexpr std::size_t kRoomForHandles = 4096;
 
 int Scaled(int count) {
@@ -89,9 +89,9 @@ public:
     }
 
     void ExpectNoGrowthInTheLateHalf() const {
-        EXPECT_EQ("", CountDifferences(Lenient(mid_), mid_)) << "midway";
-        EXPECT_EQ("", CountDifferences(Lenient(last_), last_)) << "at the end";
-        EXPECT_EQ("", CountDifferences(mid_, last_)) << "over the late half";
+        EXPECT_EQ("", CountDifferences(Lenient(first_, mid_), mid_)) << "midway";
+        EXPECT_EQ("", CountDifferences(Lenient(first_, last_), last_)) << "at the end";
+        EXPECT_EQ("", CountDifferences(Lenient(mid_, last_), last_)) << "over the late half";
         const std::uint64_t late = std::uint64_t(rounds_ - rounds_ / 2);
         EXPECT_LE(Grown(mid_.HeapBytes, last_.HeapBytes), std::max(kLeastHeapSlack, late * kHeapSlackPerRound))
             << "heap grew " << Grown(mid_.HeapBytes, last_.HeapBytes) << " bytes over the last " << late
@@ -103,24 +103,20 @@ public:
     }
 
 private:
-    // The first sample, with the handles `now` gained on top of it when they
-    // can only be locks' events: winpthreads gives a lock its event on the
+    // `base`, with the handles `now` gained on top of it when they can only
+    // be locks' events: winpthreads gives a lock its event on the lock's
     // first contention, which comes at random, and keeps it while the lock
     // lives. The locks on the path are the plug-in's queue of marshalled
-    // calls and the simulated box's; an event more, or any other handle,
-    // stays a difference.
-    ResourceSample Lenient(const ResourceSample& now) const {
-        ResourceSample base = first_;
-        std::vector<std::uintptr_t> gained;
-        for (std::uintptr_t v : now.HandleValues)
-            if (std::find(first_.HandleValues.begin(), first_.HandleValues.end(), v) == first_.HandleValues.end())
-                gained.push_back(v);
-        if (gained.size() > kLockEvents || now.Handles - first_.Handles != long(gained.size())) return base;
-        for (std::uintptr_t v : gained)
-            if (HandleKind(v) != "Event") return base;
-        base.Handles += long(gained.size());
-        base.HandleValues.insert(base.HandleValues.end(), gained.begin(), gained.end());
-        return base;
+    // calls and the simulated box's. More events, or a handle of any other
+    // kind, stay a difference. (Kinds are counted, not handle values: with
+    // the device open a sample holds the handles of the reader of the
+    // moment, new at every reopening.)
+    static ResourceSample Lenient(const ResourceSample& base, const ResourceSample& now) {
+        const long events = now.EventHandles - base.EventHandles;
+        const long others = (now.Handles - now.EventHandles) - (base.Handles - base.EventHandles);
+        ResourceSample adjusted = base;
+        if (others == 0 && events > 0 && events <= kLockEvents) adjusted.Handles += events;
+        return adjusted;
     }
 
     static std::uint64_t Grown(std::uint64_t from, std::uint64_t to) { return to > from ? to - from : 0; }

@@ -170,6 +170,8 @@ ResourceSample SampleResources() {
     s.HandleValues = OpenHandleValues();
     s.Handles = SystemHandleCount();
     if (s.Handles == 0) s.Handles = long(s.HandleValues.size());
+    s.EventHandles = 0;
+    for (std::uintptr_t v : s.HandleValues) s.EventHandles += HandleKind(v) == "Event";
     s.Threads = ThreadCount();
     s.GdiObjects = GuiResources(GR_GDIOBJECTS);
     if (s.GdiObjects == 0) s.GdiObjects = GdiTableCount();

@@ -20,6 +20,7 @@ struct ResourceSample {
     std::uint64_t PrivateBytes = 0;  // committed private pages
     std::uint64_t HeapBytes = 0;     // busy blocks of every process heap
     std::uint64_t PagefileUsage = 0; // GetProcessMemoryInfo, for the record only
+    long EventHandles = -1;  // of the handles, those to events
     std::vector<std::uintptr_t> HandleValues;  // to name the handles a run gained
 };
 
