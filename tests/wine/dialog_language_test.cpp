@@ -23,14 +23,6 @@ namespace {
 
 constexpr char kChildVariable[] = "OV_DIALOG_CHILD";
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    std::string out(wide.size() * 4, '\0');
-    out.resize(std::size_t(
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &out[0], int(out.size()), nullptr, nullptr)));
-    return out;
-}
-
 // The child: shows the dialog once, prints its caption, label and button
 // texts (UTF-8, one a line) and the result, pressing OK. Exit code 0 when
 // the plug-in loaded and the dialog was seen.

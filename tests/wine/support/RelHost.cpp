@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/wine/DialogWatcher.h"
+#include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/Plugin.h"
 
 namespace ovtest {
@@ -15,14 +16,6 @@ namespace ovtest {
 namespace {
 
 constexpr char kHostVariable[] = "OV_REL_HOST";
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    std::string out(wide.size() * 4, '\0');
-    out.resize(std::size_t(
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &out[0], int(out.size()), nullptr, nullptr)));
-    return out;
-}
 
 void __stdcall IgnoreRing(std::int32_t, const char*, const char*) {}
 
