@@ -1,11 +1,6 @@
 #!/usr/bin/env bash
-# Runs a cross-built program under 32-bit Wine with a quiet, private prefix.
-# The caller may set LC_ALL to choose Wine's ANSI code page (zh_CN.UTF-8: 936, C.UTF-8: 1252).
+# Runs a cross-built program under 32-bit Wine (CMake's emulator for the cross
+# build). The caller may set WINEPREFIX and LC_ALL; see scripts/wine-env.sh.
 set -e
-here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-export WINEARCH=win32
-export LC_ALL=${LC_ALL:-zh_CN.UTF-8}
+. "$(dirname "$0")/../scripts/wine-env.sh"
 exec wine "$@"
