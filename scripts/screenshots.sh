@@ -18,7 +18,8 @@ mkdir -p "$work"
 cp -a "$root/build/wineprefix" "$work/prefix"
 # Wine draws the caption buttons with Marlett; Tahoma is its message font.
 cp /usr/share/wine/fonts/{marlett.ttf,tahoma.ttf,tahomabd.ttf} "$work/prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
+. "$root/scripts/wine-env.sh"
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 # Chinese glyphs need the Chinese locale (code page 936) in both modes.
 export LC_ALL=zh_CN.UTF-8

@@ -12,7 +12,8 @@ private=$(cd "$(dirname "$program")/.." && pwd)/dialog-dpi$dpi-prefix
 "$root/scripts/wine-prefix.sh"
 rm -rf "$private"
 cp -a "$shared" "$private"
-export WINEPREFIX=$private WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$private
+. "$root/scripts/wine-env.sh"
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$private"' EXIT
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
