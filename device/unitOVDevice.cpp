@@ -60,6 +60,9 @@ void TReadThread::Execute() {
                 LastText.assign(Event.Text, strnlen(Event.Text, sizeof Event.Text));
                 Synchronize(ringNotify);
             } else {
+                // A quiet poll makes a marshalled call too: it returns only
+                // once the host thread has pumped messages, so while the host
+                // does not pump, the box is not polled (the host's contract).
                 Synchronize(errorNotify);
             }
         });
