@@ -1,6 +1,7 @@
 #include "device/unitOVDevice.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -15,9 +16,6 @@ namespace {
 constexpr int PollInterval = 200;  // milliseconds between polls
 constexpr std::int32_t EventRing = 30;
 constexpr std::int32_t EventRingAgain = 32;
-
-const char kRingEvent[] = "ue_ring";
-const char kErrorEvent[] = "ue_error";
 
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
@@ -45,7 +43,7 @@ private:
 
 // Module state; touched on the host thread only.
 TDeviceCallback HostCallback = nullptr;
-std::int32_t HostCallbackData = 0;
+int HostCallbackData = 0;
 TReadThread* ReadThread = nullptr;
 char LastErrorText[256];
 
@@ -72,7 +70,7 @@ void TReadThread::Execute() {
 void TReadThread::DoRingNotify() {
     platform::Guarded([this] {
         if (HostCallback && (LastCode == EventRing || LastCode == EventRingAgain) && !LastText.empty())
-            HostCallback(HostCallbackData, LastText.c_str(), kRingEvent);
+            HostCallback(HostCallbackData, LastText.c_str(), OV_EVENT_RING);
     });
 }
 
@@ -80,7 +78,7 @@ void TReadThread::DoErrorNotify() {
     platform::Guarded([] {
         if (!HostCallback) return;
         const std::string text = unitOVDrv::GetDriverErrorText();
-        if (!text.empty()) HostCallback(HostCallbackData, text.c_str(), kErrorEvent);
+        if (!text.empty()) HostCallback(HostCallbackData, text.c_str(), OV_EVENT_ERROR);
     });
 }
 
@@ -95,16 +93,16 @@ void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()
 
 extern "C" {
 
-std::int32_t OV_STDCALL InitCallbackEx(std::int32_t data, TDeviceCallback callback) {
+OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
     HostCallbackData = data;
     HostCallback = callback;
-    return -1;
+    return OV_TRUE;
 }
 
-std::int32_t OV_STDCALL InitDevice() {
+OV_BOOL32 OV_STDCALL InitDevice() {
     if (!unitOVDrv::OpenDriver()) {
         SetLastErrorFromDriver();
-        return 0;
+        return OV_FALSE;
     }
     if (!ReadThread) {
         // Out of threads or memory: say so rather than report an open device
@@ -113,16 +111,16 @@ std::int32_t OV_STDCALL InitDevice() {
             ReadThread = new TReadThread;
         } catch (const std::exception&) {
             SetLastErrorText("reader thread could not be started");
-            return 0;
+            return OV_FALSE;
         }
     }
-    return -1;
+    return OV_TRUE;
 }
 
-std::int32_t OV_STDCALL CloseDevice() {
+OV_BOOL32 OV_STDCALL CloseDevice() {
     if (!unitOVDrv::CloseDriver()) {
         SetLastErrorFromDriver();
-        return 0;
+        return OV_FALSE;
     }
     if (TReadThread* reader = ReadThread) {
         reader->Terminate();
@@ -131,10 +129,10 @@ std::int32_t OV_STDCALL CloseDevice() {
         // into the host, which may open the device again.
         delete reader;
     }
-    return -1;
+    return OV_TRUE;
 }
 
-const char* OV_STDCALL OV_GetLastError() { return LastErrorText; }
+const char* OV_STDCALL OrvaleGetLastError() { return LastErrorText; }
 
 }  // extern "C"
 

@@ -25,6 +25,17 @@
 extern "C" {
 #endif
 
+/* Every function and the callback use the Windows standard calling
+ * convention. (Elsewhere there is one convention; the plug-in's portable
+ * core is tested natively.) */
+#ifndef OV_STDCALL
+#if defined(_WIN32)
+#define OV_STDCALL __stdcall
+#else
+#define OV_STDCALL
+#endif
+#endif
+
 /* A 32-bit boolean result: all bits set for true, 0 for false. */
 typedef int OV_BOOL32;
 #define OV_TRUE ((OV_BOOL32)-1)
@@ -39,28 +50,28 @@ typedef int OV_BOOL32;
  * given to InitCallbackEx; Text and Event are valid only during the call.
  * A fault or exception raised in it is discarded and the device goes on.
  */
-typedef void(__stdcall *TDeviceCallback)(int Data, const char *Text, const char *Event);
+typedef void(OV_STDCALL *TDeviceCallback)(int Data, const char *Text, const char *Event);
 
 /*
  * Registers the callback and its data value, replacing any earlier pair;
  * NULL turns notifications off (events are then dropped, not kept).
  * May be called before or after InitDevice, and from a callback. OV_TRUE.
  */
-OV_BOOL32 __stdcall InitCallbackEx(int Data, TDeviceCallback Callback);
+OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
 
 /*
  * Opens the voice box and starts polling it every 200 ms. Calling it again
  * opens the driver again but never starts a second reader.
  * OV_FALSE on failure, with the reason behind OrvaleGetLastError.
  */
-OV_BOOL32 __stdcall InitDevice(void);
+OV_BOOL32 OV_STDCALL InitDevice(void);
 
 /*
  * Disables the box and stops the reader, waiting for it to end (up to one
  * poll interval plus one poll and one callback). A ring read by the last poll
  * is still delivered, from inside this call.
  */
-OV_BOOL32 __stdcall CloseDevice(void);
+OV_BOOL32 OV_STDCALL CloseDevice(void);
 
 /*
  * The last error text, at a fixed address; empty unless InitDevice or
@@ -68,7 +79,7 @@ OV_BOOL32 __stdcall CloseDevice(void);
  * here under another name so as not to clash with the system function
  * (the import library maps it).
  */
-const char *__stdcall OrvaleGetLastError(void);
+const char *OV_STDCALL OrvaleGetLastError(void);
 
 /*
  * Shows the modal property dialog centred over ParentWindow (any value; an
@@ -76,7 +87,7 @@ const char *__stdcall OrvaleGetLastError(void);
  * the dialog is shown and opened again before the call returns.
  * OV_TRUE when the dialog ended with OK.
  */
-OV_BOOL32 __stdcall ShowProperties(void *ParentWindow);
+OV_BOOL32 OV_STDCALL ShowProperties(void *ParentWindow);
 
 #ifdef __cplusplus
 }

@@ -12,22 +12,22 @@ namespace {
 
 // The form exists only inside this call and is freed on every path; a
 // failure while it is shown leaves the result at 0.
-std::int32_t ShowPropertyForm(HWND parent) {
+OV_BOOL32 ShowPropertyForm(HWND parent) {
     std::unique_ptr<TPropertyForm> form = platform::CreateForm<TPropertyForm>(nullptr);
-    std::int32_t result = 0;
+    OV_BOOL32 result = OV_FALSE;
     platform::Guarded([&] {
         if (IsWindow(parent)) form->ParentWindow = reinterpret_cast<std::uintptr_t>(parent);
         form->CenterOnWindow(parent);
-        result = platform::ShowModal(*form) == platform::mrOk ? -1 : 0;
+        result = platform::ShowModal(*form) == platform::mrOk ? OV_TRUE : OV_FALSE;
     });
     form.reset();
     return result;
 }
 
-std::int32_t ShowPropertiesPaused(HWND parent) {
+OV_BOOL32 ShowPropertiesPaused(HWND parent) {
     const bool wasOpen = unitOVDevice::IsOpen();
     if (wasOpen) CloseDevice();
-    std::int32_t result = 0;
+    OV_BOOL32 result = OV_FALSE;
     // Whatever happens to the dialog, the device is opened again.
     platform::Guarded([&] { result = ShowPropertyForm(parent); });
     if (wasOpen) InitDevice();
@@ -38,9 +38,11 @@ std::int32_t ShowPropertiesPaused(HWND parent) {
 
 TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
 
-extern "C" std::int32_t OV_STDCALL ShowProperties(std::uint32_t parentWindow) {
-    std::int32_t result = 0;
-    HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(parentWindow));
+// Closes the device if it is open, shows the dialog modally over the host's
+// window (any value, valid or not), reopens the device.
+extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
+    OV_BOOL32 result = OV_FALSE;
+    HWND parent = static_cast<HWND>(parentWindow);
     platform::Guarded([&] { result = ShowPropertiesPaused(parent); });
     return result;
 }

@@ -2,9 +2,7 @@
 // so and offers OK. Shown by the ShowProperties export with the device paused.
 #pragma once
 
-#include <cstdint>
-
-#include "platform/Stdcall.h"
+#include "include/Orvale8.h"
 #include "ui/frmBaseDialog.h"
 
 class TPropertyForm : public TBaseDialogForm {
@@ -18,12 +16,6 @@ public:
 private:
     void ReadDesign();  // frmProperty.design.cpp
 };
-
-extern "C" {
-// Closes the device if it is open, shows the dialog modally over the host's
-// window (any value, valid or not), reopens the device. -1 for OK, else 0.
-std::int32_t OV_STDCALL ShowProperties(std::uint32_t parentWindow);
-}
 
 namespace frmProperty {
 // Module start-up: loads the language file from the host directory.

@@ -143,8 +143,8 @@ TEST_F(Reader, RepeatedOpenKeepsOneReaderAndCloseStopsPolling) {
 TEST_F(Reader, CloseWithoutOpenStillDisablesTheDriver) {
     EXPECT_EQ(CloseDevice(), -1);
     EXPECT_EQ(fakedriver::CountOf("disable"), 1);
-    EXPECT_STREQ(OV_GetLastError(), "");
-    EXPECT_EQ(OV_GetLastError(), OV_GetLastError());
+    EXPECT_STREQ(OrvaleGetLastError(), "");
+    EXPECT_EQ(OrvaleGetLastError(), OrvaleGetLastError());
 }
 
 // Lets the reader finish one quiet cycle and start its next pause, so its

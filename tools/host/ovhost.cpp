@@ -73,14 +73,14 @@ void ShowDialog() {
     }
     HWND host = CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60, 640, 420, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    const std::int32_t result = show(host);
+    const OV_BOOL32 result = show(host);
     WriteOut("ovhost: ShowProperties -> " + std::to_string(result) + "\n");
     if (host) DestroyWindow(host);
 }
 
 int RunDevice(const DeviceFunctions& device, const HostOptions& options) {
-    const std::int32_t registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
-    const std::int32_t opened = device.InitDevice();
+    const OV_BOOL32 registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
+    const OV_BOOL32 opened = device.InitDevice();
     // After opening: a tracing driver loads the box behind it only then.
     if (options.Scenario) StartDemoScenario();
     WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
@@ -88,11 +88,11 @@ int RunDevice(const DeviceFunctions& device, const HostOptions& options) {
     if (options.Dialog) ShowDialog();
     const bool timedOut = RunMessageLoop(options.Seconds);
     if (!timedOut) WriteOut("ovhost: interrupted\n");
-    const std::int32_t closed = device.CloseDevice();
+    const OV_BOOL32 closed = device.CloseDevice();
     const char* lastError = device.GetLastError();
     WriteOut("ovhost: CloseDevice -> " + std::to_string(closed) + ", GetLastError -> \"" +
              Cp936ToUtf8(lastError) + "\"\n");
-    return closed == -1 ? 0 : 1;
+    return closed == OV_TRUE ? 0 : 1;
 }
 
 }  // namespace
