@@ -1,6 +1,7 @@
 #include "platform/BitBtn_win32.h"
 
 #include "platform/Gdi_win32.h"
+#include "platform/Handles_win32.h"
 #include "platform/Text_win32.h"
 
 namespace platform {
@@ -18,9 +19,9 @@ SIZE BitmapSize(HBITMAP bitmap) {
 // colour (that of its bottom-left pixel) as they are.
 void DrawTransparent(HDC dc, HBITMAP glyph, int x, int y) {
     const SIZE size = BitmapSize(glyph);
-    MemoryDC source(dc), mask(dc), image(dc);
-    GdiBitmap maskBits(CreateBitmap(size.cx, size.cy, 1, 1, nullptr));
-    GdiBitmap imageBits(CreateCompatibleBitmap(dc, size.cx, size.cy));
+    UniqueDC source(CreateCompatibleDC(dc)), mask(CreateCompatibleDC(dc)), image(CreateCompatibleDC(dc));
+    UniqueBitmap maskBits(CreateBitmap(size.cx, size.cy, 1, 1, nullptr));
+    UniqueBitmap imageBits(CreateCompatibleBitmap(dc, size.cx, size.cy));
     Selection s1(source.Get(), glyph), s2(mask.Get(), maskBits.Get()), s3(image.Get(), imageBits.Get());
 
     // Mask: white where the glyph is transparent, black where it draws.

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "platform/Gdi_win32.h"
 #include "platform/Text_win32.h"
 
 namespace platform {
@@ -22,9 +23,12 @@ int MetricsPixelsPerInch() {
     if (query) {
         if (const UINT dpi = query()) return int(dpi);
     }
-    HDC dc = GetDC(nullptr);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
+    return ScreenPixelsPerInch();
+}
+
+int ScreenPixelsPerInch() {
+    WindowDC screen(nullptr);
+    const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : 96;
 }
 

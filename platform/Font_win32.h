@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "platform/Components.h"
-#include "platform/Gdi_win32.h"
+#include "platform/Handles_win32.h"
 
 namespace platform {
 
@@ -24,7 +24,7 @@ public:
 
 private:
     TFont font_;
-    GdiFont handle_;
+    UniqueFont handle_;
 };
 
 // A new GDI font for a description, through the wide API (the face name is
@@ -32,9 +32,11 @@ private:
 HFONT CreateFontFor(const TFont& font);
 TFont DescribeFont(HFONT handle);
 
-// The density the system's metrics are given at. A program that has not
-// declared itself aware of the density may get them at 96 while the screen
-// is denser (Wine does so).
+// Pixels per logical inch of the screen, which the forms are scaled to.
+int ScreenPixelsPerInch();
+// The density the system's metrics (the message font) are given at: the
+// screen's, except that a program that has not declared itself aware of the
+// density may get them at 96 while the screen is denser (Wine does so).
 int MetricsPixelsPerInch();
 
 // The RGB value of a colour that may name a system colour (0x80000000 + index).

@@ -141,17 +141,4 @@ void SelectNext(TForm& form, TWinControl* current, bool goForward, bool checkTab
     window->Focus(FindNextControl(form, current, goForward, checkTabStop));
 }
 
-HWND FormHandle(const TForm& form) {
-    auto* window = dynamic_cast<FormWindow*>(form.Window.get());
-    return window ? window->Handle() : nullptr;
-}
-
-HWND ControlHandle(const TControl& control) {
-    const TControl* top = &control;
-    while (top->Parent()) top = top->Parent();
-    auto* form = dynamic_cast<const TForm*>(top);
-    auto* window = form ? dynamic_cast<FormWindow*>(form->Window.get()) : nullptr;
-    return window ? window->HandleOf(control) : nullptr;
-}
-
 }  // namespace platform

@@ -1,16 +1,8 @@
 #include "platform/FormCreate.h"
 #include "platform/FormScale.h"
 #include "platform/FormWindowImpl_win32.h"
-#include "platform/FormWindow_win32.h"
 
 namespace platform {
-
-int ScreenPixelsPerInch() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? dpi : 96;
-}
 
 void PrepareForm(TForm& form) {
     const FormStyle style = StyleOf(form);

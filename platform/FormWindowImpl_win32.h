@@ -9,6 +9,7 @@
 
 #include "platform/Components.h"
 #include "platform/Font_win32.h"
+#include "platform/Handles_win32.h"
 
 namespace platform {
 
@@ -57,7 +58,7 @@ private:
     struct Child {
         TControl* Control;
         HWND Window;
-        std::unique_ptr<GdiBitmap> Glyph;
+        UniqueBitmap Glyph;
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -81,8 +82,8 @@ private:
     TForm& form_;
     FormClassUse classUse_;
     HWND hwnd_ = nullptr;
-    GdiFont font_;
-    GdiBrush background_;
+    UniqueFont font_;
+    UniqueBrush background_;
     std::vector<Child> children_;
     std::vector<HWND> disabled_;
     bool modal_ = false;

@@ -1,6 +1,7 @@
 #include "platform/FormWindowImpl_win32.h"
 
 #include "platform/BitBtn_win32.h"
+#include "platform/Gdi_win32.h"
 #include "platform/Guard.h"
 #include "platform/Module.h"
 #include "platform/TabOrder.h"
@@ -116,9 +117,9 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
     if (!window) return;
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    Child child{&control, window, nullptr};
+    Child child{&control, window, UniqueBitmap()};
     if (auto* bitBtn = dynamic_cast<TBitBtn*>(&control); bitBtn && !bitBtn->GlyphResource.empty()) {
-        child.Glyph = std::make_unique<GdiBitmap>(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
+        child.Glyph.Reset(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
     }
     children_.push_back(std::move(child));
     if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label, window);
@@ -185,7 +186,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         auto* button = c ? dynamic_cast<TButton*>(c->Control) : nullptr;
         if (!button) break;
         Selection font(item->hDC, font_.Get());
-        DrawBitBtn(*item, WideFromForm(button->Caption), c->Glyph ? c->Glyph->Get() : nullptr, LooksDefault(*button));
+        DrawBitBtn(*item, WideFromForm(button->Caption), c->Glyph.Get(), LooksDefault(*button));
         return TRUE;
     }
     case WM_COMMAND: {

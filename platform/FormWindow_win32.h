@@ -19,11 +19,4 @@ int ShowModal(TForm& form);
 // the previous one (see FindNextControl in platform/TabOrder.h).
 void SelectNext(TForm& form, TWinControl* current, bool goForward, bool checkTabStop);
 
-// The windows of a shown form and of its controls; null otherwise.
-HWND FormHandle(const TForm& form);
-HWND ControlHandle(const TControl& control);
-
-// Pixels per logical inch of the screen.
-int ScreenPixelsPerInch();
-
 }  // namespace platform

@@ -1,34 +1,13 @@
-// Owning wrappers for GDI handles: each closes its handle when it goes.
+// Scope guards for drawing: each undoes one step when it goes. They hold two
+// values (the window or context, and what to give back), so they are not
+// owners of one handle (platform/Handles_win32.h has those).
 #pragma once
 
 #include <windows.h>
 
 namespace platform {
 
-// A GDI object (font, brush, bitmap), deleted with DeleteObject.
-template <class Handle>
-class GdiObject {
-public:
-    explicit GdiObject(Handle handle = nullptr) : handle_(handle) {}
-    ~GdiObject() { Reset(); }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-
-    Handle Get() const { return handle_; }
-    void Reset(Handle handle = nullptr) {
-        if (handle_ && handle_ != handle) DeleteObject(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_;
-};
-
-using GdiFont = GdiObject<HFONT>;
-using GdiBrush = GdiObject<HBRUSH>;
-using GdiBitmap = GdiObject<HBITMAP>;
-
-// A window's device context from GetDC.
+// A window's device context from GetDC (null: the screen's), released again.
 class WindowDC {
 public:
     explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
@@ -41,21 +20,6 @@ public:
 
 private:
     HWND window_;
-    HDC dc_;
-};
-
-// A memory device context compatible with another.
-class MemoryDC {
-public:
-    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    HDC Get() const { return dc_; }
-
-private:
     HDC dc_;
 };
 
