@@ -4,7 +4,7 @@ namespace platform {
 
 namespace {
 
-const std::size_t npos = std::string::npos;
+const std::size_t kNpos = std::string::npos;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -33,7 +33,7 @@ std::size_t FindCloseBracket(const std::string& s, std::size_t from) {
     for (std::size_t i = from; i < s.size(); i += GbkCharLength(s, i)) {
         if (s[i] == ']') return i;
     }
-    return npos;
+    return kNpos;
 }
 
 // A name whose last byte is a lead byte would swallow the ']' written after it.
@@ -44,7 +44,7 @@ bool EndsInLoneLeadByte(const std::string& s) {
 }
 
 bool HasLineBreakOrNul(const std::string& s) {
-    return s.find_first_of(std::string("\r\n\0", 3)) != npos;
+    return s.find_first_of(std::string("\r\n\0", 3)) != kNpos;
 }
 
 bool IsBlankLine(const std::string& text) {
@@ -97,7 +97,7 @@ TIniText::TIniText(const std::string& bytes) {
     std::size_t start = 0;
     while (start < bytes.size()) {
         std::size_t brk = bytes.find_first_of("\r\n", start);
-        if (brk == npos) {
+        if (brk == kNpos) {
             lines_.push_back(Classify(bytes.substr(start), ""));
             break;
         }
@@ -118,14 +118,14 @@ TIniText::Line TIniText::Classify(std::string text, std::string end) {
     if (i == t.size() || t[i] == ';') return line;
     if (t[i] == '[') {
         std::size_t close = FindCloseBracket(t, i + 1);
-        if (close != npos) {
+        if (close != kNpos) {
             line.kind = Kind::Section;
             line.folded = FoldCase(Trim(t, i + 1, close));
             return line;
         }
     }
     std::size_t eq = t.find('=');
-    if (eq != npos) {
+    if (eq != kNpos) {
         line.kind = Kind::Key;
         line.folded = FoldCase(Trim(t, i, eq));
     }
@@ -144,7 +144,7 @@ std::size_t TIniText::FindSection(const std::string& folded) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (lines_[i].kind == Kind::Section && lines_[i].folded == folded) return i;
     }
-    return npos;
+    return kNpos;
 }
 
 std::size_t TIniText::SectionEnd(std::size_t header) const {
@@ -158,27 +158,27 @@ std::size_t TIniText::FindKey(std::size_t header, const std::string& folded) con
     for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind == Kind::Key && lines_[i].folded == folded) return i;
     }
-    return npos;
+    return kNpos;
 }
 
 bool TIniText::Find(const std::string& section, const std::string& key, std::string* value) const {
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key)) return false;
     const std::size_t header = FindSection(FoldCase(Trim(section)));
-    if (header == npos) return false;
+    if (header == kNpos) return false;
     const std::size_t at = FindKey(header, FoldCase(Trim(key)));
-    if (at == npos) return false;
+    if (at == kNpos) return false;
     if (value) *value = ValueOf(lines_[at].text);
     return true;
 }
 
 bool TIniText::CanStoreSection(const std::string& name) {
     const std::string t = Trim(name);
-    return !HasLineBreakOrNul(t) && FindCloseBracket(t, 0) == npos && !EndsInLoneLeadByte(t);
+    return !HasLineBreakOrNul(t) && FindCloseBracket(t, 0) == kNpos && !EndsInLoneLeadByte(t);
 }
 
 bool TIniText::CanStoreKey(const std::string& name) {
     const std::string t = Trim(name);
-    if (HasLineBreakOrNul(t) || t.find('=') != npos) return false;
+    if (HasLineBreakOrNul(t) || t.find('=') != kNpos) return false;
     return t.empty() || (t[0] != ';' && t[0] != '[');
 }
 
@@ -187,12 +187,12 @@ bool TIniText::Set(const std::string& section, const std::string& key, const std
     const std::string name = Trim(key);
     const std::string encoded = EncodeValue(value);
     const std::size_t header = FindSection(FoldCase(Trim(section)));
-    if (header == npos) {
+    if (header == kNpos) {
         AppendSection(Trim(section), name + '=' + encoded);
         return true;
     }
     const std::size_t at = FindKey(header, FoldCase(name));
-    if (at != npos) {
+    if (at != kNpos) {
         // The file's own spelling of the name stays.
         lines_[at] = Classify(KeyNameOf(lines_[at].text) + '=' + encoded, "\r\n");
         return true;
