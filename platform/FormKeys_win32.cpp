@@ -47,7 +47,7 @@ TButton* FormWindow::EnterButton() const {
     TControl* focused = ControlOf(GetFocus());
     if (auto* b = dynamic_cast<TButton*>(focused)) return b;
     for (const Child& c : children_) {
-        auto* b = dynamic_cast<TButton*>(c.Control);
+        auto* b = dynamic_cast<TButton*>(c.control);
         if (b && b->Default && Usable(b)) return b;
     }
     return nullptr;
@@ -55,7 +55,7 @@ TButton* FormWindow::EnterButton() const {
 
 TButton* FormWindow::CancelButton() const {
     for (const Child& c : children_) {
-        auto* b = dynamic_cast<TButton*>(c.Control);
+        auto* b = dynamic_cast<TButton*>(c.control);
         if (b && b->Cancel && Usable(b)) return b;
     }
     return nullptr;
@@ -98,7 +98,7 @@ bool FormWindow::CharKey(MSG& msg) {
 
 bool FormWindow::Mnemonic(wchar_t ch) {
     for (const Child& c : children_) {
-        auto* b = dynamic_cast<TButton*>(c.Control);
+        auto* b = dynamic_cast<TButton*>(c.control);
         if (b && Usable(b) && IsAccel(ch, b->Caption)) {
             Click(*b);
             return true;

@@ -7,7 +7,7 @@ namespace platform {
 void PrepareForm(TForm& form) {
     const FormStyle style = StyleOf(form);
     RECT frame{0, 0, 0, 0};
-    AdjustWindowRectEx(&frame, style.Style, FALSE, style.ExStyle);
+    AdjustWindowRectEx(&frame, style.style, FALSE, style.exStyle);
     const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
     // A designed client size wins over a designed outer size.
     if (form.ClientWidth <= 0) form.ClientWidth = form.Width - frameWidth;

@@ -15,7 +15,7 @@ namespace platform {
 
 // Window styles for a form's border style and border icons.
 struct FormStyle {
-    DWORD Style, ExStyle;
+    DWORD style, exStyle;
 };
 FormStyle StyleOf(const TForm& form);
 
@@ -56,9 +56,9 @@ public:
 
 private:
     struct Child {
-        TControl* Control;
-        HWND Window;
-        UniqueBitmap Glyph;
+        TControl* control;
+        HWND window;
+        UniqueBitmap glyph;
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -12,23 +12,23 @@ namespace {
 
 constexpr int kFirstChildId = 1000;
 
-int classUses = 0;  // form windows alive; forms live on the host thread only
+int g_formClassUses = 0;  // form windows alive; forms live on the host thread only
 
 }  // namespace
 
 FormStyle StyleOf(const TForm& form) {
     FormStyle s{WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE};
     if (form.BorderStyle == TBorderStyle::Dialog) {
-        s.ExStyle |= WS_EX_DLGMODALFRAME;
+        s.exStyle |= WS_EX_DLGMODALFRAME;
     } else {
-        s.Style |= WS_THICKFRAME;
-        if (!form.SystemMenuOnly) s.Style |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+        s.style |= WS_THICKFRAME;
+        if (!form.SystemMenuOnly) s.style |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     }
     return s;
 }
 
 FormClassUse::FormClassUse() {
-    if (classUses++ > 0) return;
+    if (g_formClassUses++ > 0) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
@@ -40,7 +40,7 @@ FormClassUse::FormClassUse() {
 }
 
 FormClassUse::~FormClassUse() {
-    if (--classUses == 0) UnregisterClassW(Name(), ThisModule());
+    if (--g_formClassUses == 0) UnregisterClassW(Name(), ThisModule());
 }
 
 const wchar_t* FormClassUse::Name() { return L"OvForm"; }
@@ -49,7 +49,7 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_ = CreateWindowExW(s.ExStyle, FormClassUse::Name(), WideFromForm(form.Caption).c_str(), s.Style, form.Left,
+    hwnd_ = CreateWindowExW(s.exStyle, FormClassUse::Name(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
                             form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr);
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -119,7 +119,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     Child child{&control, window, UniqueBitmap()};
     if (auto* bitBtn = dynamic_cast<TBitBtn*>(&control); bitBtn && !bitBtn->GlyphResource.empty()) {
-        child.Glyph.Reset(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
+        child.glyph.Reset(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
     }
     children_.push_back(std::move(child));
     if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label, window);
@@ -139,21 +139,21 @@ void FormWindow::FitLabel(TLabel& label, HWND window) {
 HWND FormWindow::HandleOf(const TControl& control) const {
     if (&control == &form_) return hwnd_;
     for (const Child& c : children_) {
-        if (c.Control == &control) return c.Window;
+        if (c.control == &control) return c.window;
     }
     return nullptr;
 }
 
 const FormWindow::Child* FormWindow::Find(HWND window) const {
     for (const Child& c : children_) {
-        if (c.Window == window) return &c;
+        if (c.window == window) return &c;
     }
     return nullptr;
 }
 
 TControl* FormWindow::ControlOf(HWND window) const {
     for (HWND w = window; w && w != hwnd_; w = GetParent(w)) {
-        if (const Child* c = Find(w)) return c->Control;
+        if (const Child* c = Find(w)) return c->control;
     }
     return nullptr;
 }
@@ -183,15 +183,15 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
         const Child* c = Find(item->hwndItem);
-        auto* button = c ? dynamic_cast<TButton*>(c->Control) : nullptr;
+        auto* button = c ? dynamic_cast<TButton*>(c->control) : nullptr;
         if (!button) break;
         Selection font(item->hDC, font_.Get());
-        DrawBitBtn(*item, WideFromForm(button->Caption), c->Glyph.Get(), LooksDefault(*button));
+        DrawBitBtn(*item, WideFromForm(button->Caption), c->glyph.Get(), LooksDefault(*button));
         return TRUE;
     }
     case WM_COMMAND: {
         const Child* c = Find(reinterpret_cast<HWND>(lp));
-        auto* button = c ? dynamic_cast<TButton*>(c->Control) : nullptr;
+        auto* button = c ? dynamic_cast<TButton*>(c->control) : nullptr;
         if (button && HIWORD(wp) == BN_CLICKED) Click(*button);
         return 0;
     }
@@ -247,7 +247,7 @@ void FormWindow::NoteFocus() {
 
 void FormWindow::RepaintButtons() const {
     for (const Child& c : children_) {
-        if (dynamic_cast<TButton*>(c.Control)) InvalidateRect(c.Window, nullptr, FALSE);
+        if (dynamic_cast<TButton*>(c.control)) InvalidateRect(c.window, nullptr, FALSE);
     }
 }
 
