@@ -13,15 +13,15 @@
 
 namespace {
 
-constexpr int PollInterval = 200;  // milliseconds between polls
-constexpr std::int32_t EventRing = 30;
-constexpr std::int32_t EventRingAgain = 32;
+constexpr int kPollIntervalMs = 200;  // milliseconds between polls
+constexpr std::int32_t kEventRing = 30;
+constexpr std::int32_t kEventRingAgain = 32;
 
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
 public:
     TReadThread() {
-        std::memset(&Event, 0, sizeof Event);
+        std::memset(&event_, 0, sizeof event_);
         Resume();
     }
     ~TReadThread() override {
@@ -36,26 +36,26 @@ private:
     void DoRingNotify();
     void DoErrorNotify();
 
-    TDeviceEvent Event;
-    std::int32_t LastCode = -1;
-    std::string LastText;
+    TDeviceEvent event_;
+    std::int32_t lastCode_ = -1;
+    std::string lastText_;
 };
 
 // Module state; touched on the host thread only.
-TDeviceCallback HostCallback = nullptr;
-int HostCallbackData = 0;
-TReadThread* ReadThread = nullptr;
-char LastErrorText[256];
+TDeviceCallback g_hostCallback = nullptr;
+int g_hostCallbackData = 0;
+TReadThread* g_readThread = nullptr;
+char g_lastErrorText[256];
 
 void TReadThread::Execute() {
     const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
     const platform::TThreadMethod errorNotify = [this] { DoErrorNotify(); };
     while (!Terminated()) {
-        platform::Sleep(PollInterval);
+        platform::Sleep(kPollIntervalMs);
         platform::Guarded([&] {
-            if (unitOVDrv::ReadDriverEvent(Event)) {
-                LastCode = Event.Code;
-                LastText.assign(Event.Text, strnlen(Event.Text, sizeof Event.Text));
+            if (unitOVDrv::ReadDriverEvent(event_)) {
+                lastCode_ = event_.Code;
+                lastText_.assign(event_.Text, strnlen(event_.Text, sizeof event_.Text));
                 Synchronize(ringNotify);
             } else {
                 // A quiet poll makes a marshalled call too: it returns only
@@ -69,22 +69,22 @@ void TReadThread::Execute() {
 
 void TReadThread::DoRingNotify() {
     platform::Guarded([this] {
-        if (HostCallback && (LastCode == EventRing || LastCode == EventRingAgain) && !LastText.empty())
-            HostCallback(HostCallbackData, LastText.c_str(), OV_EVENT_RING);
+        if (g_hostCallback && (lastCode_ == kEventRing || lastCode_ == kEventRingAgain) && !lastText_.empty())
+            g_hostCallback(g_hostCallbackData, lastText_.c_str(), OV_EVENT_RING);
     });
 }
 
 void TReadThread::DoErrorNotify() {
     platform::Guarded([] {
-        if (!HostCallback) return;
+        if (!g_hostCallback) return;
         const std::string text = unitOVDrv::GetDriverErrorText();
-        if (!text.empty()) HostCallback(HostCallbackData, text.c_str(), OV_EVENT_ERROR);
+        if (!text.empty()) g_hostCallback(g_hostCallbackData, text.c_str(), OV_EVENT_ERROR);
     });
 }
 
 void SetLastErrorText(const std::string& text) {
-    std::memset(LastErrorText, 0, sizeof LastErrorText);
-    std::memcpy(LastErrorText, text.data(), std::min(text.size(), sizeof LastErrorText - 1));
+    std::memset(g_lastErrorText, 0, sizeof g_lastErrorText);
+    std::memcpy(g_lastErrorText, text.data(), std::min(text.size(), sizeof g_lastErrorText - 1));
 }
 
 void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
@@ -94,8 +94,8 @@ void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()
 extern "C" {
 
 OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
-    HostCallbackData = data;
-    HostCallback = callback;
+    g_hostCallbackData = data;
+    g_hostCallback = callback;
     return OV_TRUE;
 }
 
@@ -104,11 +104,11 @@ OV_BOOL32 OV_STDCALL InitDevice() {
         SetLastErrorFromDriver();
         return OV_FALSE;
     }
-    if (!ReadThread) {
+    if (!g_readThread) {
         // Out of threads or memory: say so rather than report an open device
         // that never polls, and never let the exception reach the host.
         try {
-            ReadThread = new TReadThread;
+            g_readThread = new TReadThread;
         } catch (const std::exception&) {
             SetLastErrorText("reader thread could not be started");
             return OV_FALSE;
@@ -122,9 +122,9 @@ OV_BOOL32 OV_STDCALL CloseDevice() {
         SetLastErrorFromDriver();
         return OV_FALSE;
     }
-    if (TReadThread* reader = ReadThread) {
+    if (TReadThread* reader = g_readThread) {
         reader->Terminate();
-        ReadThread = nullptr;
+        g_readThread = nullptr;
         // Waiting runs the reader's pending notification, which may call back
         // into the host, which may open the device again.
         delete reader;
@@ -132,12 +132,12 @@ OV_BOOL32 OV_STDCALL CloseDevice() {
     return OV_TRUE;
 }
 
-const char* OV_STDCALL OrvaleGetLastError() { return LastErrorText; }
+const char* OV_STDCALL OrvaleGetLastError() { return g_lastErrorText; }
 
 }  // extern "C"
 
 namespace unitOVDevice {
 
-bool IsOpen() { return ReadThread != nullptr; }
+bool IsOpen() { return g_readThread != nullptr; }
 
 }  // namespace unitOVDevice

@@ -13,10 +13,10 @@ const char kVersionText[] = "http://voicebox.local/";
 static_assert(sizeof(kVersionText) - 1 == 22, "the version call's text is 22 characters");
 
 // Polled by the reader thread alone.
-TDriverEvent DriverEventBuffer;
+TDriverEvent g_driverEvent;
 
 // Nothing in the driver calls we make yields an error text, so it stays empty.
-std::string DriverErrorText;
+std::string g_driverErrorText;
 
 }  // namespace
 
@@ -32,18 +32,18 @@ bool CloseDriver() {
 }
 
 bool ReadDriverEvent(TDeviceEvent& event) {
-    if (TV_GetEvent(&DriverEventBuffer) <= 0) return false;
-    event.Code = DriverEventBuffer.Code;
+    if (TV_GetEvent(&g_driverEvent) <= 0) return false;
+    event.Code = g_driverEvent.Code;
     std::memset(event.Text, 0, sizeof event.Text);
-    const char* text = DriverEventBuffer.Text;
-    const void* nul = std::memchr(text, 0, sizeof DriverEventBuffer.Text);
-    size_t length = nul ? static_cast<const char*>(nul) - text : sizeof DriverEventBuffer.Text;
+    const char* text = g_driverEvent.Text;
+    const void* nul = std::memchr(text, 0, sizeof g_driverEvent.Text);
+    size_t length = nul ? static_cast<const char*>(nul) - text : sizeof g_driverEvent.Text;
     std::memcpy(event.Text, text, length);
     return true;
 }
 
-std::string GetDriverErrorText() { return DriverErrorText; }
+std::string GetDriverErrorText() { return g_driverErrorText; }
 
-void Finalize() { DriverErrorText.clear(); }
+void Finalize() { g_driverErrorText.clear(); }
 
 }  // namespace unitOVDrv
