@@ -49,10 +49,10 @@ TSyncHelper::~TSyncHelper() {
     UnregisterClassA(kWindowClass, platform::ThisModule());
 }
 
-void TSyncHelper::PostWakeMessage(platform::TThread*) { PostMessageA(window_, SyncWakeMessage, 0, 0); }
+void TSyncHelper::PostWakeMessage(platform::TThread*) { PostMessageA(window_, kSyncWakeMessage, 0, 0); }
 
 LRESULT TSyncHelper::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == SyncWakeMessage) {
+    if (message == kSyncWakeMessage) {
         platform::CheckSynchronize(0);
         return 0;
     }

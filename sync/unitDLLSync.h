@@ -8,7 +8,7 @@
 
 namespace platform { class TThread; }
 
-constexpr UINT SyncWakeMessage = 2357;
+constexpr UINT kSyncWakeMessage = 2357;
 
 class TSyncHelper {
 public:
