@@ -11,7 +11,7 @@ namespace {
 // since before Vista's padded border; newer systems accept it too.
 constexpr UINT kNonClientMetricsSize = 340;
 
-std::unique_ptr<platform::TGdiFont> SharedFont;
+std::unique_ptr<platform::TGdiFont> g_sharedFont;
 
 }  // namespace
 
@@ -36,19 +36,19 @@ void TBaseForm::CenterOnWindow(HWND window) {
 }
 
 platform::TGdiFont& GetSystemFont() {
-    if (SharedFont) return *SharedFont;
-    SharedFont = std::make_unique<platform::TGdiFont>();
+    if (g_sharedFont) return *g_sharedFont;
+    g_sharedFont = std::make_unique<platform::TGdiFont>();
     NONCLIENTMETRICSA metrics{};
     static_assert(sizeof metrics >= kNonClientMetricsSize, "the record must hold what the system writes");
     metrics.cbSize = kNonClientMetricsSize;
     if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0)) {
-        SharedFont->SetHandle(CreateFontIndirectA(&metrics.lfMessageFont));
+        g_sharedFont->SetHandle(CreateFontIndirectA(&metrics.lfMessageFont));
     }
-    return *SharedFont;
+    return *g_sharedFont;
 }
 
 namespace frmBase {
 
-void Finalize() { SharedFont.reset(); }
+void Finalize() { g_sharedFont.reset(); }
 
 }  // namespace frmBase
