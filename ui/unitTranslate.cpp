@@ -13,8 +13,8 @@ namespace {
 
 // Both are constant-initialised: the library's start-up may run before any
 // constructor of this file's objects has.
-std::unique_ptr<TTranslator> Translator;
-char SettingsFile[] = "kdwusr70.ini";
+std::unique_ptr<TTranslator> g_translator;
+char g_settingsFile[] = "kdwusr70.ini";
 
 template <class T>
 T* As(TComponent& c) {
@@ -159,19 +159,19 @@ std::string TTranslator::UnescapeValue(const std::string& value) {
 }
 
 TTranslator& GetTranslator() {
-    if (!Translator) Translator = std::make_unique<TTranslator>();
-    return *Translator;
+    if (!g_translator) g_translator = std::make_unique<TTranslator>();
+    return *g_translator;
 }
 
 std::string HostDirectory() { return ExecutableDirectory(); }
 
 namespace unitTranslate {
 
-std::string SettingsFileName() { return SettingsFile; }
+std::string SettingsFileName() { return g_settingsFile; }
 
 void Finalize() {
-    Translator.reset();
-    SettingsFile[0] = '\0';
+    g_translator.reset();
+    g_settingsFile[0] = '\0';
 }
 
 }  // namespace unitTranslate
