@@ -4,12 +4,12 @@
 
 namespace {
 
-DWORD loopThread = 0;
+DWORD g_loopThread = 0;
 
 // Runs on a thread of its own: asks the loop to end instead of letting the
 // process die with the device open.
 BOOL WINAPI OnConsoleBreak(DWORD) {
-    PostThreadMessageA(loopThread, WM_QUIT, 0, 0);
+    PostThreadMessageA(g_loopThread, WM_QUIT, 0, 0);
     return TRUE;
 }
 
@@ -32,7 +32,7 @@ private:
 
 bool RunMessageLoop(int seconds) {
     if (seconds <= 0) return true;
-    loopThread = GetCurrentThreadId();
+    g_loopThread = GetCurrentThreadId();
     SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
     LoopTimer timer(static_cast<UINT>(seconds) * 1000u);
     MSG msg;

@@ -23,12 +23,12 @@ struct BenchClock {
     LARGE_INTEGER Frequency{};
     DWORD LoadingThread = 0;
 };
-BenchClock bench;
+BenchClock g_clock;
 
 double SecondsSinceStart() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return double(now.QuadPart - bench.Start.QuadPart) / double(bench.Frequency.QuadPart);
+    return double(now.QuadPart - g_clock.Start.QuadPart) / double(g_clock.Frequency.QuadPart);
 }
 
 std::string Format(const char* format, double a, const char* b, const char* c) {
@@ -38,7 +38,7 @@ std::string Format(const char* format, double a, const char* b, const char* c) {
 }
 
 void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* event) {
-    const bool onLoadingThread = GetCurrentThreadId() == bench.LoadingThread;
+    const bool onLoadingThread = GetCurrentThreadId() == g_clock.LoadingThread;
     std::string line = Format("%9.3f s  %-15s %-9s", SecondsSinceStart(),
                               onLoadingThread ? "loading thread" : "OTHER THREAD", event ? event : "(null)");
     line += Cp936ToUtf8(text);
@@ -108,9 +108,9 @@ int main(int argc, char** argv) {
         WriteOut(UsageText());
         return 0;
     }
-    QueryPerformanceFrequency(&bench.Frequency);
-    QueryPerformanceCounter(&bench.Start);
-    bench.LoadingThread = GetCurrentThreadId();
+    QueryPerformanceFrequency(&g_clock.Frequency);
+    QueryPerformanceCounter(&g_clock.Start);
+    g_clock.LoadingThread = GetCurrentThreadId();
 
     int result;
     {
