@@ -98,17 +98,16 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
         cls = L"BUTTON";
         text = button->Caption;
         style |= BS_OWNERDRAW;  // drawn here: glyph, and the default button's frame
-    } else if (auto* check = dynamic_cast<TCheckBox*>(&control)) {
-        cls = L"BUTTON";
-        text = check->Caption;
-        style |= BS_AUTOCHECKBOX;
-    } else if (auto* edit = dynamic_cast<TCustomEdit*>(&control)) {
+    } else if (auto* edit = dynamic_cast<TEdit*>(&control)) {
+        // Not shown by the product's dialog, but the one control the base
+        // dialog's rule for Enter (move on where no button takes it) needs.
         cls = L"EDIT";
         text = edit->Text;
         ex |= WS_EX_CLIENTEDGE;
-        style |= dynamic_cast<TMemo*>(&control) ? ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL : ES_AUTOHSCROLL;
+        style |= ES_AUTOHSCROLL;
     }
-    if (!cls) return;  // kinds without a window of their own here
+    // The other kinds are data for the translator; they get no window here.
+    if (!cls) return;
     if (control.Visible) style |= WS_VISIBLE;
     if (!control.Enabled) style |= WS_DISABLED;
     if (auto* w = dynamic_cast<TWinControl*>(&control); w && w->TabStop) style |= WS_TABSTOP;
