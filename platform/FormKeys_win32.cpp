@@ -135,10 +135,10 @@ int ShowModal(TForm& form) {
     return result;
 }
 
-void SelectNext(TForm& form, TWinControl* current, bool goForward, bool checkTabStop) {
+void SelectNext(TForm& form, TWinControl* current) {
     auto* window = dynamic_cast<FormWindow*>(form.Window.get());
     if (!window) return;
-    window->Focus(FindNextControl(form, current, goForward, checkTabStop));
+    window->Focus(FindNextControl(form, current, true, true));
 }
 
 }  // namespace platform

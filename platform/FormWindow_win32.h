@@ -15,8 +15,8 @@ namespace platform {
 // is a window; the other windows of the thread are disabled meanwhile.
 int ShowModal(TForm& form);
 
-// Moves the focus from current to the next control of the shown form, or
-// the previous one (see FindNextControl in platform/TabOrder.h).
-void SelectNext(TForm& form, TWinControl* current, bool goForward, bool checkTabStop);
+// Moves the focus from current to the next tab stop of the shown form (see
+// FindNextControl in platform/TabOrder.h).
+void SelectNext(TForm& form, TWinControl* current);
 
 }  // namespace platform

@@ -9,6 +9,6 @@ void TBaseDialogForm::KeyPress(char& key) {
     // Buttons take Enter when it goes down; what reaches here no button took.
     if (ActiveControl && key == '\r') {
         key = 0;
-        platform::SelectNext(*this, ActiveControl, true, true);
+        platform::SelectNext(*this, ActiveControl);
     }
 }
