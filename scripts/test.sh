@@ -5,8 +5,9 @@
 #
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the inner loop: the AddressSanitizer/UBSan build's
-#                             tests and the Wine boundary tests; no
-#                             ThreadSanitizer build, fuzzing or reliability suite
+#                             tests, then the Wine boundary tests and the core
+#                             under Wine; no ThreadSanitizer build, fuzzing or
+#                             reliability suite
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -44,6 +45,6 @@ scripts/build-win32.sh
 if [ -z "$quick" ]; then
   xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 else
-  xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh -L wine -LE reliability
+  xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh -LE reliability
 fi
 trap - EXIT
