@@ -46,6 +46,7 @@ install cmake ninja-build g++ clang googletest \
 
 # The fuzzer and the sanitizers' runtime for the clang that is installed.
 clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\)\..*/\1/p' | head -n 1)
+[ -n "$clang_major" ] || { echo "setup: cannot read clang's major version from 'clang --version'" >&2; exit 1; }
 install "libclang-rt-$clang_major-dev"
 
 # Wine takes its ANSI code page from the locale; build the Chinese one once.
