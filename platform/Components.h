@@ -240,7 +240,6 @@ public:
     bool KeyPreview = false;
     bool ShowHint = false;
     int PixelsPerInch = 96;
-    int TextHeight = 12;
     int ModalResult = mrNone;
     std::uintptr_t ParentWindow = 0;  // a window handle, or 0
 

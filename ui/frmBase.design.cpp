@@ -18,5 +18,4 @@ void TBaseForm::ReadDesign() {
     ShowHint = true;
     OnCreate = [this](platform::TComponent* sender) { FormCreate(sender); };
     PixelsPerInch = 96;
-    TextHeight = 12;
 }

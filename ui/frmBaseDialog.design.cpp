@@ -10,5 +10,4 @@ void TBaseDialogForm::ReadDesign() {
     Caption = "BaseDialogForm";
     KeyPreview = true;
     PixelsPerInch = 96;
-    TextHeight = 12;
 }

@@ -7,7 +7,6 @@ void TPropertyForm::ReadDesign() {
     ClientWidth = 269;
     ClientHeight = 100;
     PixelsPerInch = 96;
-    TextHeight = 12;
 
     Label1 = new platform::TLabel(this);
     Label1->Name = "Label1";
