@@ -88,35 +88,36 @@ void SetLastErrorText(const std::string& text) {
 
 void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
 
-}  // namespace
-
-extern "C" {
-
-std::int32_t OV_STDCALL InitCallbackEx(std::int32_t data, TDeviceCallback callback) {
-    HostCallbackData = data;
-    HostCallback = callback;
-    return -1;
+// Starts the reader once the driver is open. Out of threads, events or memory
+// it says so and disables the driver again, rather than report an open device
+// that never polls.
+bool StartReader() {
+    try {
+        ReadThread = new TReadThread;
+        return true;
+    } catch (const std::exception&) {
+        SetLastErrorText("reader thread could not be started (out of system resources)");
+    }
+    unitOVDrv::CloseDriver();
+    return false;
 }
 
-std::int32_t OV_STDCALL InitDevice() {
+std::int32_t OpenDevice() {
+    // Without a way to wake the host's thread (its hidden window could not be
+    // made) no ring would ever reach the host.
+    if (!platform::GetWakeMainThread().Code) {
+        SetLastErrorText("the plug-in's hidden window could not be created (out of window handles)");
+        return 0;
+    }
     if (!unitOVDrv::OpenDriver()) {
         SetLastErrorFromDriver();
         return 0;
     }
-    if (!ReadThread) {
-        // Out of threads or memory: say so rather than report an open device
-        // that never polls, and never let the exception reach the host.
-        try {
-            ReadThread = new TReadThread;
-        } catch (const std::exception&) {
-            SetLastErrorText("reader thread could not be started");
-            return 0;
-        }
-    }
+    if (!ReadThread && !StartReader()) return 0;
     return -1;
 }
 
-std::int32_t OV_STDCALL CloseDevice() {
+std::int32_t CloseOpenDevice() {
     if (!unitOVDrv::CloseDriver()) {
         SetLastErrorFromDriver();
         return 0;
@@ -129,6 +130,28 @@ std::int32_t OV_STDCALL CloseDevice() {
         delete reader;
     }
     return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t OV_STDCALL InitCallbackEx(std::int32_t data, TDeviceCallback callback) {
+    HostCallbackData = data;
+    HostCallback = callback;
+    return -1;
+}
+
+std::int32_t OV_STDCALL InitDevice() {
+    std::int32_t result = 0;
+    if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver failed while opening");
+    return result;
+}
+
+std::int32_t OV_STDCALL CloseDevice() {
+    std::int32_t result = 0;
+    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the driver failed while closing");
+    return result;
 }
 
 const char* OV_STDCALL OV_GetLastError() { return LastErrorText; }

@@ -76,6 +76,11 @@ TNotifyEvent GetWakeMainThread() {
     return Queue().wake;
 }
 
+bool HasQueuedCalls() {
+    std::lock_guard<std::mutex> lock(Queue().mutex);
+    return !Queue().calls.empty();
+}
+
 bool CheckSynchronize(int timeoutMs) {
     SyncQueue& q = Queue();
     if (timeoutMs > 0) {

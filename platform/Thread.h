@@ -31,6 +31,9 @@ bool IsMainThread();
 void SetWakeMainThread(TNotifyEvent hook);
 TNotifyEvent GetWakeMainThread();
 
+// Whether a marshalled call waits to be run.
+bool HasQueuedCalls();
+
 // Main thread only: runs every call queued so far, in queuing order, and
 // returns whether any ran. A timeout above 0 first waits that long for a call.
 bool CheckSynchronize(int timeoutMs = 0);

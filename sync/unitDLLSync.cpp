@@ -4,6 +4,7 @@
 
 #include "platform/Guard.h"
 #include "platform/Module.h"
+#include "platform/Sleep.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -37,26 +38,46 @@ void RegisterWindowClass() {
 TSyncHelper::TSyncHelper() {
     RegisterWindowClass();
     // Message-only: never shown, needs no desktop, still has a message queue slot.
-    window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              platform::ThisModule(), nullptr);
-    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  platform::ThisModule(), nullptr));
+    if (!window_) return;
+    SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     platform::SetWakeMainThread({&WakeThunk, this});
 }
 
 TSyncHelper::~TSyncHelper() {
     platform::SetWakeMainThread({});
-    if (window_) DestroyWindow(window_);
+    if (window_) SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
+    window_.Reset();
     UnregisterClassA(kWindowClass, platform::ThisModule());
 }
 
-void TSyncHelper::PostWakeMessage(platform::TThread*) { PostMessageA(window_, SyncWakeMessage, 0, 0); }
+// Reader thread, under the hook's lock. A host that does not pump for a while
+// fills its queue (10,000 messages on Windows) and the post fails; a lost wake
+// would leave the reader waiting until CloseDevice, so it is posted again
+// after a pause, for as long as a call waits and the window exists.
+void TSyncHelper::PostWakeMessage(platform::TThread*) {
+    constexpr int kWakeRetryMs = 20;
+    while (!PostMessageA(window_.Get(), kSyncWakeMessage, 0, 0)) {
+        if (!IsWindow(window_.Get()) || !platform::HasQueuedCalls()) return;
+        platform::Sleep(kWakeRetryMs);
+    }
+}
 
 LRESULT TSyncHelper::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == SyncWakeMessage) {
+    if (message == kSyncWakeMessage) {
         platform::CheckSynchronize(0);
         return 0;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // Destroyed from outside (our destructor detaches first): nothing can
+        // wake this thread any more, so the device must not open.
+        platform::SetWakeMainThread({});
+        SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
+        const HWND gone = window_.Release();
+        return DefWindowProcA(gone, message, wParam, lParam);
+    }
+    return DefWindowProcA(window_.Get(), message, wParam, lParam);
 }
 
 namespace unitDLLSync {
@@ -64,7 +85,5 @@ namespace unitDLLSync {
 void Initialize() { g_syncHelper = std::make_unique<TSyncHelper>(); }
 
 void Finalize() { g_syncHelper.reset(); }
-
-TSyncHelper* SyncHelper() { return g_syncHelper.get(); }
 
 }  // namespace unitDLLSync

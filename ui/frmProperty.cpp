@@ -10,38 +10,41 @@
 
 namespace {
 
-// The form exists only inside this call and is freed on every path; a
-// failure while it is shown leaves the result at 0.
-std::int32_t ShowPropertyForm(HWND parent) {
-    std::unique_ptr<TPropertyForm> form = platform::CreateForm<TPropertyForm>(nullptr);
-    std::int32_t result = 0;
-    platform::Guarded([&] {
-        if (IsWindow(parent)) form->ParentWindow = reinterpret_cast<std::uintptr_t>(parent);
-        form->CenterOnWindow(parent);
-        result = platform::ShowModal(*form) == platform::mrOk ? -1 : 0;
-    });
-    form.reset();
-    return result;
-}
+// Closes the device while it lives, if it was open, and opens it again after.
+class DevicePause {
+public:
+    DevicePause() : wasOpen_(unitOVDevice::IsOpen()) {
+        if (wasOpen_) CloseDevice();
+    }
+    ~DevicePause() {
+        if (wasOpen_) InitDevice();
+    }
+    DevicePause(const DevicePause&) = delete;
+    DevicePause& operator=(const DevicePause&) = delete;
 
-std::int32_t ShowPropertiesPaused(HWND parent) {
-    const bool wasOpen = unitOVDevice::IsOpen();
-    if (wasOpen) CloseDevice();
-    std::int32_t result = 0;
-    // Whatever happens to the dialog, the device is opened again.
-    platform::Guarded([&] { result = ShowPropertyForm(parent); });
-    if (wasOpen) InitDevice();
-    return result;
-}
+private:
+    const bool wasOpen_;
+};
 
 }  // namespace
 
 TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
 
 extern "C" std::int32_t OV_STDCALL ShowProperties(std::uint32_t parentWindow) {
-    std::int32_t result = 0;
     HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(parentWindow));
-    platform::Guarded([&] { result = ShowPropertiesPaused(parent); });
+    // The pause and the form live outside the guard: a structured exception
+    // skips our destructors on its way to the guard, and whatever the dialog
+    // raises, the form is freed and the device opened again. The device
+    // exports guard themselves.
+    const DevicePause pause;
+    std::unique_ptr<TPropertyForm> form;
+    std::int32_t result = 0;
+    platform::Guarded([&] {
+        form = platform::CreateForm<TPropertyForm>(nullptr);
+        if (IsWindow(parent)) form->ParentWindow = reinterpret_cast<std::uintptr_t>(parent);
+        form->CenterOnWindow(parent);
+        result = platform::ShowModal(*form) == platform::mrOk ? -1 : 0;
+    });
     return result;
 }
 

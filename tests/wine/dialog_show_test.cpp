@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <string>
+#include <thread>
 
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/DeviceTest.h"
@@ -189,6 +191,97 @@ TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItAndModal) {
     EXPECT_FALSE(view.ChildStyle);
     ExpectCentredOver(hostRect, view.Window);
     EXPECT_FALSE(view.OwnerEnabled) << "the host window took input while the dialog was up";
+    EXPECT_TRUE(IsWindowEnabled(host.Get()));
+}
+
+// What a host timer does while the dialog is up, and whether it saw the dialog.
+struct TimerAct {
+    static inline HWND destroy = nullptr;  // destroyed from the timer when set
+    static inline int quitCode = -1;       // else the thread is asked to quit
+    static inline bool sawDialog = false;
+
+    static BOOL CALLBACK FindForm(HWND window, LPARAM) {
+        wchar_t cls[32] = L"";
+        GetClassNameW(window, cls, 32);
+        sawDialog |= IsWindowVisible(window) && std::wstring(cls) == L"OvForm";
+        return TRUE;
+    }
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EnumThreadWindows(GetCurrentThreadId(), &FindForm, 0);
+        if (destroy) DestroyWindow(destroy);
+        if (quitCode >= 0) PostQuitMessage(quitCode);
+    }
+};
+
+// Ends a ShowProperties that would never return by asking its thread to quit
+// after 8 s; how long the call took tells whether it needed that.
+struct TimedResult {
+    std::int32_t Result;
+    DWORD TookMs;
+};
+TimedResult TimedShow(ShowProperties_t show, HWND parent) {
+    HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread rescue([thread = GetCurrentThreadId(), returned] {
+        if (WaitForSingleObject(returned, 8000) == WAIT_TIMEOUT) PostThreadMessageW(thread, WM_QUIT, 0, 0);
+    });
+    const DWORD start = GetTickCount();
+    const std::int32_t result = show(HandleValue(parent));
+    const DWORD took = GetTickCount() - start;
+    SetEvent(returned);
+    rescue.join();
+    CloseHandle(returned);
+    return {result, took};
+}
+
+void ArmTimer(HWND destroy, int quitCode) {
+    TimerAct::destroy = destroy;
+    TimerAct::quitCode = quitCode;
+    TimerAct::sawDialog = false;
+    SetTimer(nullptr, 0, 600, &TimerAct::Fire);
+}
+
+// The quit messages left in the queue; the first one's code in `code`.
+int TakeQuits(WPARAM& code) {
+    MSG msg;
+    int n = 0;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        if (n++ == 0) code = msg.wParam;
+    }
+    return n;
+}
+
+// A host shutting down from a timer destroys its main window, and with it the
+// dialog it owns: the call ends at once, the host's other windows take input
+// again and the device polls again.
+TEST_F(DialogTest, ReturnsAtOnceWhenTheHostDestroysItsWindowUnderIt) {
+    OpenDevice();
+    ASSERT_TRUE(PumpUntilPolls(1));
+    HostWindow host(60, 40, 500, 361), other(600, 40, 200, 200);
+    ArmTimer(host.Get(), -1);
+    const TimedResult shown = TimedShow(show_, host.Get());
+    WPARAM code = 0;
+    TakeQuits(code);
+    EXPECT_TRUE(TimerAct::sawDialog);
+    EXPECT_FALSE(IsWindow(host.Get()));
+    EXPECT_LT(shown.TookMs, 3000u) << "ShowProperties went on after its owner was destroyed";
+    EXPECT_EQ(0, shown.Result);
+    EXPECT_TRUE(IsWindowEnabled(other.Get())) << "a host window left disabled";
+    EXPECT_TRUE(PumpUntilPolls(sim.Count(simdrv::fnGetEvent) + 1)) << "the device was not reopened";
+}
+
+// A quit request ends the dialog and is left for the host's own loop.
+TEST_F(DialogTest, AQuitRequestEndsItAndIsPostedAgainWithItsCode) {
+    HostWindow host(60, 40, 500, 361);
+    ArmTimer(nullptr, 42);
+    const TimedResult shown = TimedShow(show_, host.Get());
+    WPARAM code = 0;
+    const int quits = TakeQuits(code);
+    EXPECT_TRUE(TimerAct::sawDialog);
+    EXPECT_LT(shown.TookMs, 3000u);
+    EXPECT_EQ(0, shown.Result);
+    ASSERT_GE(quits, 1);
+    EXPECT_EQ(42u, code);
     EXPECT_TRUE(IsWindowEnabled(host.Get()));
 }
 
