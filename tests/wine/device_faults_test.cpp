@@ -12,6 +12,15 @@
 namespace ovtest {
 namespace {
 
+volatile bool g_bottomless = true;
+
+// A callback that calls itself by mistake.
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile char frame[256];
+    frame[0] = char(depth);
+    return g_bottomless ? Recurse(depth + 1) + frame[0] : 0;
+}
+
 // What a host's callback may do instead of returning, keyed by ring text.
 // A C++ exception from a host built with Visual C++ and a Delphi exception
 // are both structured exceptions with their compilers' codes.
@@ -28,6 +37,8 @@ void Misbehave(const std::string& text) {
     } else if (text == "Delphi raise") {
         const ULONG_PTR args[7] = {};
         RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 7, args);
+    } else if (text == "stack overflow") {
+        Recurse(0);
     } else if (text == "divide by zero") {
         // In assembly: a division by zero the compiler can see is dropped.
         int dividend = 1;
@@ -38,15 +49,16 @@ void Misbehave(const std::string& text) {
 using FaultsTest = DeviceTest;
 
 TEST_F(FaultsTest, CallbacksThatFaultOrRaiseAreContainedAndTheNextRingArrives) {
+    // Each fault twice: a second stack overflow needs the guard page back.
     const std::vector<std::string> faults = {"null write", "RaiseException", "C++ throw", "Delphi raise",
-                                             "divide by zero"};
+                                             "divide by zero", "stack overflow"};
     for (int round = 0; round < 2; ++round)
         for (const std::string& fault : faults) sim.Queue(round ? 32 : 30, fault);
     sim.Queue(30, "still here");
     recorder::SetAction([](const RecordedCall& call) { Misbehave(call.Text); });
     OpenDevice();
     const void* chainBefore = ExceptionChainHead();
-    ASSERT_TRUE(PumpUntilCalls(2 * faults.size() + 1, kPatienceMs + 12 * kCycleMs));
+    ASSERT_TRUE(PumpUntilCalls(2 * faults.size() + 1, kPatienceMs + 14 * kCycleMs));
     // A handler record left linked would point into a stack frame long gone.
     EXPECT_EQ(chainBefore, ExceptionChainHead());
 
