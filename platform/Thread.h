@@ -40,7 +40,8 @@ bool CheckSynchronize(int timeoutMs = 0);
 
 using TThreadMethod = std::function<void()>;
 
-// Always created suspended; Resume starts the body. A derived class whose
+// Always created suspended; Resume starts the body (both throw when the
+// system has no thread or event to give). A derived class whose
 // Execute reads its own fields must call Terminate and WaitFor in its own
 // destructor, because the body may still run while the base is destroyed.
 class TThread {
