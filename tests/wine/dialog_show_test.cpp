@@ -194,25 +194,28 @@ TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItAndModal) {
     EXPECT_TRUE(IsWindowEnabled(host.Get()));
 }
 
-// What a host timer does while the dialog is up, and whether it saw the dialog.
-struct TimerAct {
-    static inline HWND destroy = nullptr;  // destroyed from the timer when set
-    static inline int quitCode = -1;       // else the thread is asked to quit
-    static inline bool sawDialog = false;
+// What a host timer does while the dialog is up: destroys a window, or asks
+// the thread to quit; and what it saw of the dialog and of another window.
+HWND g_timerDestroys = nullptr;
+int g_timerQuitCode = -1;
+HWND g_timerWatches = nullptr;
+bool g_timerSawDialog = false;
+bool g_watchedWasEnabled = true;
 
-    static BOOL CALLBACK FindForm(HWND window, LPARAM) {
-        wchar_t cls[32] = L"";
-        GetClassNameW(window, cls, 32);
-        sawDialog |= IsWindowVisible(window) && std::wstring(cls) == L"OvForm";
-        return TRUE;
-    }
-    static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        EnumThreadWindows(GetCurrentThreadId(), &FindForm, 0);
-        if (destroy) DestroyWindow(destroy);
-        if (quitCode >= 0) PostQuitMessage(quitCode);
-    }
-};
+BOOL CALLBACK FindShownForm(HWND window, LPARAM) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    g_timerSawDialog |= IsWindowVisible(window) && std::wstring(cls) == L"OvForm";
+    return TRUE;
+}
+
+void CALLBACK FireTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownForm, 0);
+    if (g_timerWatches) g_watchedWasEnabled = IsWindowEnabled(g_timerWatches) != 0;
+    if (g_timerDestroys) DestroyWindow(g_timerDestroys);
+    if (g_timerQuitCode >= 0) PostQuitMessage(g_timerQuitCode);
+}
 
 // Ends a ShowProperties that would never return by asking its thread to quit
 // after 8 s; how long the call took tells whether it needed that.
@@ -234,11 +237,13 @@ TimedResult TimedShow(ShowProperties_t show, HWND parent) {
     return {result, took};
 }
 
-void ArmTimer(HWND destroy, int quitCode) {
-    TimerAct::destroy = destroy;
-    TimerAct::quitCode = quitCode;
-    TimerAct::sawDialog = false;
-    SetTimer(nullptr, 0, 600, &TimerAct::Fire);
+void ArmTimer(HWND destroy, int quitCode, HWND watch) {
+    g_timerDestroys = destroy;
+    g_timerQuitCode = quitCode;
+    g_timerWatches = watch;
+    g_timerSawDialog = false;
+    g_watchedWasEnabled = true;
+    SetTimer(nullptr, 0, 600, &FireTimer);
 }
 
 // The quit messages left in the queue; the first one's code in `code`.
@@ -258,11 +263,12 @@ TEST_F(DialogTest, ReturnsAtOnceWhenTheHostDestroysItsWindowUnderIt) {
     OpenDevice();
     ASSERT_TRUE(PumpUntilPolls(1));
     HostWindow host(60, 40, 500, 361), other(600, 40, 200, 200);
-    ArmTimer(host.Get(), -1);
+    ArmTimer(host.Get(), -1, other.Get());
     const TimedResult shown = TimedShow(show_, host.Get());
     WPARAM code = 0;
     TakeQuits(code);
-    EXPECT_TRUE(TimerAct::sawDialog);
+    EXPECT_TRUE(g_timerSawDialog);
+    EXPECT_FALSE(g_watchedWasEnabled) << "the dialog was not modal";
     EXPECT_FALSE(IsWindow(host.Get()));
     EXPECT_LT(shown.TookMs, 3000u) << "ShowProperties went on after its owner was destroyed";
     EXPECT_EQ(0, shown.Result);
@@ -273,11 +279,12 @@ TEST_F(DialogTest, ReturnsAtOnceWhenTheHostDestroysItsWindowUnderIt) {
 // A quit request ends the dialog and is left for the host's own loop.
 TEST_F(DialogTest, AQuitRequestEndsItAndIsPostedAgainWithItsCode) {
     HostWindow host(60, 40, 500, 361);
-    ArmTimer(nullptr, 42);
+    ArmTimer(nullptr, 42, host.Get());
     const TimedResult shown = TimedShow(show_, host.Get());
     WPARAM code = 0;
     const int quits = TakeQuits(code);
-    EXPECT_TRUE(TimerAct::sawDialog);
+    EXPECT_TRUE(g_timerSawDialog);
+    EXPECT_FALSE(g_watchedWasEnabled) << "the dialog was not modal";
     EXPECT_LT(shown.TookMs, 3000u);
     EXPECT_EQ(0, shown.Result);
     ASSERT_GE(quits, 1);
