@@ -144,13 +144,13 @@ std::int32_t OV_STDCALL InitCallbackEx(std::int32_t data, TDeviceCallback callba
 
 std::int32_t OV_STDCALL InitDevice() {
     std::int32_t result = 0;
-    if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver failed while opening");
+    if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver faulted while the device was opened");
     return result;
 }
 
 std::int32_t OV_STDCALL CloseDevice() {
     std::int32_t result = 0;
-    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the driver failed while closing");
+    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the driver faulted while the device was closed");
     return result;
 }
 

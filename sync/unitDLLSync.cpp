@@ -59,7 +59,7 @@ TSyncHelper::~TSyncHelper() {
 void TSyncHelper::PostWakeMessage(platform::TThread*) {
     constexpr int kWakeRetryMs = 20;
     while (!PostMessageA(window_.Get(), kSyncWakeMessage, 0, 0)) {
-        if (!IsWindow(window_.Get()) || !platform::HasQueuedCalls()) return;
+        if (destroyed_ || !platform::HasQueuedCalls()) return;
         platform::Sleep(kWakeRetryMs);
     }
 }
@@ -71,7 +71,9 @@ LRESULT TSyncHelper::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_NCDESTROY) {
         // Destroyed from outside (our destructor detaches first): nothing can
-        // wake this thread any more, so the device must not open.
+        // wake this thread any more, so the device must not open. A post
+        // being retried gives up first, or clearing the hook would wait on it.
+        destroyed_ = true;
         platform::SetWakeMainThread({});
         SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
         const HWND gone = window_.Release();

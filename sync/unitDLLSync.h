@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/Handles_win32.h"
 
 namespace platform { class TThread; }
@@ -26,6 +28,7 @@ public:
 
 private:
     platform::UniqueWindow window_;
+    std::atomic<bool> destroyed_{false};  // the window, from outside
 };
 
 namespace unitDLLSync {
