@@ -89,35 +89,36 @@ void SetLastErrorText(const std::string& text) {
 
 void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
 
-}  // namespace
-
-extern "C" {
-
-OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
-    g_hostCallbackData = data;
-    g_hostCallback = callback;
-    return OV_TRUE;
+// Starts the reader once the driver is open. Out of threads, events or memory
+// it says so and disables the driver again, rather than report an open device
+// that never polls.
+bool StartReader() {
+    try {
+        g_readThread = new TReadThread;
+        return true;
+    } catch (const std::exception&) {
+        SetLastErrorText("reader thread could not be started (out of system resources)");
+    }
+    unitOVDrv::CloseDriver();
+    return false;
 }
 
-OV_BOOL32 OV_STDCALL InitDevice() {
+OV_BOOL32 OpenDevice() {
+    // Without a way to wake the host's thread (its hidden window could not be
+    // made) no ring would ever reach the host.
+    if (!platform::GetWakeMainThread().Code) {
+        SetLastErrorText("the plug-in's hidden window could not be created (out of window handles)");
+        return OV_FALSE;
+    }
     if (!unitOVDrv::OpenDriver()) {
         SetLastErrorFromDriver();
         return OV_FALSE;
     }
-    if (!g_readThread) {
-        // Out of threads or memory: say so rather than report an open device
-        // that never polls, and never let the exception reach the host.
-        try {
-            g_readThread = new TReadThread;
-        } catch (const std::exception&) {
-            SetLastErrorText("reader thread could not be started");
-            return OV_FALSE;
-        }
-    }
+    if (!g_readThread && !StartReader()) return OV_FALSE;
     return OV_TRUE;
 }
 
-OV_BOOL32 OV_STDCALL CloseDevice() {
+OV_BOOL32 CloseOpenDevice() {
     if (!unitOVDrv::CloseDriver()) {
         SetLastErrorFromDriver();
         return OV_FALSE;
@@ -130,6 +131,28 @@ OV_BOOL32 OV_STDCALL CloseDevice() {
         delete reader;
     }
     return OV_TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
+    g_hostCallbackData = data;
+    g_hostCallback = callback;
+    return OV_TRUE;
+}
+
+OV_BOOL32 OV_STDCALL InitDevice() {
+    OV_BOOL32 result = OV_FALSE;
+    if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver faulted while the device was opened");
+    return result;
+}
+
+OV_BOOL32 OV_STDCALL CloseDevice() {
+    OV_BOOL32 result = OV_FALSE;
+    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the driver faulted while the device was closed");
+    return result;
 }
 
 const char* OV_STDCALL OrvaleGetLastError() { return g_lastErrorText; }

@@ -27,8 +27,12 @@ void Shutdown() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) Startup();
-    if (reason == DLL_PROCESS_DETACH) Shutdown();
+    // A non-null `reserved` says the process is exiting: the system has ended
+    // the other threads wherever they were, the reader perhaps inside the
+    // wake hook holding its lock, and takes back every handle and window
+    // itself. Shutting down would wait on that lock for ever: do nothing.
+    if (reason == DLL_PROCESS_DETACH && !reserved) Shutdown();
     return TRUE;
 }

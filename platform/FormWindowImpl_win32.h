@@ -39,7 +39,7 @@ public:
     HWND HandleOf(const TControl& control) const;
     // The control a window belongs to (the window or one of its parents).
     TControl* ControlOf(HWND window) const;
-    bool Contains(HWND window) const { return window == hwnd_ || IsChild(hwnd_, window); }
+    bool Contains(HWND window) const { return hwnd_ && (window == hwnd_ || IsChild(hwnd_, window)); }
 
     // Disables the thread's other windows, shows the form and focuses its
     // first control; EndModal undoes it (the destructor too).
@@ -64,6 +64,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static BOOL CALLBACK DisableOther(HWND window, LPARAM self);
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Destroyed(UINT msg, WPARAM wp, LPARAM lp);
     void CreateChildren(TWinControl& parent, int dx, int dy);
     void CreateChild(TControl& control, int x, int y);
     void FitLabel(TLabel& label, HWND window);

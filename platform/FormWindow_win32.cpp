@@ -201,8 +201,26 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         // A modal form closed from its title bar ends as cancelled.
         if (modal_) form_.ModalResult = mrCancel;
         return 0;
+    case WM_NCDESTROY:
+        return Destroyed(msg, wp, lp);
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+// Our own destructor detaches before it destroys, so this is a destruction
+// from outside: the owner went (a host closing its main window from a timer)
+// or someone destroyed the form. A modal loop must not wait on for a result
+// that no window is left to give: it ends as cancelled, and the posted
+// message wakes it when the destruction came in while it waited.
+LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
+    const LRESULT result = DefWindowProcW(hwnd_, msg, wp, lp);
+    hwnd_ = nullptr;
+    lastFocus_ = nullptr;
+    if (modal_) {
+        form_.ModalResult = mrCancel;
+        PostMessageW(nullptr, WM_NULL, 0, 0);
+    }
+    return result;
 }
 
 void FormWindow::OnActivate(bool active) {

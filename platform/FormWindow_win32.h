@@ -10,8 +10,9 @@
 namespace platform {
 
 // Shows the form modally and returns its modal result: a button's result,
-// or mrCancel when the form was closed from its title bar (or the thread
-// was asked to quit). The form's window is owned by ParentWindow when that
+// or mrCancel when the form was closed from its title bar, its window was
+// destroyed from outside (with its owner, say) or the thread was asked to
+// quit (the quit request is posted again for the loop outside). The form's window is owned by ParentWindow when that
 // is a window; the other windows of the thread are disabled meanwhile.
 int ShowModal(TForm& form);
 

@@ -4,6 +4,8 @@
 // host's own handlers and cleanups run), unlinks the record and jumps back.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/Guard.h"
 
 namespace platform {
@@ -13,6 +15,7 @@ struct GuardFrame {
     GuardFrame* prev;  // the layout of EXCEPTION_REGISTRATION_RECORD
     void* handler;
     void* jump[5];     // for __builtin_setjmp
+    DWORD code;        // what was discarded
 };
 
 GuardFrame* ChainHead() {
@@ -28,8 +31,34 @@ extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, 
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
     RtlUnwind(frame, nullptr, record, nullptr);
     auto* guard = static_cast<GuardFrame*>(frame);
+    guard->code = record->ExceptionCode;
     SetChainHead(guard->prev);
     __builtin_longjmp(guard->jump, 1);
+}
+
+// A stack overflow used up the stack's guard page: without a new one the next
+// overflow on this thread runs off the stack's end and the process dies
+// without a word. Once unwound, a guard page goes back just below the page
+// we stand on, and the pages below it are given back, so the stack grows
+// again on demand and overflows again where it did before (what the C
+// runtime's _resetstkoflw does, which older systems' msvcrt lacks).
+__attribute__((noinline)) bool RestoreStackGuard() noexcept {
+    volatile char here = 0;
+    BYTE* sp = const_cast<BYTE*>(reinterpret_cast<volatile BYTE*>(&here));
+    MEMORY_BASIC_INFORMATION info;
+    if (!VirtualQuery(sp, &info, sizeof info)) return false;
+    BYTE* base = static_cast<BYTE*>(info.AllocationBase);
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::uintptr_t page = system.dwPageSize;
+    BYTE* guard = reinterpret_cast<BYTE*>((reinterpret_cast<std::uintptr_t>(sp) & ~(page - 1)) - page);
+    // The lowest pages stay reserved: room the system needs to report the
+    // overflow at all.
+    constexpr std::uintptr_t kReservedPages = 2;
+    if (guard < base + kReservedPages * page) return false;
+    VirtualFree(base, std::size_t(guard - base), MEM_DECOMMIT);
+    DWORD old = 0;
+    return VirtualProtect(guard, page, PAGE_READWRITE | PAGE_GUARD, &old) != 0;
 }
 
 }  // namespace
@@ -38,7 +67,11 @@ bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
     GuardFrame frame;
     frame.prev = ChainHead();
     frame.handler = reinterpret_cast<void*>(&GuardHandler);
-    if (__builtin_setjmp(frame.jump)) return false;  // back from the handler
+    frame.code = 0;
+    if (__builtin_setjmp(frame.jump)) {  // back from the handler
+        if (frame.code == DWORD(STATUS_STACK_OVERFLOW)) RestoreStackGuard();
+        return false;
+    }
     SetChainHead(&frame);
     bool ok = true;
     try {

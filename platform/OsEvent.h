@@ -3,10 +3,15 @@
 // window messages through; elsewhere one mutex and condition serve all events.
 #pragma once
 
+#include <memory>
+
 namespace platform {
 
 class OsEvent {
 public:
+    // Throws std::system_error when the system has no event to give: a wait
+    // on an event that does not exist returns at once, and a caller that
+    // believed it had waited would go on too early.
     explicit OsEvent(bool manualReset);
     ~OsEvent();
     OsEvent(const OsEvent&) = delete;
@@ -20,7 +25,7 @@ public:
 private:
     friend int WaitForEither(OsEvent& first, OsEvent& second);
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };
 
 // Waits until one of the events is signalled and returns 0 or 1 for it

@@ -26,7 +26,7 @@ struct OsEvent::Impl {
 
 OsEvent::OsEvent(bool manualReset) : impl_(new Impl{manualReset}) {}
 
-OsEvent::~OsEvent() { delete impl_; }
+OsEvent::~OsEvent() = default;
 
 void OsEvent::Set() {
     std::lock_guard<std::mutex> lock(Lock());

@@ -1,32 +1,34 @@
 #include <windows.h>
 
+#include <system_error>
+
+#include "platform/Handles_win32.h"
 #include "platform/OsEvent.h"
 
 namespace platform {
 
 struct OsEvent::Impl {
-    HANDLE handle;
+    UniqueHandle handle;
 };
 
 OsEvent::OsEvent(bool manualReset)
-    : impl_(new Impl{CreateEventA(nullptr, manualReset, FALSE, nullptr)}) {}
-
-OsEvent::~OsEvent() {
-    if (impl_->handle) CloseHandle(impl_->handle);
-    delete impl_;
+    : impl_(new Impl{UniqueHandle(CreateEventA(nullptr, manualReset, FALSE, nullptr))}) {
+    if (!impl_->handle) throw std::system_error(int(GetLastError()), std::system_category(), "CreateEvent");
 }
 
-void OsEvent::Set() { SetEvent(impl_->handle); }
+OsEvent::~OsEvent() = default;
 
-bool OsEvent::IsSet() const { return WaitForSingleObject(impl_->handle, 0) == WAIT_OBJECT_0; }
+void OsEvent::Set() { SetEvent(impl_->handle.Get()); }
+
+bool OsEvent::IsSet() const { return WaitForSingleObject(impl_->handle.Get(), 0) == WAIT_OBJECT_0; }
 
 bool OsEvent::Wait(int timeoutMs) {
     DWORD ms = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-    return WaitForSingleObject(impl_->handle, ms) == WAIT_OBJECT_0;
+    return WaitForSingleObject(impl_->handle.Get(), ms) == WAIT_OBJECT_0;
 }
 
 int WaitForEither(OsEvent& first, OsEvent& second) {
-    HANDLE handles[2] = {first.impl_->handle, second.impl_->handle};
+    HANDLE handles[2] = {first.impl_->handle.Get(), second.impl_->handle.Get()};
     for (;;) {
         DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0) return 0;

@@ -76,6 +76,11 @@ TNotifyEvent GetWakeMainThread() {
     return Queue().wake;
 }
 
+bool HasQueuedCalls() {
+    std::lock_guard<std::mutex> lock(Queue().mutex);
+    return !Queue().calls.empty();
+}
+
 bool CheckSynchronize(int timeoutMs) {
     SyncQueue& q = Queue();
     if (timeoutMs > 0) {
@@ -99,7 +104,11 @@ bool CheckSynchronize(int timeoutMs) {
     return !calls.empty();
 }
 
-TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
+TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {
+    // The queue's own event is made here at the latest, where a failure can
+    // still refuse the thread: later, in a wait or a destructor, it could not.
+    Queue();
+}
 
 TThread::~TThread() {
     Terminate();

@@ -31,13 +31,17 @@ bool IsMainThread();
 void SetWakeMainThread(TNotifyEvent hook);
 TNotifyEvent GetWakeMainThread();
 
+// Whether a marshalled call waits to be run.
+bool HasQueuedCalls();
+
 // Main thread only: runs every call queued so far, in queuing order, and
 // returns whether any ran. A timeout above 0 first waits that long for a call.
 bool CheckSynchronize(int timeoutMs = 0);
 
 using TThreadMethod = std::function<void()>;
 
-// Always created suspended; Resume starts the body. A derived class whose
+// Always created suspended; Resume starts the body (both throw when the
+// system has no thread or event to give). A derived class whose
 // Execute reads its own fields must call Terminate and WaitFor in its own
 // destructor, because the body may still run while the base is destroyed.
 class TThread {

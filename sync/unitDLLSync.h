@@ -6,29 +6,33 @@
 
 #include <windows.h>
 
+#include <atomic>
+
+#include "platform/Handles_win32.h"
+
 namespace platform { class TThread; }
 
 constexpr UINT kSyncWakeMessage = 2357;
 
 class TSyncHelper {
 public:
-    TSyncHelper();   // creates the hidden window and installs the wake hook
+    // Creates the hidden window and, when it exists, installs the wake hook:
+    // without the hook the device refuses to open.
+    TSyncHelper();
     ~TSyncHelper();  // clears the hook, then destroys the window
     TSyncHelper(const TSyncHelper&) = delete;
     TSyncHelper& operator=(const TSyncHelper&) = delete;
 
-    HWND WindowHandle() const { return window_; }
     void PostWakeMessage(platform::TThread* sender);
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    HWND window_ = nullptr;
+    platform::UniqueWindow window_;
+    std::atomic<bool> destroyed_{false};  // the window, from outside
 };
 
 namespace unitDLLSync {
 // Module start-up and shutdown, on the loading thread.
 void Initialize();
 void Finalize();
-// The helper while the module is started, or nullptr.
-TSyncHelper* SyncHelper();
 }  // namespace unitDLLSync

@@ -10,40 +10,41 @@
 
 namespace {
 
-// The form exists only inside this call and is freed on every path; a
-// failure while it is shown leaves the result at 0.
-OV_BOOL32 ShowPropertyForm(HWND parent) {
-    std::unique_ptr<TPropertyForm> form = platform::CreateForm<TPropertyForm>(nullptr);
-    OV_BOOL32 result = OV_FALSE;
-    platform::Guarded([&] {
-        if (IsWindow(parent)) form->ParentWindow = reinterpret_cast<std::uintptr_t>(parent);
-        form->CenterOnWindow(parent);
-        result = platform::ShowModal(*form) == platform::mrOk ? OV_TRUE : OV_FALSE;
-    });
-    form.reset();
-    return result;
-}
+// Closes the device while it lives, if it was open, and opens it again after.
+class DevicePause {
+public:
+    DevicePause() : wasOpen_(unitOVDevice::IsOpen()) {
+        if (wasOpen_) CloseDevice();
+    }
+    ~DevicePause() {
+        if (wasOpen_) InitDevice();
+    }
+    DevicePause(const DevicePause&) = delete;
+    DevicePause& operator=(const DevicePause&) = delete;
 
-OV_BOOL32 ShowPropertiesPaused(HWND parent) {
-    const bool wasOpen = unitOVDevice::IsOpen();
-    if (wasOpen) CloseDevice();
-    OV_BOOL32 result = OV_FALSE;
-    // Whatever happens to the dialog, the device is opened again.
-    platform::Guarded([&] { result = ShowPropertyForm(parent); });
-    if (wasOpen) InitDevice();
-    return result;
-}
+private:
+    const bool wasOpen_;
+};
 
 }  // namespace
 
 TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
 
-// Closes the device if it is open, shows the dialog modally over the host's
-// window (any value, valid or not), reopens the device.
 extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
-    OV_BOOL32 result = OV_FALSE;
     HWND parent = static_cast<HWND>(parentWindow);
-    platform::Guarded([&] { result = ShowPropertiesPaused(parent); });
+    // The pause and the form live outside the guard: a structured exception
+    // skips our destructors on its way to the guard, and whatever the dialog
+    // raises, the form is freed and the device opened again. The device
+    // exports guard themselves.
+    const DevicePause pause;
+    std::unique_ptr<TPropertyForm> form;
+    OV_BOOL32 result = OV_FALSE;
+    platform::Guarded([&] {
+        form = platform::CreateForm<TPropertyForm>(nullptr);
+        if (IsWindow(parent)) form->ParentWindow = reinterpret_cast<std::uintptr_t>(parent);
+        form->CenterOnWindow(parent);
+        result = platform::ShowModal(*form) == platform::mrOk ? OV_TRUE : OV_FALSE;
+    });
     return result;
 }
 

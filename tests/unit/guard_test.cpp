@@ -55,6 +55,30 @@ TEST(Guard, DiscardsProcessorFaultsAndStructuredExceptionsRepeatedly) {
 }
 
 
+volatile bool g_bottomless = true;
+
+// Runaway recursion, as in a host callback that calls itself by mistake.
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile char frame[256];
+    frame[0] = char(depth);
+    return g_bottomless ? Recurse(depth + 1) + frame[0] : 0;
+}
+
+void OverflowTheStack() { Recurse(0); }
+
+// Each overflow uses up the stack's guard page; unless it is put back, the
+// next one ends the process.
+TEST(Guard, ContainsStackOverflowsTenInARowAndTheStackStillGrows) {
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_FALSE(Guarded(OverflowTheStack)) << "overflow " << i;
+        ASSERT_TRUE(Guarded([] {})) << i;
+    }
+    EXPECT_TRUE(Guarded([] {
+        volatile char deep[256 * 1024];
+        for (std::size_t i = 0; i < sizeof deep; i += 4096) deep[i] = 1;
+    }));
+}
+
 TEST(Guard, LeavesTheExceptionChainAsItFoundIt) {
     void* before;
     asm volatile("movl %%fs:0, %0" : "=r"(before));

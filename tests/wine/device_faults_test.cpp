@@ -2,11 +2,24 @@
 // that crash. The host's thread and the reader both carry on.
 #include <windows.h>
 
+#include <atomic>
+#include <cstring>
+
 #include "tests/wine/support/DeviceTest.h"
+#include "tests/wine/support/PeImage.h"
 #include "tests/wine/support/StackProbe.h"
 
 namespace ovtest {
 namespace {
+
+volatile bool g_bottomless = true;
+
+// A callback that calls itself by mistake.
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile char frame[256];
+    frame[0] = char(depth);
+    return g_bottomless ? Recurse(depth + 1) + frame[0] : 0;
+}
 
 // What a host's callback may do instead of returning, keyed by ring text.
 // A C++ exception from a host built with Visual C++ and a Delphi exception
@@ -24,6 +37,8 @@ void Misbehave(const std::string& text) {
     } else if (text == "Delphi raise") {
         const ULONG_PTR args[7] = {};
         RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 7, args);
+    } else if (text == "stack overflow") {
+        Recurse(0);
     } else if (text == "divide by zero") {
         // In assembly: a division by zero the compiler can see is dropped.
         int dividend = 1;
@@ -34,15 +49,16 @@ void Misbehave(const std::string& text) {
 using FaultsTest = DeviceTest;
 
 TEST_F(FaultsTest, CallbacksThatFaultOrRaiseAreContainedAndTheNextRingArrives) {
+    // Each fault twice: a second stack overflow needs the guard page back.
     const std::vector<std::string> faults = {"null write", "RaiseException", "C++ throw", "Delphi raise",
-                                             "divide by zero"};
+                                             "divide by zero", "stack overflow"};
     for (int round = 0; round < 2; ++round)
         for (const std::string& fault : faults) sim.Queue(round ? 32 : 30, fault);
     sim.Queue(30, "still here");
     recorder::SetAction([](const RecordedCall& call) { Misbehave(call.Text); });
     OpenDevice();
     const void* chainBefore = ExceptionChainHead();
-    ASSERT_TRUE(PumpUntilCalls(2 * faults.size() + 1, kPatienceMs + 12 * kCycleMs));
+    ASSERT_TRUE(PumpUntilCalls(2 * faults.size() + 1, kPatienceMs + 14 * kCycleMs));
     // A handler record left linked would point into a stack frame long gone.
     EXPECT_EQ(chainBefore, ExceptionChainHead());
 
@@ -72,6 +88,66 @@ TEST_F(FaultsTest, PollsThatFaultAreContainedAndPollingGoesOn) {
 
     EXPECT_EQ(-1, Device().CloseDevice());
     EXPECT_TRUE(ThreadEnded(*sim.PollThreads().begin()));
+}
+
+// The machine has no event left to give the plug-in.
+HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) {
+    SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+    return nullptr;
+}
+
+TEST_F(FaultsTest, WithoutEventsOpenFailsWithATextAndLeavesTheDriverDisabled) {
+    ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, recorder::First));
+    {
+        ImportPatch patch(LoadedPlugin().Module(), "kernel32.dll", "CreateEventA", reinterpret_cast<void*>(&NoEvent));
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(0, Device().InitDevice());
+    }
+    EXPECT_STRNE("", Device().GetLastError());
+    EXPECT_EQ("VID", sim.Sequence()) << "the driver was left enabled";
+    PumpFor(2 * kCycleMs);
+    EXPECT_EQ(0, sim.Count(simdrv::fnGetEvent)) << "a reader polls although the open failed";
+    // Once events can be had again, the device opens as ever.
+    sim.Queue(30, "after the shortage");
+    ASSERT_EQ(-1, Device().InitDevice());
+    ASSERT_TRUE(PumpUntilCalls(1));
+    EXPECT_EQ((std::vector<std::string>{"after the shortage"}), recorder::Texts());
+}
+
+// The host's queue is full for the first few wake posts.
+std::atomic<int> g_failedPosts{0};
+const void* g_postMessage = nullptr;
+BOOL WINAPI FullQueuePost(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    if (g_failedPosts.fetch_sub(1) > 0) {
+        SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    return reinterpret_cast<decltype(&PostMessageA)>(g_postMessage)(window, message, wp, lp);
+}
+
+TEST_F(FaultsTest, AWakeLostToAFullHostQueueIsPostedAgain) {
+    ImportPatch patch(LoadedPlugin().Module(), "user32.dll", "PostMessageA", reinterpret_cast<void*>(&FullQueuePost));
+    ASSERT_TRUE(patch.Applied());
+    g_postMessage = patch.Original();
+    g_failedPosts = 3;
+    sim.Queue(30, "through a full queue");
+    OpenDevice();
+    EXPECT_TRUE(PumpUntilCalls(1));
+    EXPECT_EQ((std::vector<std::string>{"through a full queue"}), recorder::Texts());
+    EXPECT_LT(g_failedPosts.load(), 0) << "the failing posts were never made";
+    EXPECT_EQ(-1, Device().CloseDevice());
+}
+
+// A host that destroys every window of its thread takes the hidden one too;
+// it stands here for a hidden window that could not be made.
+TEST_F(FaultsTest, WithoutTheHiddenWindowOpenFailsWithATextAndNoDriverCall) {
+    HWND hidden = FindWindowExA(HWND_MESSAGE, nullptr, "Orvale8SyncWindow", nullptr);
+    ASSERT_NE(nullptr, hidden);
+    ASSERT_TRUE(DestroyWindow(hidden));
+    ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, recorder::First));
+    EXPECT_EQ(0, Device().InitDevice());
+    EXPECT_NE(nullptr, std::strstr(Device().GetLastError(), "hidden window")) << Device().GetLastError();
+    EXPECT_EQ("", sim.Sequence());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <string>
 
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/DeviceTest.h"
@@ -189,6 +190,96 @@ TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItAndModal) {
     EXPECT_FALSE(view.ChildStyle);
     ExpectCentredOver(hostRect, view.Window);
     EXPECT_FALSE(view.OwnerEnabled) << "the host window took input while the dialog was up";
+    EXPECT_TRUE(IsWindowEnabled(host.Get()));
+}
+
+// What a host timer does while the dialog is up: destroys a window, or asks
+// the thread to quit; and what it saw of the dialog and of another window.
+HWND g_timerDestroys = nullptr;
+int g_timerQuitCode = -1;
+HWND g_timerWatches = nullptr;
+bool g_timerSawDialog = false;
+bool g_watchedWasEnabled = true;
+
+BOOL CALLBACK FindShownForm(HWND window, LPARAM) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    g_timerSawDialog |= IsWindowVisible(window) && std::wstring(cls) == L"OvForm";
+    return TRUE;
+}
+
+void CALLBACK FireTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownForm, 0);
+    if (g_timerWatches) g_watchedWasEnabled = IsWindowEnabled(g_timerWatches) != 0;
+    if (g_timerDestroys) DestroyWindow(g_timerDestroys);
+    if (g_timerQuitCode >= 0) PostQuitMessage(g_timerQuitCode);
+}
+
+// The call's result and how long it took; a call that never returns is
+// reported by the fixture's watchdog.
+struct TimedResult {
+    std::int32_t Result;
+    DWORD TookMs;
+};
+TimedResult TimedShow(ShowProperties_t show, HWND parent) {
+    const DWORD start = GetTickCount();
+    const std::int32_t result = show(HandleValue(parent));
+    return {result, GetTickCount() - start};
+}
+
+void ArmTimer(HWND destroy, int quitCode, HWND watch) {
+    g_timerDestroys = destroy;
+    g_timerQuitCode = quitCode;
+    g_timerWatches = watch;
+    g_timerSawDialog = false;
+    g_watchedWasEnabled = true;
+    SetTimer(nullptr, 0, 600, &FireTimer);
+}
+
+// The quit messages left in the queue; the first one's code in `code`.
+int TakeQuits(WPARAM& code) {
+    MSG msg;
+    int n = 0;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        if (n++ == 0) code = msg.wParam;
+    }
+    return n;
+}
+
+// A host shutting down from a timer destroys its main window, and with it the
+// dialog it owns: the call ends at once, the host's other windows take input
+// again and the device polls again.
+TEST_F(DialogTest, ReturnsAtOnceWhenTheHostDestroysItsWindowUnderIt) {
+    OpenDevice();
+    ASSERT_TRUE(PumpUntilPolls(1));
+    HostWindow host(60, 40, 500, 361), other(600, 40, 200, 200);
+    ArmTimer(host.Get(), -1, other.Get());
+    const TimedResult shown = TimedShow(show_, host.Get());
+    WPARAM code = 0;
+    TakeQuits(code);
+    EXPECT_TRUE(g_timerSawDialog);
+    EXPECT_FALSE(g_watchedWasEnabled) << "the dialog was not modal";
+    EXPECT_FALSE(IsWindow(host.Get()));
+    EXPECT_LT(shown.TookMs, 3000u) << "ShowProperties went on after its owner was destroyed";
+    EXPECT_EQ(0, shown.Result);
+    EXPECT_TRUE(IsWindowEnabled(other.Get())) << "a host window left disabled";
+    EXPECT_TRUE(PumpUntilPolls(sim.Count(simdrv::fnGetEvent) + 1)) << "the device was not reopened";
+}
+
+// A quit request ends the dialog and is left for the host's own loop.
+TEST_F(DialogTest, AQuitRequestEndsItAndIsPostedAgainWithItsCode) {
+    HostWindow host(60, 40, 500, 361);
+    ArmTimer(nullptr, 42, host.Get());
+    const TimedResult shown = TimedShow(show_, host.Get());
+    WPARAM code = 0;
+    const int quits = TakeQuits(code);
+    EXPECT_TRUE(g_timerSawDialog);
+    EXPECT_FALSE(g_watchedWasEnabled) << "the dialog was not modal";
+    EXPECT_LT(shown.TookMs, 3000u);
+    EXPECT_EQ(0, shown.Result);
+    ASSERT_GE(quits, 1);
+    EXPECT_EQ(42u, code);
     EXPECT_TRUE(IsWindowEnabled(host.Get()));
 }
 

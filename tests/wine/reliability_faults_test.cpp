@@ -13,6 +13,7 @@
 
 #include "tests/wine/support/RelDevice.h"
 #include "tests/wine/support/RelExceptions.h"
+#include "tests/wine/support/RelHost.h"
 #include "tests/wine/support/StackProbe.h"
 
 namespace ovtest {
@@ -321,6 +322,18 @@ TEST_F(Faults, ACallbackReplacedOrClearedWhileRingsFlowGetsTheRingsOfItsTimeOnly
     Expect(expected, s3, kRings, 1, 7);
     EXPECT_EQ(expected, seen);
     for (const RecordedCall& call : recorder::Calls()) ASSERT_EQ(LoadingThread(), call.ThreadId);
+}
+
+// The system ends the other threads before it tells the plug-in the process
+// is exiting; the reader may have been inside the wake hook, holding its lock.
+TEST(ProcessExit, AHostExitingWithTheReaderInsideTheWakeHookEndsPromptly) {
+    RelHostDir host;
+    ASSERT_TRUE(host.Ready());
+    const DWORD start = GetTickCount();
+    const DialogShown run = host.RunHost("exit", 20000);
+    const DWORD took = GetTickCount() - start;
+    std::printf("[exit] host with the reader in the wake hook ended in %lu ms, exit code %lu\n", took, run.ExitCode);
+    EXPECT_TRUE(run.Ran) << "exit code " << run.ExitCode << " after " << took << " ms";
 }
 
 }  // namespace

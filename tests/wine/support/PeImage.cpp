@@ -67,4 +67,34 @@ std::vector<std::string> ExportNamesOf(HMODULE module) {
     return names;
 }
 
+ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, const void* replacement) {
+    const IMAGE_DATA_DIRECTORY* dir = Directory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    if (!dir) return;
+    for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(module, dir->VirtualAddress); d->Name && !slot_; ++d) {
+        if (lstrcmpiA(At<char>(module, d->Name), dll) != 0) continue;
+        const auto* lookup = At<IMAGE_THUNK_DATA32>(module, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
+        auto* bound = const_cast<IMAGE_THUNK_DATA32*>(At<IMAGE_THUNK_DATA32>(module, d->FirstThunk));
+        for (; lookup->u1.AddressOfData; ++lookup, ++bound) {
+            if (IMAGE_SNAP_BY_ORDINAL32(lookup->u1.Ordinal)) continue;
+            if (lstrcmpA(At<IMAGE_IMPORT_BY_NAME>(module, lookup->u1.AddressOfData)->Name, function) != 0) continue;
+            slot_ = reinterpret_cast<const void**>(&bound->u1.Function);
+            break;
+        }
+    }
+    if (!slot_) return;
+    original_ = *slot_;
+    Write(replacement);
+}
+
+ImportPatch::~ImportPatch() {
+    if (slot_) Write(original_);
+}
+
+void ImportPatch::Write(const void* value) {
+    DWORD old = 0;
+    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+    *slot_ = value;
+    VirtualProtect(slot_, sizeof *slot_, old, &old);
+}
+
 }  // namespace ovtest

@@ -27,4 +27,22 @@ std::vector<ImportedModule> ImportsOf(HMODULE module);
 // The names in the export directory of `module`.
 std::vector<std::string> ExportNamesOf(HMODULE module);
 
+// Points `module`'s load-time import of `function` from `dll` at `replacement`
+// while it lives, so a test can make a system call fail inside the plug-in
+// without the plug-in knowing. Original() is the system's function.
+class ImportPatch {
+public:
+    ImportPatch(HMODULE module, const char* dll, const char* function, const void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Applied() const { return slot_ != nullptr; }
+    const void* Original() const { return original_; }
+
+private:
+    void Write(const void* value);
+    const void** slot_ = nullptr;
+    const void* original_ = nullptr;
+};
+
 }  // namespace ovtest

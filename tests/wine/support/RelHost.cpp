@@ -9,6 +9,7 @@
 
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
+#include "tests/wine/support/PeImage.h"
 #include "tests/wine/support/Plugin.h"
 
 namespace ovtest {
@@ -39,8 +40,33 @@ void __stdcall IgnoreRing(std::int32_t, const char*, const char*) {}
     ExitProcess(view.Found ? 0 : 12);
 }
 
+// The wake post that never returns: the reader stays inside the wake hook.
+HANDLE g_inHook = nullptr;
+BOOL WINAPI StuckPost(HWND, UINT, WPARAM, LPARAM) {
+    SetEvent(g_inHook);
+    Sleep(INFINITE);
+    return FALSE;
+}
+
+// A host that exits with the device open while the reader is inside the
+// wake hook, holding its lock; the system ends the reader first.
+[[noreturn]] void ExitWithReaderInHook() {
+    Plugin plugin;
+    if (!plugin.Load()) ExitProcess(10);
+    g_inHook = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ImportPatch stuck(plugin.Module(), "user32.dll", "PostMessageA", reinterpret_cast<void*>(&StuckPost));
+    if (!stuck.Applied()) ExitProcess(11);
+    plugin.Device().InitCallbackEx(0, &IgnoreRing);
+    if (plugin.Device().InitDevice() != -1) ExitProcess(12);
+    if (WaitForSingleObject(g_inHook, 5000) != WAIT_OBJECT_0) ExitProcess(13);
+    ExitProcess(0);
+}
+
 const bool hostRan = [] {
-    if (std::getenv(kHostVariable)) RunAsHost();
+    if (const char* mode = std::getenv(kHostVariable)) {
+        if (std::strcmp(mode, "exit") == 0) ExitWithReaderInHook();
+        RunAsHost();
+    }
     return false;
 }();
 
@@ -50,13 +76,13 @@ std::string ProgramName() {
     return full.substr(full.find_last_of("\\/") + 1);
 }
 
-std::string HostEnvironment() {
+std::string HostEnvironment(const char* mode) {
     std::string block;
     if (char* own = GetEnvironmentStringsA()) {
         for (const char* p = own; *p; p += std::strlen(p) + 1) block.append(p).push_back('\0');
         FreeEnvironmentStringsA(own);
     }
-    block.append(kHostVariable).append("=1").push_back('\0');
+    block.append(kHostVariable).append("=").append(mode).push_back('\0');
     block.push_back('\0');
     return block;
 }
@@ -80,7 +106,7 @@ RelHostDir::RelHostDir() {
 }
 
 // Starts the host with `output` as its standard output and error.
-HANDLE RelHostDir::Launch(HANDLE output) const {
+HANDLE RelHostDir::Launch(HANDLE output, const char* mode) const {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -88,7 +114,7 @@ HANDLE RelHostDir::Launch(HANDLE output) const {
     startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process{};
     std::string command = "\"" + PathOf(ProgramName()) + "\"";
-    std::string environment = HostEnvironment();
+    std::string environment = HostEnvironment(mode);
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, &environment[0], Path().c_str(), &startup,
                         &process))
         return nullptr;
@@ -96,13 +122,15 @@ HANDLE RelHostDir::Launch(HANDLE output) const {
     return process.hProcess;
 }
 
-DialogShown RelHostDir::ShowDialog(int timeoutMs) const {
+DialogShown RelHostDir::ShowDialog(int timeoutMs) const { return RunHost("1", timeoutMs); }
+
+DialogShown RelHostDir::RunHost(const char* mode, int timeoutMs) const {
     DialogShown shown;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return shown;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    const HANDLE host = Launch(writeEnd);
+    const HANDLE host = Launch(writeEnd, mode);
     CloseHandle(writeEnd);
     std::string output;
     if (host) {
@@ -139,7 +167,7 @@ HANDLE RelHostDir::StartHost() const {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
                                    0, nullptr);
-    const HANDLE host = Launch(nul);
+    const HANDLE host = Launch(nul, "1");
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     return host;
 }

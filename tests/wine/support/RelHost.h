@@ -33,6 +33,9 @@ public:
 
     // Runs the host to its end (or kills it after `timeoutMs`).
     DialogShown ShowDialog(int timeoutMs = 60000) const;
+    // The same for another run of the host: "exit" opens the device and
+    // exits while the reader is inside the wake hook.
+    DialogShown RunHost(const char* mode, int timeoutMs) const;
     // Starts the host and returns its process handle (the caller closes it).
     HANDLE StartHost() const;
 
@@ -40,7 +43,7 @@ public:
     std::vector<std::string> Listing() const;
 
 private:
-    HANDLE Launch(HANDLE output) const;
+    HANDLE Launch(HANDLE output, const char* mode) const;
 
     PrivateHostDir dir_;
     bool ready_ = true;
