@@ -212,7 +212,7 @@ TEST_F(Reader, WithNoWayToWakeTheHostThreadOpenFailsWithATextAndNoDriverCall) {
     platform::SetWakeMainThread({});
     EXPECT_EQ(InitDevice(), 0);
     EXPECT_FALSE(unitOVDevice::IsOpen());
-    EXPECT_NE(std::string(OV_GetLastError()).find("hidden window"), std::string::npos) << OV_GetLastError();
+    EXPECT_NE(std::string(OrvaleGetLastError()).find("hidden window"), std::string::npos) << OrvaleGetLastError();
     EXPECT_TRUE(fakedriver::Calls().empty());
 }
 
