@@ -53,13 +53,13 @@ TEST(LanguageFile, OnlyAnExistingFileReplacesTheOpenOne) {
     t.LoadLanguageFile(dir.Path());  // a directory is no language file
     EXPECT_FALSE(t.HasLanguageFile());
     t.LoadLanguageFile(dir.File("a.lng"));
-    t.WriteValue("s", "k", "1");
+    t.WriteValue("s", "k1", "1");
     t.LoadLanguageFile(dir.File("missing.lng"));
-    t.WriteValue("s", "k", "2");
+    t.WriteValue("s", "k2", "2");
     t.LoadLanguageFile(dir.File("b.lng"));
-    t.WriteValue("s", "k", "3");
-    EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk=2\r\n");
-    EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk=3\r\n");
+    t.WriteValue("s", "k3", "3");
+    EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk1=1\r\nk2=2\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk3=3\r\n");
     EXPECT_EQ(ReadBytes(dir.File("missing.lng")), "<missing>");
 }
 
@@ -72,6 +72,19 @@ TEST(LanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
     EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\n");
     t.WriteValue("s", "b", "keep \\N and \\n");
     EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
+}
+
+// Another program's write, or a read that saw the file empty mid-save, can
+// hide a key from the presence test; the write looks again and only adds.
+TEST(LanguageFile, ATranslationOnDiskIsNeverReplacedByTheDesignedText) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("x.lng"), "");
+    TTranslator t(dir.Path());
+    t.LoadLanguageFile(dir.File("x.lng"));
+    WriteBytes(dir.File("x.lng"), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n");
+    t.WriteValue("TPropertyForm", "Caption", "语音盒参数设置");
+    t.WriteValue("TPropertyForm", "Hint", "");
+    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\n");
 }
 
 TEST(Unescape, EveryBackslashNBecomesCrLfCaseSensitively) {
