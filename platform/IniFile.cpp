@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/FileLock.h"
+#include "platform/Utf16Text.h"
 
 namespace platform {
 
@@ -40,6 +41,13 @@ bool TIniFile::Load() {
     case TReadResult::Failed:
         readable_ = false;
         return false;
+    }
+    utf16_ = StartsWithUtf16Mark(bytes);
+    lossless_ = true;
+    if (utf16_) {
+        std::string text = Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
+        lossless_ = "\xFF\xFE" + GbkToUtf16(text) == bytes;
+        bytes = std::move(text);
     }
     text_ = TIniText(std::move(bytes));
     stamp_ = stamp;
@@ -117,7 +125,10 @@ bool TIniFile::UpdateFile() {
     for (const TWrite& w : writes) changed = Apply(w) || changed;
     if (!changed) return true;
     TFileStamp written;
-    if (!ReplaceFileAtomically(fileName_, text_.Bytes(), &written)) {
+    const bool ok = utf16_ ? lossless_ && ReplaceFileAtomically(fileName_, "\xFF\xFE" + GbkToUtf16(text_.Bytes()),
+                                                               &written)
+                           : ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
+    if (!ok) {
         loaded_ = false;  // the model holds the dropped writes: read the file again
         return false;
     }
@@ -125,31 +136,86 @@ bool TIniFile::UpdateFile() {
     return true;
 }
 
-std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
-                         const std::string& defaultValue) {
-    TIniLookup lookup(section, key);
-    std::string cut;  // the start of a line that a block boundary cut
-    bool done = false;
-    // Lines end at CR or LF; the empty line between a CR and its LF is blank,
-    // which no lookup heeds.
-    auto sink = [&](const char* p, std::size_t n) {
+namespace {
+
+// Splits text handed over in pieces into lines for a lookup. Lines end at CR
+// or LF; the empty line between a CR and its LF is blank, which no lookup
+// heeds.
+class TLineFeeder {
+public:
+    explicit TLineFeeder(TIniLookup& lookup) : lookup_(lookup) {}
+
+    // True once the lookup has its answer.
+    bool Feed(const char* p, std::size_t n) {
         std::size_t start = 0;
-        for (std::size_t i = 0; i < n && !done; ++i) {
+        for (std::size_t i = 0; i < n && !done_; ++i) {
             if (p[i] != '\r' && p[i] != '\n') continue;
-            if (cut.empty()) {
-                done = lookup.Feed(p + start, i - start);
+            if (cut_.empty()) {
+                done_ = lookup_.Feed(p + start, i - start);
             } else {
-                cut.append(p + start, i - start);
-                done = lookup.Feed(cut.data(), cut.size());
-                cut.clear();
+                cut_.append(p + start, i - start);
+                done_ = lookup_.Feed(cut_.data(), cut_.size());
+                cut_.clear();
             }
             start = i + 1;
         }
-        if (!done) cut.append(p + start, n - start);
-        return done;
+        if (!done_) cut_.append(p + start, n - start);
+        return done_;
+    }
+    void End() {
+        if (!done_ && !cut_.empty()) lookup_.Feed(cut_.data(), cut_.size());
+    }
+
+private:
+    TIniLookup& lookup_;
+    std::string cut_;  // the start of a line that a piece's end cut
+    bool done_ = false;
+};
+
+// Converts UTF-16LE handed over in blocks, holding back what a block's end
+// cut: an odd byte, or the first half of a surrogate pair.
+class TUtf16Blocks {
+public:
+    std::string Convert(const char* p, std::size_t n) {
+        held_.append(p, n);
+        std::size_t whole = held_.size() & ~static_cast<std::size_t>(1);
+        if (whole >= 2) {
+            const unsigned last = static_cast<unsigned char>(held_[whole - 2]) |
+                                  static_cast<unsigned>(static_cast<unsigned char>(held_[whole - 1])) << 8;
+            if (last >= 0xD800 && last < 0xDC00) whole -= 2;
+        }
+        std::string text = Utf16ToGbk(held_.data(), whole);
+        held_.erase(0, whole);
+        return text;
+    }
+
+private:
+    std::string held_;
+};
+
+}  // namespace
+
+std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
+                         const std::string& defaultValue) {
+    TIniLookup lookup(section, key);
+    TLineFeeder lines(lookup);
+    TUtf16Blocks utf16;
+    bool first = true, wide = false;
+    auto sink = [&](const char* p, std::size_t n) {
+        if (first) {
+            first = false;
+            wide = n >= 2 && p[0] == '\xFF' && p[1] == '\xFE';
+            if (wide) {
+                p += 2;
+                n -= 2;
+            }
+        }
+        if (!wide) return lines.Feed(p, n);
+        const std::string text = utf16.Convert(p, n);
+        return lines.Feed(text.data(), text.size());
     };
     if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
-    if (!done && !cut.empty()) lookup.Feed(cut.data(), cut.size());
+    lines.End();
     return lookup.Found() ? lookup.Value() : defaultValue;
 }
 

@@ -7,7 +7,11 @@
 // in several processes never lose each other's keys. A change made to the
 // file by another program is seen at the next read, even one that kept its
 // size and time; held writes are applied again on top of it.
-// Memory follows the file's size: the model is its bytes.
+// Memory follows the file's size: the model is its bytes. A file saved as
+// UTF-16LE with its byte-order mark (Notepad's "Unicode") is read as the
+// profile API reads it, its text converted to code page 936, and written
+// back in UTF-16LE; one holding characters that 936 lacks is never written,
+// since the conversion would lose them.
 #pragma once
 
 #include <string>
@@ -64,6 +68,8 @@ private:
     bool loaded_ = false;
     bool readable_ = true;
     bool swept_ = false;  // temporaries of dead writers removed
+    bool utf16_ = false;  // the file is UTF-16LE with its mark
+    bool lossless_ = true;  // its text survives the way through code page 936
     std::vector<TWrite> held_;
 };
 

@@ -24,6 +24,16 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// The text as Notepad saves "Unicode": UTF-16LE after its byte-order mark.
+std::string Utf16File(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 TEST(IniFileWrite, CreatesTheFileWithExactBytesAndLeavesNoTemporaryFile) {
@@ -110,6 +120,47 @@ TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
     EXPECT_EQ(ini.ReadString("s", "mine", ""), "m");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\na=1\r\ntheirs=t\r\nmine=m\r\n");
+}
+
+// Another program's edit that keeps the file's size and lands within the
+// clock tick of the last change leaves its stamp as it was.
+TEST(IniFileChanges, AnEditTheStampCannotShowIsReadAndNeverWrittenOver) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("tick.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const auto recent = std::filesystem::last_write_time(path);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    WriteBytes(path, "[s]\r\nk=2\r\n");
+    std::filesystem::last_write_time(path, recent);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    // Long settled, the stamp is trusted for reads; a flush still reads the
+    // file again, so the edit survives.
+    const auto hourAgo = recent - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, hourAgo);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    WriteBytes(path, "[s]\r\nk=3\r\n");
+    std::filesystem::last_write_time(path, hourAgo);
+    ini.WriteString("s", "j", "x");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\nj=x\r\n");
+}
+
+TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("unicode.lng");
+    WriteBytes(path, Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\n"));
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("TPropertyForm", "Caption", ""), "\xD3\xEF\xD2\xF4\xBA\xD0");
+    ASSERT_TRUE(ini.WriteString("TPropertyForm", "Hint", "\xCC\xE1\xCA\xBE"));  // 提示
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\nHint=提示\r\n"));
+    // Thai has no code in 936: written back, it would become '?'.
+    const std::string thai = Utf16File(u"[s]\r\nk=\u0E01\r\n");
+    WriteBytes(path, thai);
+    ini.WriteString("s", "j", "1");
+    EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), thai);
 }
 
 TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {

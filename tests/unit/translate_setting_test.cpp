@@ -27,6 +27,12 @@ TEST(LanguageSetting, ReadFromTheGbkNamedSectionAndKeyElseCn) {
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n语言=EN\r\n"), "CN");
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n系统语言=\r\n"), "");
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n;系统语言=EN\r\n"), "CN");
+    // Saved as UTF-16LE with its mark (Notepad's "Unicode"), read as text; a
+    // long comment before the key puts it beyond the reader's first blocks.
+    std::string unicode = "\xFF\xFE";
+    const std::u16string text = u"[语言设置]\r\n;" + std::u16string(100000, u'注') + u"\r\n系统语言=EN\r\n";
+    for (char16_t c : text) unicode += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    EXPECT_EQ(LanguageFrom(unicode), "EN");
     ovtest::ScratchDir empty;
     EXPECT_EQ(TTranslator(empty.Path()).Language(), "CN");
     EXPECT_TRUE(empty.Entries().empty());  // read only: nothing created
