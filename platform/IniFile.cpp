@@ -25,10 +25,17 @@ TIniFile::~TIniFile() {
     }
 }
 
+// Frees the model's memory now: assigning an empty one would keep the old
+// buffer (a short string is copied into it), and a large file twice.
+void TIniFile::Forget() {
+    TIniText freed;
+    std::swap(text_, freed);
+}
+
 // Reads the file; the caller holds its lock. The old model goes first, so a
 // large file is held once, not twice.
 bool TIniFile::Load() {
-    text_ = TIniText();
+    Forget();
     loaded_ = false;
     std::string bytes;
     TFileStamp stamp;
@@ -62,7 +69,7 @@ void TIniFile::Refresh() {
     if (loaded_ && StampIsSettled(stamp_) && QueryFileStamp(fileName_) == stamp_) return;
     const TFileLock lock(fileName_, kLockWaitMs);
     if (!lock.Held()) {
-        text_ = TIniText();
+        Forget();
         loaded_ = false;
         readable_ = false;
         return;

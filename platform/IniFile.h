@@ -61,6 +61,7 @@ private:
     bool Apply(const TWrite& write);
     void Refresh();
     bool Load();
+    void Forget();
 
     std::string fileName_;
     TIniText text_;  // the file as last read, with the held writes applied

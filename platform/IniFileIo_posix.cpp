@@ -114,8 +114,9 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
     if (!fd) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TReadResult::Failed;
-    // Sized once: growing by doubling would hold up to three times the file.
-    std::string data(static_cast<std::size_t>(st.st_size), '\0');
+    // Sized once, with a byte to spare so that the end shows without growing
+    // the buffer: growing it would briefly hold the file three times over.
+    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
     std::size_t done = 0;
     for (;;) {
         if (done == data.size()) data.resize(data.size() + 65536);

@@ -243,8 +243,9 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
         size.QuadPart > 0x7FFFFFFF) {
         return TReadResult::Failed;
     }
-    // Sized once: growing by doubling would hold up to three times the file.
-    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+    // Sized once, with a byte to spare so that the end shows without growing
+    // the buffer: growing it would briefly hold the file three times over.
+    std::string data(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
     std::size_t done = 0;
     for (;;) {
         if (done == data.size()) data.resize(data.size() + 65536);

@@ -8,6 +8,8 @@ const std::size_t npos = std::string::npos;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
 bool IsLead(char c) {
     const auto b = static_cast<unsigned char>(c);
     return b >= 0x81 && b <= 0xFE;
@@ -199,6 +201,10 @@ std::string TIniText::FoldCase(const std::string& name) {
 bool TIniText::Find(const std::string& section, const std::string& key, std::string* value) const {
     TIniLookup lookup(section, key);
     for (std::size_t at = 0; at < bytes_.size();) {
+        if (IsLineBreak(bytes_[at])) {  // an empty line: skipped fast, as a file may hold millions
+            ++at;
+            continue;
+        }
         const TLine line = LineAt(bytes_, at);
         if (lookup.Feed(bytes_.data() + line.begin, line.end - line.begin)) break;
         at = line.next;
@@ -221,6 +227,10 @@ TIniText::TPlace TIniText::Locate(const std::string& section, const std::string&
     TPlace place;
     const char* b = bytes_.data();
     for (std::size_t at = 0; at < bytes_.size();) {
+        if (IsLineBreak(b[at])) {  // an empty line: nothing there, and no place for a key
+            ++at;
+            continue;
+        }
         const TLine line = LineAt(bytes_, at);
         const TLineKind kind = Classify(b + line.begin, line.end - line.begin);
         if (kind.kind == TKind::Section) {

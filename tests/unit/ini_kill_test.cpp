@@ -136,6 +136,11 @@ TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
     // Every round that ended before the last key shows a kill mid-way.
     EXPECT_GT(partial, 0);
     std::printf("%d rounds ended mid-way\n", partial);
+    // A writer that lives clears away what the killed ones left.
+    ovtest::ChildProcess last(ovtest::SelfPath(), {std::string(WriterVariable) + "=" + path});
+    ASSERT_TRUE(last.Started());
+    EXPECT_EQ(last.Wait(120000), 0);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"killed.ini"});
 }
 
 TEST(IniKill, AWriterLeftAloneFinishesWithEveryKey) {
