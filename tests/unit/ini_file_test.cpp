@@ -163,6 +163,48 @@ TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
     EXPECT_EQ(ReadBytes(path), thai);
 }
 
+// The file is replaced by a new one at each write; to its users it must stay
+// the same file.
+TEST(IniFileReplace, TheFileKeepsItsAttributes) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("kept.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+#else
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+#endif
+    TIniFile ini(path);
+    ini.WriteString("s", "j", "2");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nj=2\r\n");
+#ifdef _WIN32
+    EXPECT_EQ(::GetFileAttributesA(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+#endif
+    EXPECT_EQ(dir.Entries(), Names{"kept.ini"});
+}
+
+#ifndef _WIN32
+TEST(IniFileReplace, ASymbolicLinkIsWrittenThroughToItsTarget) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("real.ini"), "[s]\r\nk=1\r\n");
+    std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
+    TIniFile ini(dir.File("link.ini"));
+    ini.WriteString("s", "j", "2");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+    EXPECT_EQ(ReadBytes(dir.File("real.ini")), "[s]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(dir.Entries(), (Names{"link.ini", "real.ini"}));
+}
+#endif
+
 TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("ro.ini");
