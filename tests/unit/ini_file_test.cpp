@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "platform/IniFile.h"
 #include "tests/unit/support/ScratchDir.h"
 
@@ -238,6 +240,35 @@ TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
     nowhere.WriteString("s", "k", "v");
     EXPECT_FALSE(nowhere.UpdateFile());
     EXPECT_TRUE(dir.Entries().empty());
+}
+
+// Another writer that holds the file's lock and never lets go: the flush
+// gives up after a bounded wait, says so, and leaves the file as it was.
+TEST(IniFileFailures, ALockHeldElsewhereFailsTheFlushInBoundedTime) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("held.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    std::promise<bool> locked;
+    std::promise<void> release;
+    std::thread holder([&] {
+        const platform::TFileLock lock(path, 1000);
+        locked.set_value(lock.Held());
+        release.get_future().wait();
+    });
+    ASSERT_TRUE(locked.get_future().get());
+    TIniFile ini(path);
+    ini.WriteString("s", "k", "2");
+    const auto started = std::chrono::steady_clock::now();
+    const bool written = ini.UpdateFile();
+    const auto took = std::chrono::steady_clock::now() - started;
+    release.set_value();
+    holder.join();
+    EXPECT_FALSE(written);
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+    ini.WriteString("s", "k", "3");
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\n");
 }
 
 #ifdef _WIN32
