@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "device/unitOVDrv.h"
+#include "platform/Guard.h"
 #include "platform/Thread.h"
 #include "sync/unitDLLSync.h"
 #include "ui/frmBase.h"
@@ -12,10 +13,14 @@
 
 namespace {
 
+// Each step on its own guard: a step that fails (out of memory reading a
+// huge file, a window the desktop refuses) leaves its module at its defaults
+// (Chinese texts, no language file) and the library loaded, rather than an
+// exception out of the entry routine, which ends the host inside LoadLibrary.
 void Startup() {
-    platform::SetMainThread();
-    unitDLLSync::Initialize();
-    frmProperty::Initialize();
+    platform::Guarded([] { platform::SetMainThread(); });
+    platform::Guarded([] { unitDLLSync::Initialize(); });
+    platform::Guarded([] { frmProperty::Initialize(); });
 }
 
 void Shutdown() {

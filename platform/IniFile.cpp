@@ -2,7 +2,18 @@
 
 #include <utility>
 
+#include "platform/FileLock.h"
+#include "platform/Utf16Text.h"
+
 namespace platform {
+
+namespace {
+
+// Long enough for another process to write a large file, short enough that a
+// host is never held up for long by a writer that hangs.
+const int kLockWaitMs = 5000;
+
+}  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
@@ -14,29 +25,57 @@ TIniFile::~TIniFile() {
     }
 }
 
-void TIniFile::Refresh() {
-    if (loaded_ && QueryFileStamp(fileName_) == stamp_) return;
+// Frees the model's memory now: assigning an empty one would keep the old
+// buffer (a short string is copied into it), and a large file twice.
+void TIniFile::Forget() {
+    TIniText freed;
+    std::swap(text_, freed);
+}
+
+// Reads the file; the caller holds its lock. The old model goes first, so a
+// large file is held once, not twice.
+bool TIniFile::Load() {
+    Forget();
+    loaded_ = false;
     std::string bytes;
     TFileStamp stamp;
     switch (ReadWholeFile(fileName_, &bytes, &stamp)) {
     case TReadResult::Read:
         break;
     case TReadResult::Missing:
-        bytes.clear();
         stamp = TFileStamp{};
         break;
     case TReadResult::Failed:
-        // Keep what was read before and try again at the next read.
         readable_ = false;
-        loaded_ = false;
-        return;
+        return false;
     }
-    disk_ = std::move(bytes);
-    text_ = TIniText(disk_);
-    for (const TWrite& w : held_) text_.Set(w.section, w.key, w.value);
+    utf16_ = StartsWithUtf16Mark(bytes);
+    lossless_ = true;
+    if (utf16_) {
+        std::string text = Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
+        lossless_ = "\xFF\xFE" + GbkToUtf16(text) == bytes;
+        bytes = std::move(text);
+    }
+    text_ = TIniText(std::move(bytes));
     stamp_ = stamp;
     loaded_ = true;
     readable_ = true;
+    return true;
+}
+
+// The stamp alone cannot tell a change made within the clock tick of the last
+// one, so a file changed that recently is read again.
+void TIniFile::Refresh() {
+    if (loaded_ && StampIsSettled(stamp_) && QueryFileStamp(fileName_) == stamp_) return;
+    const TFileLock lock(fileName_, kLockWaitMs);
+    if (!lock.Held()) {
+        Forget();
+        loaded_ = false;
+        readable_ = false;
+        return;
+    }
+    if (!Load()) return;
+    for (const TWrite& w : held_) Apply(w);
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
@@ -51,30 +90,140 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     return text_.Find(section, key, &value) ? value : defaultValue;
 }
 
+// True when the write changed the model; an add of a key that is there does not.
+bool TIniFile::Apply(const TWrite& w) {
+    if (w.addOnly && text_.Find(w.section, w.key, nullptr)) return false;
+    return text_.Set(w.section, w.key, w.value);
+}
+
 // No look at the disk here: UpdateFile applies the held writes again to the
 // file as it is then.
-bool TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
-    if (!text_.Set(section, key, value)) return false;
-    held_.push_back(TWrite{section, key, value});
+bool TIniFile::Hold(TWrite write) {
+    if (!TIniText::CanStoreSection(write.section) || !TIniText::CanStoreKey(write.key)) return false;
+    Apply(write);
+    held_.push_back(std::move(write));
     return true;
 }
 
+bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    return Hold(TWrite{section, key, value, false});
+}
+
+bool TIniFile::AddString(const std::string& section, const std::string& key, const std::string& value) {
+    return Hold(TWrite{section, key, value, true});
+}
+
+// Under the lock the file is always read again: only its bytes tell for sure
+// what another writer left, and writing a stale view would undo its change.
 bool TIniFile::UpdateFile() {
     if (held_.empty()) return true;
-    Refresh();
-    TFileStamp written;
-    std::string bytes = text_.Bytes();
-    const bool ok = readable_ && ReplaceFileAtomically(fileName_, bytes, &written);
-    held_.clear();
-    if (ok) {
-        disk_ = std::move(bytes);
-        stamp_ = written;
-    } else {
-        text_ = TIniText(disk_);
-        loaded_ = false;  // and the next read looks at the file again
+    std::vector<TWrite> writes;
+    writes.swap(held_);
+    const TFileLock lock(fileName_, kLockWaitMs);
+    if (!lock.Held() || !Load()) {
+        loaded_ = false;
+        return false;
     }
-    return ok;
+    if (!swept_) {
+        RemoveStaleTemporaries(fileName_);
+        swept_ = true;
+    }
+    bool changed = false;
+    for (const TWrite& w : writes) changed = Apply(w) || changed;
+    if (!changed) return true;
+    TFileStamp written;
+    const bool ok = utf16_ ? lossless_ && ReplaceFileAtomically(fileName_, "\xFF\xFE" + GbkToUtf16(text_.Bytes()),
+                                                               &written)
+                           : ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
+    if (!ok) {
+        loaded_ = false;  // the model holds the dropped writes: read the file again
+        return false;
+    }
+    stamp_ = written;
+    return true;
+}
+
+namespace {
+
+// Splits text handed over in pieces into lines for a lookup. Lines end at CR
+// or LF; the empty line between a CR and its LF is blank, which no lookup
+// heeds.
+class TLineFeeder {
+public:
+    explicit TLineFeeder(TIniLookup& lookup) : lookup_(lookup) {}
+
+    // True once the lookup has its answer.
+    bool Feed(const char* p, std::size_t n) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < n && !done_; ++i) {
+            if (p[i] != '\r' && p[i] != '\n') continue;
+            if (cut_.empty()) {
+                done_ = lookup_.Feed(p + start, i - start);
+            } else {
+                cut_.append(p + start, i - start);
+                done_ = lookup_.Feed(cut_.data(), cut_.size());
+                cut_.clear();
+            }
+            start = i + 1;
+        }
+        if (!done_) cut_.append(p + start, n - start);
+        return done_;
+    }
+    void End() {
+        if (!done_ && !cut_.empty()) lookup_.Feed(cut_.data(), cut_.size());
+    }
+
+private:
+    TIniLookup& lookup_;
+    std::string cut_;  // the start of a line that a piece's end cut
+    bool done_ = false;
+};
+
+// Converts UTF-16LE handed over in blocks, holding back what a block's end
+// cut: an odd byte, or the first half of a surrogate pair.
+class TUtf16Blocks {
+public:
+    std::string Convert(const char* p, std::size_t n) {
+        held_.append(p, n);
+        std::size_t whole = held_.size() & ~static_cast<std::size_t>(1);
+        if (whole >= 2) {
+            const unsigned last = static_cast<unsigned char>(held_[whole - 2]) |
+                                  static_cast<unsigned>(static_cast<unsigned char>(held_[whole - 1])) << 8;
+            if (last >= 0xD800 && last < 0xDC00) whole -= 2;
+        }
+        std::string text = Utf16ToGbk(held_.data(), whole);
+        held_.erase(0, whole);
+        return text;
+    }
+
+private:
+    std::string held_;
+};
+
+}  // namespace
+
+std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
+                         const std::string& defaultValue) {
+    TIniLookup lookup(section, key);
+    TLineFeeder lines(lookup);
+    TUtf16Blocks utf16;
+    bool first = true, wide = false;
+    auto sink = [&](const char* p, std::size_t n) {
+        if (first) {
+            first = false;
+            wide = n >= 2 && p[0] == '\xFF' && p[1] == '\xFE';
+            if (wide) {
+                p += 2;
+                n -= 2;
+            }
+        }
+        if (!wide) return lines.Feed(p, n);
+        const std::string text = utf16.Convert(p, n);
+        return lines.Feed(text.data(), text.size());
+    };
+    if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
+    lines.End();
+    return lookup.Found() ? lookup.Value() : defaultValue;
 }
 
 }  // namespace platform

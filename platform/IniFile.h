@@ -2,8 +2,16 @@
 // profile API's reading on a code page 936 system; bytes never transcoded).
 // Writes are held until UpdateFile, which replaces the file whole and
 // atomically: a crash or a kill at any moment leaves the old file or the new
-// one. A change made to the file by another program is seen at the next read;
-// held writes are applied again on top of it.
+// one. Every look at the disk is made under the file's lock (TFileLock), and
+// UpdateFile holds it from its re-read of the file to the replace, so writers
+// in several processes never lose each other's keys. A change made to the
+// file by another program is seen at the next read, even one that kept its
+// size and time; held writes are applied again on top of it.
+// Memory follows the file's size: the model is its bytes. A file saved as
+// UTF-16LE with its byte-order mark (Notepad's "Unicode") is read as the
+// profile API reads it, its text converted to code page 936, and written
+// back in UTF-16LE; one holding characters that 936 lacks is never written,
+// since the conversion would lose them.
 #pragma once
 
 #include <string>
@@ -29,26 +37,46 @@ public:
 
     // False, with nothing held, when no line could hold these names.
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // As WriteString, but only ever adds: a key that the file holds when
+    // UpdateFile writes keeps its value.
+    bool AddString(const std::string& section, const std::string& key, const std::string& value);
 
     // Writes the held changes. False when the file cannot be written (read-
-    // only, locked, unreadable, a directory, a missing folder, a full disk):
-    // the file is then left as it was and the held changes are dropped.
+    // only, locked, unreadable, a directory, a missing folder, a full disk, its
+    // lock held elsewhere beyond the wait): the file is then left as it was
+    // and the held changes are dropped. True: the change is in the file.
     bool UpdateFile();
+
+    // True when the last look at the file could not read it: what it holds is
+    // unknown, so a key that seems missing may be there.
+    bool ReadFailed() const { return !readable_; }
 
 private:
     struct TWrite {
         std::string section, key, value;
+        bool addOnly;
     };
 
+    bool Hold(TWrite write);
+    bool Apply(const TWrite& write);
     void Refresh();
+    bool Load();
+    void Forget();
 
     std::string fileName_;
-    std::string disk_;  // the bytes last read or written
-    TIniText text_;     // disk_ with the held writes applied
+    TIniText text_;  // the file as last read, with the held writes applied
     TFileStamp stamp_;
     bool loaded_ = false;
-    bool readable_ = true;  // false: what is on disk is unknown, so it is not overwritten
+    bool readable_ = true;
+    bool swept_ = false;  // temporaries of dead writers removed
+    bool utf16_ = false;  // the file is UTF-16LE with its mark
+    bool lossless_ = true;  // its text survives the way through code page 936
     std::vector<TWrite> held_;
 };
+
+// The value of one key, read in blocks without a model of the file: memory
+// stays at its longest line, whatever its size.
+std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
+                         const std::string& defaultValue);
 
 }  // namespace platform

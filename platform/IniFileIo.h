@@ -1,8 +1,10 @@
 // The file operations under TIniFile: whole-file reads, change stamps and the
-// atomic replace. One implementation per platform.
+// replace. One implementation per platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -11,7 +13,7 @@ namespace platform {
 struct TFileStamp {
     std::uint64_t size = 0;
     std::uint64_t modified = 0;
-    std::uint64_t identity = 0;  // the file's creation time or inode: new on each replace
+    std::uint64_t identity = 0;  // the file's creation time or inode
     bool exists = false;
 
     bool operator==(const TFileStamp& o) const {
@@ -23,6 +25,12 @@ struct TFileStamp {
 // The stamp of the file at path; exists is false when there is no such file.
 TFileStamp QueryFileStamp(const std::string& path);
 
+// True when the file's time lies so far in the past that any later change
+// would move it. A change within the same clock tick as the last one (15.6 ms
+// on NTFS, 2 s on FAT) may keep size and time, so until then only reading the
+// file again tells.
+bool StampIsSettled(const TFileStamp& stamp);
+
 enum class TReadResult { Read, Missing, Failed };
 
 // Reads the whole file and the stamp of what was read. Missing: there is no
@@ -30,14 +38,27 @@ enum class TReadResult { Read, Missing, Failed };
 // read (a directory, locked, no permission).
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp);
 
-// Writes bytes to a temporary file beside path and puts it in path's place in
-// one step, so that the file is the old one or the new one at every moment
-// whatever happens to the process. The bytes are not forced to the disk first:
-// that would double the cost of each key written, and a power cut is not what
-// the language file needs guarding against.
+// Hands the file to sink a block at a time, in order, until sink returns true
+// or the file ends: memory stays at one block whatever the file's size.
+TReadResult ReadFileBlocks(const std::string& path,
+                           const std::function<bool(const char*, std::size_t)>& sink);
+
+// Puts bytes in the file's place so that the file is the old one or the new
+// one at every moment whatever happens to the process: a temporary file
+// beside it, then one replace that keeps the file's attributes (and on
+// Windows its ACL and creation time). A path that is a symbolic link is
+// written through to its target. Where no temporary file can be made beside
+// it (a folder that allows no new file), the file is written in place, which
+// a kill mid-write can leave torn. The bytes are not forced to the disk
+// first: that would double the cost of each key written, and a power cut is
+// not what the language file needs guarding against.
 // A read-only file, a directory of that name, a missing folder or a full disk
 // make it return false with path as it was. stamp receives the new file's.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp);
+
+// Removes the temporary files that writers of path killed mid-write left
+// beside it ("<name>.<pid>.tmp" of a process that is gone).
+void RemoveStaleTemporaries(const std::string& path);
 
 // True when path names an existing file (not a directory).
 bool FileExists(const std::string& path);

@@ -1,30 +1,24 @@
 #include "platform/IniFileIo.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/Handles_posix.h"
 
 namespace platform {
 
 namespace {
 
-class TFd {
-public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() { if (fd_ >= 0) ::close(fd_); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+// Two seconds: the coarsest file time in use (FAT) and a margin for a clock
+// that file systems read lazily.
+const std::uint64_t kSettleNs = 2000000000u;
 
 TFileStamp StampOf(const struct stat& st) {
     TFileStamp s;
@@ -56,6 +50,34 @@ bool IsWritableOrMissing(const std::string& path) {
     return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
+// The file a symbolic link leads to, so that the link stays a link.
+std::string Target(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string target(real);
+    std::free(real);
+    return target;
+}
+
+bool CloseChecked(UniqueFd& fd) { return ::close(fd.Release()) == 0; }
+
+// Not kill-safe: used only where no file can be made beside the target.
+bool WriteInPlace(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    struct stat st;
+    bool ok = fd && WriteAll(fd.Get(), bytes) &&
+              ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) == 0 && ::fstat(fd.Get(), &st) == 0;
+    ok = fd && CloseChecked(fd) && ok;
+    if (ok) *stamp = StampOf(st);
+    return ok;
+}
+
+std::string TemporaryName(const std::string& path, long pid) {
+    return path + "." + std::to_string(pid) + ".tmp";
+}
+
 }  // namespace
 
 TFileStamp QueryFileStamp(const std::string& path) {
@@ -64,41 +86,92 @@ TFileStamp QueryFileStamp(const std::string& path) {
     return StampOf(st);
 }
 
-TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+bool StampIsSettled(const TFileStamp& stamp) {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::uint64_t ns = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
+                             static_cast<std::uint64_t>(now.tv_nsec);
+    return stamp.modified + kSettleNs < ns;
+}
+
+TReadResult ReadFileBlocks(const std::string& path,
+                           const std::function<bool(const char*, std::size_t)>& sink) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TReadResult::Failed;
-    std::string data;
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return TReadResult::Failed;
-        if (n == 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0 || sink(buffer, static_cast<std::size_t>(n))) return TReadResult::Read;
     }
+}
+
+TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TReadResult::Failed;
+    // Sized once, with a byte to spare so that the end shows without growing
+    // the buffer: growing it would briefly hold the file three times over.
+    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::size_t done = 0;
+    for (;;) {
+        if (done == data.size()) data.resize(data.size() + 65536);
+        ssize_t n = ::read(fd.Get(), &data[done], data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return TReadResult::Failed;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    data.resize(done);
     *bytes = std::move(data);
     *stamp = StampOf(st);
+    stamp->size = done;
     return TReadResult::Read;
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    if (!IsWritableOrMissing(path)) return false;
+    const std::string target = Target(path);
+    struct stat old;
+    const bool existed = ::stat(target.c_str(), &old) == 0;
+    if (!IsWritableOrMissing(target)) return false;
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
-    TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.Get() < 0) return false;
+    const std::string temp = TemporaryName(target, ::getpid());
+    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return existed && (errno == EACCES || errno == EROFS) && WriteInPlace(target, bytes, stamp);
+    if (existed) ::fchmod(fd.Get(), old.st_mode & 07777);  // the file keeps its permissions
     struct stat st;
     bool ok = WriteAll(fd.Get(), bytes) && ::fstat(fd.Get(), &st) == 0;
-    ok = fd.Close() && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    ok = CloseChecked(fd) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
     *stamp = StampOf(st);
     return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string target = Target(path);
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+    const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    const UniqueResource<DIR*, &::closedir> dir(::opendir(folder.c_str()));
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir.Get())) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || std::string(end) != ".tmp") continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            ::unlink((folder + name).c_str());
+        }
+    }
 }
 
 bool FileExists(const std::string& path) {

@@ -1,33 +1,25 @@
 #include "platform/IniFileIo.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <vector>
+
+#include "platform/Handles_win32.h"
 
 namespace platform {
 
 namespace {
 
-class TFileHandle {
-public:
-    explicit TFileHandle(HANDLE h) : h_(h) {}
-    ~TFileHandle() { if (Valid()) ::CloseHandle(h_); }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return h_; }
-    bool Close() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(h) != FALSE;
-    }
+using UniqueFind = UniqueResource<HANDLE, &FindClose, -1>;
 
-private:
-    HANDLE h_;
-};
+// Two seconds, in file-time units: the coarsest file time in use (FAT) and a
+// margin for a clock that file systems read lazily.
+const std::uint64_t kSettleTicks = 20000000u;
 
 std::uint64_t Join(DWORD high, DWORD low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
@@ -59,25 +51,24 @@ bool WriteAll(HANDLE h, const std::string& bytes) {
     return true;
 }
 
-bool IsWritableOrMissing(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return IsMissing(::GetLastError());
-    return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-}
+bool CloseChecked(UniqueHandle& h) { return ::CloseHandle(h.Release()) != FALSE; }
 
-// The NT form of a path ("\\??\\C:\\dir\\file"), which a rename by handle
-// needs; empty for forms it has no sure translation for.
-std::wstring NtPath(const std::string& path) {
+// The full path, wide: a rename by handle needs it, and a name made from it
+// for the temporary file stays beside the file whatever the working folder.
+std::wstring FullWidePath(const std::string& path) {
     const int n = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     if (n <= 0) return std::wstring();
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return std::wstring();
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) return std::wstring();
-    full.resize(length);
+    std::vector<wchar_t> full(32768);
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return std::wstring();
+    return std::wstring(full.data(), length);
+}
+
+// The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
+// needs; empty for forms it has no sure translation for.
+std::wstring NtPath(const std::wstring& full) {
     if (full.compare(0, 4, L"\\\\.\\") == 0) return std::wstring();  // a device
     if (full.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + full.substr(4);
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + full.substr(2);
@@ -85,11 +76,11 @@ std::wstring NtPath(const std::string& path) {
     return std::wstring();
 }
 
-// Renames the open file over path. By its handle, the rename skips the second
-// open MoveFileEx makes, which is near half the cost of a flush under Wine.
-// False when the system cannot (before Vista) or the path has no NT form; the
-// caller then moves the file by name.
-bool RenameOpenFile(HANDLE file, const std::string& path) {
+// Renames the open file over path in one step. By its handle, the rename
+// skips the second open MoveFileEx makes, which is near half the cost of a
+// flush under Wine. False when the system cannot (before Vista) or the path
+// has no NT form; the caller then moves the file by name.
+bool RenameOpenFile(HANDLE file, const std::wstring& path) {
     using SetInformation = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
     const auto set = reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(
         ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
@@ -115,6 +106,100 @@ bool RenameOpenFile(HANDLE file, const std::string& path) {
     return set(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
 }
 
+// The file a symbolic link leads to, so that the link stays a link.
+std::wstring Target(const std::wstring& path, DWORD attributes) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+    using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto finalPath = reinterpret_cast<FinalPath>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+    const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!finalPath || !file) return path;
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = finalPath(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : path;
+}
+
+TFileStamp StampOfWide(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return TFileStamp{};
+    return StampOf(Join(data.nFileSizeHigh, data.nFileSizeLow), data.ftLastWriteTime, data.ftCreationTime);
+}
+
+// Not kill-safe: used only where no file can be made beside the target.
+bool WriteInPlace(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    bool ok = WriteAll(file.Get(), bytes) && ::SetEndOfFile(file.Get());
+    return CloseChecked(file) && ok;
+}
+
+std::wstring TemporaryName(const std::wstring& target, DWORD pid) {
+    return target + L"." + std::to_wstring(pid) + L".tmp";
+}
+
+// What the new file takes over from the old so that, to its users, it stays
+// the same file: its attributes (hidden, system, archive), its creation time
+// and its own access rules. Read from the old file where it can be opened.
+struct TIdentity {
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    FILETIME created{};
+    bool hasCreated = false;
+    UniqueResource<PSECURITY_DESCRIPTOR, &LocalFree> security;
+    PACL dacl = nullptr;
+    bool protectedDacl = false;
+};
+
+void ReadIdentity(const std::wstring& target, DWORD attributes, TIdentity* id) {
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    id->attributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
+    const UniqueHandle old(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    if (!old) return;
+    id->hasCreated = ::GetFileTime(old.Get(), &id->created, nullptr, nullptr) != FALSE;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &id->dacl,
+                          nullptr, &sd) != ERROR_SUCCESS) {
+        return;
+    }
+    id->security.Reset(sd);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (::GetSecurityDescriptorControl(sd, &control, &revision)) id->protectedDacl = (control & SE_DACL_PROTECTED) != 0;
+}
+
+// Best effort: a system or file system without access rules (FAT, Wine on
+// some file systems) still gets the file.
+void ApplyIdentity(HANDLE file, const TIdentity& id) {
+    if (id.hasCreated) ::SetFileTime(file, &id.created, nullptr, nullptr);
+    if (id.security && id.dacl) {
+        const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, id.dacl, nullptr);
+    }
+}
+
+// Writes bytes to a new temporary file and renames it over target in one
+// step. False, with nothing left behind, on any failure; denied then tells
+// a folder that allows no new file.
+bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const std::string& bytes,
+                    const TIdentity* identity, bool* denied) {
+    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, 0, nullptr, CREATE_ALWAYS,
+                                    identity ? identity->attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+    *denied = !file && ::GetLastError() == ERROR_ACCESS_DENIED;
+    if (!file) return false;
+    bool ok = WriteAll(file.Get(), bytes);
+    if (ok && identity) ApplyIdentity(file.Get(), *identity);
+    const bool renamed = ok && RenameOpenFile(file.Get(), target);
+    ok = CloseChecked(file) && ok;
+    ok = ok && (renamed || ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+    if (!ok) ::DeleteFileW(temp.c_str());
+    return ok;
+}
+
 }  // namespace
 
 TFileStamp QueryFileStamp(const std::string& path) {
@@ -123,52 +208,105 @@ TFileStamp QueryFileStamp(const std::string& path) {
     return StampOf(Join(data.nFileSizeHigh, data.nFileSizeLow), data.ftLastWriteTime, data.ftCreationTime);
 }
 
+bool StampIsSettled(const TFileStamp& stamp) {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return stamp.modified + kSettleTicks < Join(now);
+}
+
+TReadResult ReadFileBlocks(const std::string& path,
+                           const std::function<bool(const char*, std::size_t)>& sink) {
+    const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
+    std::vector<char> buffer(65536);
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+            return TReadResult::Failed;
+        }
+        if (n == 0 || sink(buffer.data(), n)) return TReadResult::Read;
+    }
+}
+
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
     // Shared for deletion too, so another writer's replace is never blocked by a read.
-    TFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
+    const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS, so this is a file.
     FILETIME created, written;
     LARGE_INTEGER size;
-    if (!::GetFileTime(file.Get(), &created, nullptr, &written) || !::GetFileSizeEx(file.Get(), &size)) {
+    if (!::GetFileTime(file.Get(), &created, nullptr, &written) || !::GetFileSizeEx(file.Get(), &size) ||
+        size.QuadPart > 0x7FFFFFFF) {
         return TReadResult::Failed;
     }
-    std::string data;
-    char buffer[65536];
+    // Sized once, with a byte to spare so that the end shows without growing
+    // the buffer: growing it would briefly hold the file three times over.
+    std::string data(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
+    std::size_t done = 0;
     for (;;) {
+        if (done == data.size()) data.resize(data.size() + 65536);
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 24));
         DWORD n = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) return TReadResult::Failed;
+        if (!::ReadFile(file.Get(), &data[done], chunk, &n, nullptr)) return TReadResult::Failed;
         if (n == 0) break;
-        data.append(buffer, n);
+        done += n;
     }
+    data.resize(done);
     *bytes = std::move(data);
-    *stamp = StampOf(static_cast<std::uint64_t>(size.QuadPart), written, created);
+    *stamp = StampOf(done, written, created);
     return TReadResult::Read;
 }
 
+// Not ReplaceFileW: Wine's moves the old file away before it moves the new
+// one in, so a writer killed between the two leaves no file at all. The new
+// file takes the old one's identity itself (TIdentity), then one rename puts
+// it in place.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    if (!IsWritableOrMissing(path)) return false;
+    const std::wstring named = FullWidePath(path);
+    if (named.empty()) return false;
+    const std::wstring target = Target(named, ::GetFileAttributesW(named.c_str()));
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!existed && !IsMissing(::GetLastError())) return false;
+    if (existed && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    TIdentity identity;
+    if (existed) ReadIdentity(target, attributes, &identity);
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::string temp = path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
-    TFileHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
-    // GetFileTime, not GetFileInformationByHandle: Wine answers the latter with
-    // a slow volume query, and this runs once per key written.
-    FILETIME created, written;
-    bool ok = WriteAll(file.Get(), bytes) && ::GetFileTime(file.Get(), &created, nullptr, &written);
-    const bool renamed = ok && RenameOpenFile(file.Get(), path);
-    ok = file.Close() && ok;
-    ok = ok && (renamed || ::MoveFileExA(temp.c_str(), path.c_str(),
-                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    if (!ok) {
-        ::DeleteFileA(temp.c_str());
-        return false;
-    }
-    *stamp = StampOf(bytes.size(), written, created);
-    return true;
+    const std::wstring temp = TemporaryName(target, ::GetCurrentProcessId());
+    bool denied = false;
+    bool ok = WriteAndRename(target, temp, bytes, existed ? &identity : nullptr, &denied);
+    // A folder where no new file may be made (a protected program folder)
+    // still lets a writable file take its keys.
+    if (!ok && denied && existed) ok = WriteInPlace(target, bytes);
+    if (ok) *stamp = StampOfWide(target);
+    return ok;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::wstring named = FullWidePath(path);
+    if (named.empty()) return;
+    const std::wstring target = Target(named, ::GetFileAttributesW(named.c_str()));
+    const std::size_t slash = target.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";
+    WIN32_FIND_DATAW found;
+    const UniqueFind find(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        wchar_t* end = nullptr;
+        const unsigned long pid = std::wcstoul(name.c_str() + prefix.size(), &end, 10);
+        if (pid == 0 || std::wstring(end) != L".tmp") continue;
+        const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+        const bool gone = process ? ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0
+                                  : ::GetLastError() == ERROR_INVALID_PARAMETER;
+        if (gone) ::DeleteFileW((folder + name).c_str());
+    } while (::FindNextFileW(find.Get(), &found));
 }
 
 bool FileExists(const std::string& path) {

@@ -8,6 +8,8 @@ const std::size_t kNpos = std::string::npos;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
 bool IsLead(char c) {
     const auto b = static_cast<unsigned char>(c);
     return b >= 0x81 && b <= 0xFE;
@@ -18,19 +20,23 @@ bool IsTrail(char c) {
     return b >= 0x40 && b <= 0xFE && b != 0x7F;
 }
 
-std::string Trim(const std::string& s, std::size_t begin, std::size_t end) {
-    while (begin < end && IsBlank(s[begin])) ++begin;
-    while (end > begin && IsBlank(s[end - 1])) --end;
-    return s.substr(begin, end - begin);
+std::size_t CharLength(const char* s, std::size_t i, std::size_t end) {
+    return IsLead(s[i]) && i + 1 < end && IsTrail(s[i + 1]) ? 2 : 1;
 }
 
-std::string Trim(const std::string& s) { return Trim(s, 0, s.size()); }
+std::string Trim(const char* s, std::size_t begin, std::size_t end) {
+    while (begin < end && IsBlank(s[begin])) ++begin;
+    while (end > begin && IsBlank(s[end - 1])) --end;
+    return std::string(s + begin, end - begin);
+}
+
+std::string Trim(const std::string& s) { return Trim(s.data(), 0, s.size()); }
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 
 // A trail byte may be 0x5D, so the bracket is looked for character by character.
-std::size_t FindCloseBracket(const std::string& s, std::size_t from) {
-    for (std::size_t i = from; i < s.size(); i += GbkCharLength(s, i)) {
+std::size_t FindCloseBracket(const char* s, std::size_t from, std::size_t end) {
+    for (std::size_t i = from; i < end; i += CharLength(s, i, end)) {
         if (s[i] == ']') return i;
     }
     return kNpos;
@@ -47,23 +53,20 @@ bool HasLineBreakOrNul(const std::string& s) {
     return s.find_first_of(std::string("\r\n\0", 3)) != kNpos;
 }
 
-bool IsBlankLine(const std::string& text) {
-    for (char c : text) {
-        if (!IsBlank(c)) return false;
+bool IsBlankLine(const char* s, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!IsBlank(s[i])) return false;
     }
     return true;
 }
 
-std::string ValueOf(const std::string& text) {
-    std::string value = Trim(text, text.find('=') + 1, text.size());
+std::string ValueOf(const char* line, std::size_t length) {
+    const char* eq = static_cast<const char*>(std::char_traits<char>::find(line, length, '='));
+    std::string value = Trim(line, static_cast<std::size_t>(eq - line) + 1, length);
     if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return value;
-}
-
-std::string KeyNameOf(const std::string& text) {
-    return Trim(text, 0, text.find('='));
 }
 
 bool NeedsQuotes(const std::string& v) {
@@ -73,63 +76,118 @@ bool NeedsQuotes(const std::string& v) {
 }
 
 std::string EncodeValue(const std::string& value) {
-    std::string v = value.substr(0, value.find('\0'));
-    std::string out;
-    out.reserve(v.size() + 2);
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (v[i] == '\r' || v[i] == '\n') {
-            if (v[i] == '\r' && i + 1 < v.size() && v[i + 1] == '\n') ++i;
-            out += "\\n";
-        } else {
-            out += v[i];
+    const std::string out = EscapeLineBreaks(value.substr(0, value.find('\0')));
+    return NeedsQuotes(out) ? '"' + out + '"' : out;
+}
+
+enum class TKind { Other, Section, Key };
+
+// What a line is, and where its name lies: [begin, end), without the blanks
+// around it.
+struct TLineKind {
+    TKind kind = TKind::Other;
+    std::size_t begin = 0, end = 0;
+};
+
+TLineKind Classify(const char* t, std::size_t n) {
+    TLineKind line;
+    std::size_t i = 0;
+    while (i < n && IsBlank(t[i])) ++i;
+    if (i == n || t[i] == ';') return line;
+    std::size_t end = kNpos;
+    if (t[i] == '[') {
+        end = FindCloseBracket(t, i + 1, n);
+        if (end != kNpos) {
+            line.kind = TKind::Section;
+            ++i;
         }
     }
-    return NeedsQuotes(out) ? '"' + out + '"' : out;
+    if (line.kind == TKind::Other) {
+        const void* eq = std::char_traits<char>::find(t, n, '=');
+        if (!eq) return line;
+        line.kind = TKind::Key;
+        end = static_cast<std::size_t>(static_cast<const char*>(eq) - t);
+    }
+    while (i < end && IsBlank(t[i])) ++i;
+    while (end > i && IsBlank(t[end - 1])) --end;
+    line.begin = i;
+    line.end = end;
+    return line;
+}
+
+// Compares the length first, so most lines are rejected without a copy.
+bool SameName(const char* t, const TLineKind& line, const std::string& folded) {
+    if (line.end - line.begin != folded.size()) return false;
+    return TIniText::FoldCase(std::string(t + line.begin, line.end - line.begin)) == folded;
+}
+
+// One line of a buffer: its text [begin, end) and the start of the next.
+struct TLine {
+    std::size_t begin, end, next;
+};
+
+TLine LineAt(const std::string& bytes, std::size_t start) {
+    const std::size_t brk = bytes.find_first_of("\r\n", start);
+    if (brk == kNpos) return TLine{start, bytes.size(), bytes.size()};
+    std::size_t next = brk + 1;
+    if (bytes[brk] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
+    return TLine{start, brk, next};
 }
 
 }  // namespace
 
 std::size_t GbkCharLength(const std::string& s, std::size_t i) {
-    return IsLead(s[i]) && i + 1 < s.size() && IsTrail(s[i + 1]) ? 2 : 1;
+    return CharLength(s.data(), i, s.size());
 }
 
-TIniText::TIniText(const std::string& bytes) {
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t brk = bytes.find_first_of("\r\n", start);
-        if (brk == kNpos) {
-            lines_.push_back(Classify(bytes.substr(start), ""));
-            break;
+std::string EscapeLineBreaks(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\r' || value[i] == '\n') {
+            if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+            out += "\\n";
+        } else {
+            out += value[i];
         }
-        std::size_t next = brk + 1;
-        if (bytes[brk] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
-        lines_.push_back(Classify(bytes.substr(start, brk - start), bytes.substr(brk, next - brk)));
-        start = next;
     }
+    return out;
 }
 
-TIniText::Line TIniText::Classify(std::string text, std::string end) {
-    Line line;
-    line.text = std::move(text);
-    line.end = std::move(end);
-    const std::string& t = line.text;
-    std::size_t i = 0;
-    while (i < t.size() && IsBlank(t[i])) ++i;
-    if (i == t.size() || t[i] == ';') return line;
-    if (t[i] == '[') {
-        std::size_t close = FindCloseBracket(t, i + 1);
-        if (close != kNpos) {
-            line.kind = Kind::Section;
-            line.folded = FoldCase(Trim(t, i + 1, close));
-            return line;
+std::string UnescapeLineBreaks(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (GbkCharLength(value, i) == 2) {
+            out += value[i];
+            out += value[++i];
+        } else if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == 'n') {
+            out += "\r\n";
+            ++i;
+        } else {
+            out += value[i];
         }
     }
-    std::size_t eq = t.find('=');
-    if (eq != kNpos) {
-        line.kind = Kind::Key;
-        line.folded = FoldCase(Trim(t, i, eq));
+    return out;
+}
+
+TIniLookup::TIniLookup(const std::string& section, const std::string& key)
+    : section_(TIniText::FoldCase(Trim(section))), key_(TIniText::FoldCase(Trim(key))) {
+    valid_ = !HasLineBreakOrNul(section) && !HasLineBreakOrNul(key);
+}
+
+bool TIniLookup::Feed(const char* line, std::size_t length) {
+    if (!valid_) return true;
+    const TLineKind kind = Classify(line, length);
+    if (kind.kind == TKind::Section) {
+        if (sectionSeen_) return true;  // the first of its name has ended
+        inSection_ = sectionSeen_ = SameName(line, kind, section_);
+    } else if (kind.kind == TKind::Key && inSection_ && SameName(line, kind, key_)) {
+        value_ = ValueOf(line, length);
+        found_ = true;
+        return true;
     }
-    return line;
+    return false;
 }
 
 std::string TIniText::FoldCase(const std::string& name) {
@@ -140,40 +198,61 @@ std::string TIniText::FoldCase(const std::string& name) {
     return out;
 }
 
-std::size_t TIniText::FindSection(const std::string& folded) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Kind::Section && lines_[i].folded == folded) return i;
-    }
-    return kNpos;
-}
-
-std::size_t TIniText::SectionEnd(std::size_t header) const {
-    std::size_t i = header + 1;
-    while (i < lines_.size() && lines_[i].kind != Kind::Section) ++i;
-    return i;
-}
-
-std::size_t TIniText::FindKey(std::size_t header, const std::string& folded) const {
-    const std::size_t end = SectionEnd(header);
-    for (std::size_t i = header + 1; i < end; ++i) {
-        if (lines_[i].kind == Kind::Key && lines_[i].folded == folded) return i;
-    }
-    return kNpos;
-}
-
 bool TIniText::Find(const std::string& section, const std::string& key, std::string* value) const {
-    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key)) return false;
-    const std::size_t header = FindSection(FoldCase(Trim(section)));
-    if (header == kNpos) return false;
-    const std::size_t at = FindKey(header, FoldCase(Trim(key)));
-    if (at == kNpos) return false;
-    if (value) *value = ValueOf(lines_[at].text);
+    TIniLookup lookup(section, key);
+    for (std::size_t at = 0; at < bytes_.size();) {
+        if (IsLineBreak(bytes_[at])) {  // an empty line: skipped fast, as a file may hold millions
+            ++at;
+            continue;
+        }
+        const TLine line = LineAt(bytes_, at);
+        if (lookup.Feed(bytes_.data() + line.begin, line.end - line.begin)) break;
+        at = line.next;
+    }
+    if (!lookup.Found()) return false;
+    if (value) *value = lookup.Value();
     return true;
+}
+
+// Where a write of section/key goes in the bytes.
+struct TIniText::TPlace {
+    bool section = false;      // the section is there
+    TLine key{kNpos, 0, 0};     // its key's line, begin kNpos when absent
+    TLine last{0, 0, 0};       // the section's last non-blank line (its header at least)
+};
+
+TIniText::TPlace TIniText::Locate(const std::string& section, const std::string& key) const {
+    const std::string wantSection = FoldCase(Trim(section));
+    const std::string wantKey = FoldCase(Trim(key));
+    TPlace place;
+    const char* b = bytes_.data();
+    for (std::size_t at = 0; at < bytes_.size();) {
+        if (IsLineBreak(b[at])) {  // an empty line: nothing there, and no place for a key
+            ++at;
+            continue;
+        }
+        const TLine line = LineAt(bytes_, at);
+        const TLineKind kind = Classify(b + line.begin, line.end - line.begin);
+        if (kind.kind == TKind::Section) {
+            if (place.section) break;
+            place.section = SameName(b + line.begin, kind, wantSection);
+            if (place.section) place.last = line;
+        } else if (place.section) {
+            if (kind.kind == TKind::Key && SameName(b + line.begin, kind, wantKey)) {
+                place.key = line;
+                break;
+            }
+            if (!IsBlankLine(b + line.begin, line.end - line.begin)) place.last = line;
+        }
+        at = line.next;
+    }
+    return place;
 }
 
 bool TIniText::CanStoreSection(const std::string& name) {
     const std::string t = Trim(name);
-    return !HasLineBreakOrNul(t) && FindCloseBracket(t, 0) == kNpos && !EndsInLoneLeadByte(t);
+    return !HasLineBreakOrNul(t) && FindCloseBracket(t.data(), 0, t.size()) == kNpos &&
+           !EndsInLoneLeadByte(t);
 }
 
 bool TIniText::CanStoreKey(const std::string& name) {
@@ -184,46 +263,33 @@ bool TIniText::CanStoreKey(const std::string& name) {
 
 bool TIniText::Set(const std::string& section, const std::string& key, const std::string& value) {
     if (!CanStoreSection(section) || !CanStoreKey(key)) return false;
-    const std::string name = Trim(key);
-    const std::string encoded = EncodeValue(value);
-    const std::size_t header = FindSection(FoldCase(Trim(section)));
-    if (header == kNpos) {
-        AppendSection(Trim(section), name + '=' + encoded);
-        return true;
-    }
-    const std::size_t at = FindKey(header, FoldCase(name));
-    if (at != kNpos) {
+    const std::string keyLine = Trim(key) + '=' + EncodeValue(value) + "\r\n";
+    const TPlace place = Locate(section, key);
+    const bool unended = !bytes_.empty() && bytes_.back() != '\r' && bytes_.back() != '\n';
+    if (!place.section) {
+        Splice(bytes_.size(), 0, (unended ? "\r\n[" : "[") + Trim(section) + "]\r\n" + keyLine);
+    } else if (place.key.begin != kNpos) {
         // The file's own spelling of the name stays.
-        lines_[at] = Classify(KeyNameOf(lines_[at].text) + '=' + encoded, "\r\n");
-        return true;
+        const std::size_t eq = bytes_.find('=', place.key.begin);
+        const std::string name = Trim(bytes_.data(), place.key.begin, eq);
+        Splice(place.key.begin, place.key.next - place.key.begin,
+               name + keyLine.substr(keyLine.find('=')));
+    } else {
+        const bool lastUnended = place.last.end == place.last.next;
+        Splice(place.last.next, 0, lastUnended ? "\r\n" + keyLine : keyLine);
     }
-    std::size_t last = header;
-    const std::size_t end = SectionEnd(header);
-    for (std::size_t i = header + 1; i < end; ++i) {
-        if (!IsBlankLine(lines_[i].text)) last = i;
-    }
-    if (lines_[last].end.empty()) lines_[last].end = "\r\n";
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last + 1),
-                  Classify(name + '=' + encoded, "\r\n"));
     return true;
 }
 
-void TIniText::AppendSection(const std::string& section, const std::string& keyLine) {
-    if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-    lines_.push_back(Classify('[' + section + ']', "\r\n"));
-    lines_.push_back(Classify(keyLine, "\r\n"));
-}
-
-std::string TIniText::Bytes() const {
-    std::size_t size = 0;
-    for (const Line& l : lines_) size += l.text.size() + l.end.size();
+// Builds the new bytes in one allocation of their exact size: growing the old
+// string in place could briefly hold three times a large file.
+void TIniText::Splice(std::size_t at, std::size_t removed, const std::string& inserted) {
     std::string out;
-    out.reserve(size);
-    for (const Line& l : lines_) {
-        out += l.text;
-        out += l.end;
-    }
-    return out;
+    out.reserve(bytes_.size() - removed + inserted.size());
+    out.append(bytes_, 0, at);
+    out += inserted;
+    out.append(bytes_, at + removed, kNpos);
+    bytes_.swap(out);
 }
 
 }  // namespace platform

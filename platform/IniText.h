@@ -12,11 +12,15 @@
 // 0xFE and its trail byte) is one character, never folded. The first of
 // duplicate sections, and the first of duplicate keys within it, wins.
 // Keys before the first section belong to none.
+//
+// The model is the file's bytes and nothing else: every lookup scans them.
+// A file of millions of empty lines costs its size, not a record per line,
+// and a lookup over a few megabytes is still far quicker than the disk read.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace platform {
 
@@ -24,25 +28,52 @@ namespace platform {
 // byte (0x81 to 0xFE) followed by a trail byte (0x40 to 0xFE but 0x7F), else 1.
 std::size_t GbkCharLength(const std::string& s, std::size_t i);
 
+// The one rule for line breaks inside a stored value: every CR LF, CR and LF
+// becomes the two characters "\n", so the value stays on its line, and "\n"
+// reads back as CR LF (case-sensitively; a backslash that is the second byte
+// of a double-byte character is no escape).
+std::string EscapeLineBreaks(const std::string& value);
+std::string UnescapeLineBreaks(const std::string& value);
+
+// Finds one key in lines fed one at a time, so a file can be searched without
+// holding it whole.
+class TIniLookup {
+public:
+    TIniLookup(const std::string& section, const std::string& key);
+
+    // line: one line without its line end. True once the answer is known:
+    // the key was found (Found()), or its section has ended without it.
+    bool Feed(const char* line, std::size_t length);
+    bool Found() const { return found_; }
+    const std::string& Value() const { return value_; }
+
+private:
+    std::string section_, key_;  // trimmed and case folded
+    bool valid_ = true;
+    bool inSection_ = false;
+    bool sectionSeen_ = false;
+    bool found_ = false;
+    std::string value_;
+};
+
 class TIniText {
 public:
     TIniText() = default;
-    explicit TIniText(const std::string& bytes);
+    explicit TIniText(std::string bytes) : bytes_(std::move(bytes)) {}
 
     // False when the section or the key is not there; value is then untouched.
     bool Find(const std::string& section, const std::string& key, std::string* value) const;
 
     // Replaces the value of the key, or adds the key after the last non-blank
     // line of its section, or adds the section at the end. The line written
-    // ends in CR LF and holds the value on that one line: every line break in
-    // the value (CR LF, CR or LF) is stored as the two characters "\n", and a
-    // value that reading would change (blanks at either end, an outer pair of
-    // quotes) is written inside double quotes so that it reads back as given.
-    // A value ends at its first NUL. Returns false, changing nothing, for
-    // names that no line could hold (see CanStoreSection, CanStoreKey).
+    // ends in CR LF and holds the value on that one line (EscapeLineBreaks),
+    // and a value that reading would change (blanks at either end, an outer
+    // pair of quotes) is written inside double quotes so that it reads back as
+    // given. A value ends at its first NUL. Returns false, changing nothing,
+    // for names that no line could hold (see CanStoreSection, CanStoreKey).
     bool Set(const std::string& section, const std::string& key, const std::string& value);
 
-    std::string Bytes() const;
+    const std::string& Bytes() const { return bytes_; }
 
     // A section name is storable without CR, LF, NUL or ']'; a key name
     // without CR, LF, NUL or '=' and not starting with ';' or '['. Blanks
@@ -54,21 +85,11 @@ public:
     static std::string FoldCase(const std::string& name);
 
 private:
-    enum class Kind { Other, Section, Key };
-    struct Line {
-        std::string text;  // without its line end
-        std::string end;   // "\r\n", "\n", "\r" or "" on a last unended line
-        Kind kind = Kind::Other;
-        std::string folded;  // the section or key name, case folded
-    };
+    struct TPlace;
+    TPlace Locate(const std::string& section, const std::string& key) const;
+    void Splice(std::size_t at, std::size_t removed, const std::string& inserted);
 
-    static Line Classify(std::string text, std::string end);
-    std::size_t FindSection(const std::string& folded) const;  // npos: none
-    std::size_t SectionEnd(std::size_t header) const;
-    std::size_t FindKey(std::size_t header, const std::string& folded) const;
-    void AppendSection(const std::string& section, const std::string& keyLine);
-
-    std::vector<Line> lines_;
+    std::string bytes_;
 };
 
 }  // namespace platform

@@ -21,19 +21,58 @@ T* As(TComponent& c) {
     return dynamic_cast<T*>(&c);
 }
 
-std::string EscapeLineBreaks(const std::string& value) {
-    std::string out;
-    out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') {
-            out += "\\n";
-            ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
+// The kinds whose texts are translated, in the order they are asked: each
+// row's kind matches itself and the kinds derived from it, and the first row
+// that matches gives a component its keys. A row of no keys (a page control,
+// whose pages carry the texts) still ends the search.
+using TTextOf = std::string* (*)(TComponent&);
+using TItemsOf = std::vector<std::string>* (*)(TComponent&);
+
+struct TKindKey {
+    const char* suffix = nullptr;  // null: no more keys in the row
+    TTextOf text = nullptr;        // a text; or else
+    TItemsOf items = nullptr;      // an item list, in its text form
+};
+
+struct TKindRow {
+    bool (*matches)(TComponent&);
+    TKindKey keys[2];
+};
+
+template <class T>
+bool Is(TComponent& c) {
+    return As<T>(c) != nullptr;
 }
+
+template <class T, auto Field>
+std::string* Text(TComponent& c) {
+    return &(As<T>(c)->*Field);
+}
+
+template <class T, auto Field>
+std::vector<std::string>* Items(TComponent& c) {
+    return &(As<T>(c)->*Field);
+}
+
+const TKindRow kKindRows[] = {
+    {Is<TLabel>, {{".Caption", Text<TLabel, &TLabel::Caption>}}},
+    {Is<TPageControl>, {}},
+    {Is<TTabSheet>, {{".Caption", Text<TTabSheet, &TTabSheet::Caption>}}},
+    {Is<TMemo>, {{".Text", Text<TMemo, &TMemo::Text>}}},
+    {Is<TCustomEdit>, {{".Text", Text<TCustomEdit, &TCustomEdit::Text>}}},
+    {Is<TListBox>, {{".Items", nullptr, Items<TListBox, &TListBox::Items>}}},
+    {Is<TGroupBox>, {{".Caption", Text<TGroupBox, &TGroupBox::Caption>}}},
+    {Is<TCheckBox>, {{".Caption", Text<TCheckBox, &TCheckBox::Caption>}}},
+    {Is<TRadioGroup>,
+     {{".Caption", Text<TRadioGroup, &TRadioGroup::Caption>},
+      {".Items", nullptr, Items<TRadioGroup, &TRadioGroup::Items>}}},
+    {Is<TBitBtn>, {{".Caption", Text<TBitBtn, &TBitBtn::Caption>}}},
+    {Is<TButton>, {{".Caption", Text<TButton, &TButton::Caption>}}},
+    {Is<TOpenDialog>,
+     {{".Filter", Text<TOpenDialog, &TOpenDialog::Filter>}, {".Title", Text<TOpenDialog, &TOpenDialog::Title>}}},
+    {Is<TComboBox>,
+     {{".Text", Text<TComboBox, &TComboBox::Text>}, {".Items", nullptr, Items<TComboBox, &TComboBox::Items>}}},
+};
 
 }  // namespace
 
@@ -45,9 +84,14 @@ TTranslator::TTranslator(std::string hostDirectory) : hostDirectory_(std::move(h
 
 TTranslator::~TTranslator() = default;
 
+// One key is read, in blocks: a settings file of any size costs no more.
+// Whatever fails, the language stays Chinese.
 void TTranslator::ReadLanguageSetting() {
-    TIniFile settings(hostDirectory_ + unitTranslate::SettingsFileName());
-    language_ = settings.ReadString("语言设置", "系统语言", "CN");
+    try {
+        language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), "语言设置", "系统语言", "CN");
+    } catch (...) {
+        language_ = "CN";
+    }
 }
 
 void TTranslator::LoadLanguageFile(const std::string& fileName) {
@@ -80,49 +124,27 @@ void TTranslator::TranslateOwned(TComponent& owner, const std::string& section) 
     for (TComponent* child : owned) TranslateComponent(*child, section);
 }
 
-// The first matching kind decides; derived kinds match their bases' rows.
 void TTranslator::ApplyKindKeys(TComponent& c, const std::string& section) {
-    const std::string& n = c.Name;
-    if (TLabel* x = As<TLabel>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (As<TPageControl>(c)) {
-        // Its pages carry the texts.
-    } else if (TTabSheet* x = As<TTabSheet>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (TMemo* x = As<TMemo>(c)) {
-        ApplyKey(section, n + ".Text", x->Text);
-    } else if (TCustomEdit* x = As<TCustomEdit>(c)) {
-        ApplyKey(section, n + ".Text", x->Text);
-    } else if (TListBox* x = As<TListBox>(c)) {
-        ApplyItemsKey(section, n + ".Items", x->Items);
-    } else if (TGroupBox* x = As<TGroupBox>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (TCheckBox* x = As<TCheckBox>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (TRadioGroup* x = As<TRadioGroup>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-        ApplyItemsKey(section, n + ".Items", x->Items);
-    } else if (TBitBtn* x = As<TBitBtn>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (TButton* x = As<TButton>(c)) {
-        ApplyKey(section, n + ".Caption", x->Caption);
-    } else if (TOpenDialog* x = As<TOpenDialog>(c)) {
-        ApplyKey(section, n + ".Filter", x->Filter);
-        ApplyKey(section, n + ".Title", x->Title);
-    } else if (TComboBox* x = As<TComboBox>(c)) {
-        ApplyKey(section, n + ".Text", x->Text);
-        ApplyItemsKey(section, n + ".Items", x->Items);
+    for (const TKindRow& row : kKindRows) {
+        if (!row.matches(c)) continue;
+        for (const TKindKey& key : row.keys) {
+            if (!key.suffix) break;
+            if (key.text) ApplyKey(section, c.Name + key.suffix, *key.text(c));
+            if (key.items) ApplyItemsKey(section, c.Name + key.suffix, *key.items(c));
+        }
+        return;
     }
 }
 
 // Presence decides, so a key with an empty value blanks the text. True when
-// the text was set from the file.
+// the text was set from the file. A file that could not be read may hold the
+// key, so nothing is written then.
 bool TTranslator::ApplyKey(const std::string& section, const std::string& key, std::string& text) {
     if (languageFile_->ValueExists(section, key)) {
         text = UnescapeValue(languageFile_->ReadString(section, key, ""));
         return true;
     }
-    WriteValue(section, key, text);
+    if (!languageFile_->ReadFailed()) WriteValue(section, key, text);
     return false;
 }
 
@@ -135,27 +157,18 @@ void TTranslator::ApplyItemsKey(const std::string& section, const std::string& k
 void TTranslator::WriteValue(const std::string& section, const std::string& key,
                              const std::string& value) {
     if (!languageFile_) return;
-    // A file that cannot be written is left alone; the texts stay as designed.
-    languageFile_->WriteString(section, key, EscapeLineBreaks(value));
+    // Only ever an addition: the key is looked for again in the file as it is
+    // when written, so a translation another program (or a read that saw the
+    // file empty) hid is never replaced by the designed text. The INI layer
+    // stores each line break as "\n" (EscapeLineBreaks), which UnescapeValue
+    // reverses. A file that cannot be written is left alone; the texts stay
+    // as designed.
+    languageFile_->AddString(section, key, value);
     languageFile_->UpdateFile();
 }
 
-// A backslash that is the second byte of a double-byte character is not one.
 std::string TTranslator::UnescapeValue(const std::string& value) {
-    std::string out;
-    out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (GbkCharLength(value, i) == 2) {
-            out += value[i];
-            out += value[++i];
-        } else if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == 'n') {
-            out += "\r\n";
-            ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
+    return UnescapeLineBreaks(value);
 }
 
 TTranslator& GetTranslator() {

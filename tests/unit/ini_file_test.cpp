@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "platform/IniFile.h"
 #include "tests/unit/support/ScratchDir.h"
 
@@ -23,6 +25,16 @@ using ovtest::WriteBytes;
 namespace {
 
 using Names = std::vector<std::string>;
+
+// The text as Notepad saves "Unicode": UTF-16LE after its byte-order mark.
+std::string Utf16File(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
 
 }  // namespace
 
@@ -112,6 +124,89 @@ TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
     EXPECT_EQ(ReadBytes(path), "[s]\r\na=1\r\ntheirs=t\r\nmine=m\r\n");
 }
 
+// Another program's edit that keeps the file's size and lands within the
+// clock tick of the last change leaves its stamp as it was.
+TEST(IniFileChanges, AnEditTheStampCannotShowIsReadAndNeverWrittenOver) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("tick.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const auto recent = std::filesystem::last_write_time(path);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    WriteBytes(path, "[s]\r\nk=2\r\n");
+    std::filesystem::last_write_time(path, recent);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    // Long settled, the stamp is trusted for reads; a flush still reads the
+    // file again, so the edit survives.
+    const auto hourAgo = recent - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, hourAgo);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    WriteBytes(path, "[s]\r\nk=3\r\n");
+    std::filesystem::last_write_time(path, hourAgo);
+    ini.WriteString("s", "j", "x");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\nj=x\r\n");
+}
+
+TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("unicode.lng");
+    WriteBytes(path, Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\n"));
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("TPropertyForm", "Caption", ""), "\xD3\xEF\xD2\xF4\xBA\xD0");
+    ASSERT_TRUE(ini.WriteString("TPropertyForm", "Hint", "\xCC\xE1\xCA\xBE"));  // 提示
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\nHint=提示\r\n"));
+    // Thai has no code in 936: written back, it would become '?'.
+    const std::string thai = Utf16File(u"[s]\r\nk=\u0E01\r\n");
+    WriteBytes(path, thai);
+    ini.WriteString("s", "j", "1");
+    EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), thai);
+}
+
+// The file is replaced by a new one at each write; to its users it must stay
+// the same file.
+TEST(IniFileReplace, TheFileKeepsItsAttributes) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("kept.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+#else
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+#endif
+    TIniFile ini(path);
+    ini.WriteString("s", "j", "2");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nj=2\r\n");
+#ifdef _WIN32
+    EXPECT_EQ(::GetFileAttributesA(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+#endif
+    EXPECT_EQ(dir.Entries(), Names{"kept.ini"});
+}
+
+#ifndef _WIN32
+TEST(IniFileReplace, ASymbolicLinkIsWrittenThroughToItsTarget) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("real.ini"), "[s]\r\nk=1\r\n");
+    std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
+    TIniFile ini(dir.File("link.ini"));
+    ini.WriteString("s", "j", "2");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+    EXPECT_EQ(ReadBytes(dir.File("real.ini")), "[s]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(dir.Entries(), (Names{"link.ini", "real.ini"}));
+}
+#endif
+
 TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("ro.ini");
@@ -145,6 +240,35 @@ TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
     nowhere.WriteString("s", "k", "v");
     EXPECT_FALSE(nowhere.UpdateFile());
     EXPECT_TRUE(dir.Entries().empty());
+}
+
+// Another writer that holds the file's lock and never lets go: the flush
+// gives up after a bounded wait, says so, and leaves the file as it was.
+TEST(IniFileFailures, ALockHeldElsewhereFailsTheFlushInBoundedTime) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("held.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    std::promise<bool> locked;
+    std::promise<void> release;
+    std::thread holder([&] {
+        const platform::TFileLock lock(path, 1000);
+        locked.set_value(lock.Held());
+        release.get_future().wait();
+    });
+    ASSERT_TRUE(locked.get_future().get());
+    TIniFile ini(path);
+    ini.WriteString("s", "k", "2");
+    const auto started = std::chrono::steady_clock::now();
+    const bool written = ini.UpdateFile();
+    const auto took = std::chrono::steady_clock::now() - started;
+    release.set_value();
+    holder.join();
+    EXPECT_FALSE(written);
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+    ini.WriteString("s", "k", "3");
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\n");
 }
 
 #ifdef _WIN32

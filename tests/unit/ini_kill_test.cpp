@@ -1,13 +1,17 @@
-// A writer killed at random moments, many times over: the file it was writing
-// must always be a whole file holding a prefix of its keys, never a torn line.
+// Writers in other processes: one killed at random moments, many times over,
+// must always leave a whole file holding a prefix of its keys, never a torn
+// line; several at once must never lose a key whose flush reported success.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/IniFile.h"
 #include "platform/IniFileIo.h"
@@ -19,6 +23,12 @@ namespace {
 
 const int KeyCount = 400;
 const char* const WriterVariable = "OV_INI_KILL_WRITER";
+const char* const SharerVariable = "OV_INI_SHARED_WRITER";  // "<id> <path>"
+#ifdef _WIN32
+const int SharerCount = 3, SharedKeys = 100;  // starting a process under Wine is slow
+#else
+const int SharerCount = 4, SharedKeys = 200;
+#endif
 
 std::string KeyName(int i) {
     char name[16];
@@ -74,6 +84,29 @@ bool WaitForFirstWrite(const std::string& path, const platform::TFileStamp& befo
     return false;
 }
 
+std::string SharedKey(int writer, int i) { return "w" + std::to_string(writer) + "k" + std::to_string(i); }
+
+// A child of the shared-file test: adds its keys one by one, flushing each as
+// the translator does, and lists the keys whose flush failed beside the file.
+struct SharerMode {
+    SharerMode() {
+        const char* arg = std::getenv(SharerVariable);
+        if (!arg) return;
+        const int id = std::atoi(arg);
+        const std::string path = std::strchr(arg, ' ') + 1;
+        std::string failed;
+        {
+            platform::TIniFile ini(path);
+            for (int i = 0; i < SharedKeys; ++i) {
+                ini.WriteString("shared", SharedKey(id, i), ValueOf(i));
+                if (!ini.UpdateFile()) failed += SharedKey(id, i) + "\n";
+            }
+        }
+        ovtest::WriteBytes(path + ".failed" + std::to_string(id), failed);
+        std::_Exit(0);
+    }
+} sharerMode;
+
 }  // namespace
 
 TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
@@ -103,6 +136,11 @@ TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
     // Every round that ended before the last key shows a kill mid-way.
     EXPECT_GT(partial, 0);
     std::printf("%d rounds ended mid-way\n", partial);
+    // A writer that lives clears away what the killed ones left.
+    ovtest::ChildProcess last(ovtest::SelfPath(), {std::string(WriterVariable) + "=" + path});
+    ASSERT_TRUE(last.Started());
+    EXPECT_EQ(last.Wait(120000), 0);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"killed.ini"});
 }
 
 TEST(IniKill, AWriterLeftAloneFinishesWithEveryKey) {
@@ -113,4 +151,35 @@ TEST(IniKill, AWriterLeftAloneFinishesWithEveryKey) {
     EXPECT_EQ(writer.Wait(120000), 0);
     EXPECT_EQ(PrefixLength(ovtest::ReadBytes(path)), KeyCount);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"whole.ini"});
+}
+
+TEST(IniShared, WritersInSeveralProcessesLoseNoKeyTheirFlushReported) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("shared.ini");
+    std::vector<std::unique_ptr<ovtest::ChildProcess>> writers;
+    for (int id = 0; id < SharerCount; ++id) {
+        writers.push_back(std::make_unique<ovtest::ChildProcess>(
+            ovtest::SelfPath(), std::vector<std::string>{std::string(SharerVariable) + "=" +
+                                                         std::to_string(id) + " " + path}));
+        ASSERT_TRUE(writers.back()->Started());
+    }
+    for (auto& w : writers) ASSERT_EQ(w->Wait(300000), 0);
+    const platform::TIniText text(ovtest::ReadBytes(path));
+    int lost = 0, failed = 0;
+    for (int id = 0; id < SharerCount; ++id) {
+        const std::string failures = ovtest::ReadBytes(path + ".failed" + std::to_string(id));
+        ASSERT_NE(failures, "<missing>");
+        for (int i = 0; i < SharedKeys; ++i) {
+            std::string v;
+            if (failures.find(SharedKey(id, i) + "\n") != std::string::npos) {
+                ++failed;
+            } else if (!text.Find("shared", SharedKey(id, i), &v) || v != ValueOf(i)) {
+                ++lost;
+            }
+        }
+    }
+    std::printf("%d processes, %d keys each: %d flushes failed, %d keys lost\n", SharerCount, SharedKeys,
+                failed, lost);
+    EXPECT_EQ(lost, 0);
+    EXPECT_LT(failed, SharerCount * SharedKeys / 10);
 }

@@ -27,6 +27,12 @@ TEST(LanguageSetting, ReadFromTheGbkNamedSectionAndKeyElseCn) {
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n语言=EN\r\n"), "CN");
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n系统语言=\r\n"), "");
     EXPECT_EQ(LanguageFrom("[语言设置]\r\n;系统语言=EN\r\n"), "CN");
+    // Saved as UTF-16LE with its mark (Notepad's "Unicode"), read as text; a
+    // long comment before the key puts it beyond the reader's first blocks.
+    std::string unicode = "\xFF\xFE";
+    const std::u16string text = u"[语言设置]\r\n;" + std::u16string(100000, u'注') + u"\r\n系统语言=EN\r\n";
+    for (char16_t c : text) unicode += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    EXPECT_EQ(LanguageFrom(unicode), "EN");
     ovtest::ScratchDir empty;
     EXPECT_EQ(TTranslator(empty.Path()).Language(), "CN");
     EXPECT_TRUE(empty.Entries().empty());  // read only: nothing created
@@ -53,13 +59,13 @@ TEST(LanguageFile, OnlyAnExistingFileReplacesTheOpenOne) {
     t.LoadLanguageFile(dir.Path());  // a directory is no language file
     EXPECT_FALSE(t.HasLanguageFile());
     t.LoadLanguageFile(dir.File("a.lng"));
-    t.WriteValue("s", "k", "1");
+    t.WriteValue("s", "k1", "1");
     t.LoadLanguageFile(dir.File("missing.lng"));
-    t.WriteValue("s", "k", "2");
+    t.WriteValue("s", "k2", "2");
     t.LoadLanguageFile(dir.File("b.lng"));
-    t.WriteValue("s", "k", "3");
-    EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk=2\r\n");
-    EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk=3\r\n");
+    t.WriteValue("s", "k3", "3");
+    EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk1=1\r\nk2=2\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk3=3\r\n");
     EXPECT_EQ(ReadBytes(dir.File("missing.lng")), "<missing>");
 }
 
@@ -72,6 +78,19 @@ TEST(LanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
     EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\n");
     t.WriteValue("s", "b", "keep \\N and \\n");
     EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
+}
+
+// Another program's write, or a read that saw the file empty mid-save, can
+// hide a key from the presence test; the write looks again and only adds.
+TEST(LanguageFile, ATranslationOnDiskIsNeverReplacedByTheDesignedText) {
+    ovtest::ScratchDir dir;
+    WriteBytes(dir.File("x.lng"), "");
+    TTranslator t(dir.Path());
+    t.LoadLanguageFile(dir.File("x.lng"));
+    WriteBytes(dir.File("x.lng"), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n");
+    t.WriteValue("TPropertyForm", "Caption", "语音盒参数设置");
+    t.WriteValue("TPropertyForm", "Hint", "");
+    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\n");
 }
 
 TEST(Unescape, EveryBackslashNBecomesCrLfCaseSensitively) {

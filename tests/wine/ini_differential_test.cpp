@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
 
@@ -40,6 +41,13 @@ struct Case {
     std::vector<Lookup> lookups;
     bool needsGbk;  // the oracle reads these bytes right only with code page 936
 };
+
+std::string Narrow936(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n > 0 ? std::size_t(n) : 0, '\0');
+    if (n > 0) WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -285,4 +293,47 @@ TEST_F(IniDifferential, DeliberateDifferencesStillReadBackAsWrittenThroughTheApi
     EXPECT_NE(ApiRead(theirs, {"s", "multi"}), "one\r\ntwo\nthree");
     EXPECT_EQ(ApiRead(ours, {"s", "after"}), "2");
     EXPECT_EQ(ApiRead(ours, {"s", "before"}), "1");
+}
+
+namespace {
+
+std::string Utf16File(const std::wstring& text) {
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// The file's text, when it is UTF-16LE with its mark.
+std::wstring Utf16Text(const std::string& bytes) {
+    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return L"<not UTF-16>";
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+}
+
+}  // namespace
+
+// Notepad's "Unicode" files: the API reads them as text and keeps them
+// UTF-16 when it writes. Ours reads the same texts, as code page 936 whatever
+// the system's code page, and adds keys in UTF-16 too.
+TEST_F(IniDifferential, Utf16FilesReadAndTakeKeysAsTheApiDoes) {
+    Load(Utf16File(L"[语言设置]\r\n系统语言=EN\r\n[TPropertyForm]\r\nCaption=语音盒参数设置\r\n  Hint = \"q\" \r\n"));
+    const std::vector<std::pair<std::wstring, std::wstring>> lookups = {
+        {L"语言设置", L"系统语言"}, {L"TPropertyForm", L"Caption"}, {L"tpropertyform", L"HINT"},
+        {L"TPropertyForm", L"absent"}};
+    const std::wstring theirsWide(theirs.begin(), theirs.end());
+    {
+        platform::TIniFile ini(ours);
+        for (const auto& l : lookups) {
+            wchar_t api[4096];
+            GetPrivateProfileStringW(l.first.c_str(), l.second.c_str(), L"<none>", api, 4096, theirsWide.c_str());
+            EXPECT_EQ(ovtest::Utf8(ovtest::Wide936(ini.ReadString(Narrow936(l.first), Narrow936(l.second), None))),
+                      ovtest::Utf8(api));
+        }
+        ASSERT_TRUE(ini.WriteString(Narrow936(L"TPropertyForm"), Narrow936(L"Label1.Caption"),
+                                    Narrow936(L"（无可用的参数）")));
+        ASSERT_TRUE(ini.WriteString("New", "k", "v"));
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    WritePrivateProfileStringW(L"TPropertyForm", L"Label1.Caption", L"（无可用的参数）", theirsWide.c_str());
+    WritePrivateProfileStringW(L"New", L"k", L"v", theirsWide.c_str());
+    ForgetCache(theirs);
+    const std::wstring oursText = Utf16Text(ReadFileBytes(ours)), theirsText = Utf16Text(ReadFileBytes(theirs));
+    EXPECT_EQ(Normalized(ovtest::Utf8(oursText)), Normalized(ovtest::Utf8(theirsText)));
 }

@@ -174,6 +174,49 @@ TEST_F(HostileFiles, TwentyMegabyteFilesAndEndlessLinesAreReadAndExtended) {
                     longLines + "Hint=\r\nLabel1.Hint=\r\nbtnOk.Hint=\r\nbtnOk.Caption=" + kButton + "\r\n"});
 }
 
+// Millions of empty lines once cost a record each and ended the host inside
+// LoadLibrary. Memory must follow the bytes: the peak may rise above that of
+// a showing with small files by at most twice the file's size plus 1 MB.
+TEST_F(HostileFiles, SixtyFourMegabytesOfLineFeedsLoadWithinTwiceTheirSize) {
+    const std::size_t size = std::size_t(64) << 20;
+    const std::string feeds(size, '\n');
+    struct Run {
+        const char* name;
+        std::string settings, language, caption, label, button, languageAfter;
+    };
+    const std::string bigLanguage = feeds + "[TPropertyForm]\r\nCaption=Big caption\r\n";
+    const Run runs[] = {
+        {"small files", kEnglishSettings, kEnglishFile, "Voice Box Settings", "(No settings available)", "&OK",
+         kEnglishFile},
+        {"64 MB settings", feeds + kEnglishSettings, kEnglishFile, "Voice Box Settings", "(No settings available)",
+         "&OK", kEnglishFile},
+        {"64 MB language file", kEnglishSettings, bigLanguage, "Big caption", kLabel, kButton,
+         bigLanguage + "Hint=\r\nLabel1.Hint=\r\nLabel1.Caption=" + kLabel + "\r\nbtnOk.Hint=\r\nbtnOk.Caption=" +
+             kButton + "\r\n"},
+    };
+    std::int64_t smallPeak = 0;
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.name);
+        RelHostDir host;
+        ASSERT_TRUE(host.Ready());
+        WriteBytes(host.PathOf(kSettings), run.settings);
+        WriteBytes(host.PathOf(kLanguage), run.language);
+        const DWORD started = GetTickCount();
+        DialogShown shown;
+        const std::int64_t peak = host.PeakMemory(shown);
+        const DWORD tookMs = GetTickCount() - started;
+        ASSERT_TRUE(shown.Ran) << "the host ended with code " << shown.ExitCode;
+        EXPECT_EQ(ShownLines(run.caption, run.label, run.button), shown.Lines);
+        EXPECT_TRUE(ReadBytes(host.PathOf(kLanguage)) == run.languageAfter) << "the language file";
+        ASSERT_GE(peak, 0);
+        if (smallPeak == 0) smallPeak = peak;
+        const std::int64_t added = peak - smallPeak;
+        std::printf("[large file] %s: host's peak %.1f MB above its start, %.1f MB above small files; %lu ms\n",
+                    run.name, peak / 1048576.0, added / 1048576.0, static_cast<unsigned long>(tookMs));
+        EXPECT_LE(added, std::int64_t(2 * size + (1 << 20)));
+    }
+}
+
 TEST_F(HostileFiles, ByteOrderMarksAndMissingLineEndsAreReadAsTheBytesTheyAre) {
     // As Windows' profile API reads an ANSI file: a UTF-8 mark belongs to
     // the first line, so a section named there is not found...
@@ -183,13 +226,18 @@ TEST_F(HostileFiles, ByteOrderMarksAndMissingLineEndsAreReadAsTheBytesTheyAre) {
     const std::string markedLanguage = kUtf8Bom + "; translated\r\n" + kEnglishFile;
     RunHostileCase({"UTF-8 marks before comments", Plain(kUtf8Bom + "; host settings\r\n" + kEnglishSettings),
                     Plain(markedLanguage), "Voice Box Settings", "(No settings available)", "&OK", markedLanguage});
-    // UTF-16 text is bytes with NULs between them to an 8-bit reader: no
-    // English setting, and an English host's keys go after it unharmed.
-    RunHostileCase({"UTF-16 settings", Plain(Utf16File(kEnglishSettings)), Plain(kEnglishFile), kCaption, kLabel,
-                    kButton, kEnglishFile});
+    // UTF-16 with its mark is text, as the profile API reads it; the keys an
+    // English host adds go in as UTF-16 too.
+    RunHostileCase({"UTF-16 settings", Plain(Utf16File(kEnglishSettings)), Plain(kEnglishFile), "Voice Box Settings",
+                    "(No settings available)", "&OK", kEnglishFile});
     const std::string utf16Language = Utf16File(kEnglishFile);
-    RunHostileCase({"UTF-16 language file", Plain(kEnglishSettings), Plain(utf16Language), kCaption, kLabel, kButton,
-                    utf16Language + "\r\n" + AllWrittenLines()});
+    RunHostileCase({"UTF-16 language file", Plain(kEnglishSettings), Plain(utf16Language), "Voice Box Settings",
+                    "(No settings available)", "&OK", utf16Language});
+    const std::string partial = "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n";
+    RunHostileCase({"UTF-16 language file lacking keys", Plain(kEnglishSettings), Plain(Utf16File(partial)),
+                    "Voice Box Settings", kLabel, kButton,
+                    Utf16File(partial + "Hint=\r\nLabel1.Hint=\r\nLabel1.Caption=" + kLabel +
+                              "\r\nbtnOk.Hint=\r\nbtnOk.Caption=" + kButton + "\r\n")});
     // Without a final line end: the last line still counts, and the keys
     // written after it start on a line of their own.
     RunHostileCase({"no final line ends", Plain("[语言设置]\r\n系统语言=EN"),

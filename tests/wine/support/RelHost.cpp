@@ -1,5 +1,7 @@
 #include "tests/wine/support/RelHost.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +20,23 @@ namespace {
 
 constexpr char kHostVariable[] = "OV_REL_HOST";
 
+constexpr char kMemoryVariable[] = "OV_REL_MEMORY";
+
 void __stdcall IgnoreRing(std::int32_t, const char*, const char*) {}
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    typedef BOOL(WINAPI * Query)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (query) query(GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
 
 // The host's run, in the copy of this program started with OV_REL_HOST.
 [[noreturn]] void RunAsHost() {
+    const PROCESS_MEMORY_COUNTERS before = Memory();
     Plugin plugin;
     if (!plugin.Load()) ExitProcess(10);
     typedef std::int32_t(__stdcall * Show_t)(std::uint32_t);
@@ -35,6 +50,10 @@ void __stdcall IgnoreRing(std::int32_t, const char*, const char*) {}
     plugin.Device().CloseDevice();
     std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(), Utf8(view.Button).c_str(),
                 int(result));
+    if (std::getenv(kMemoryVariable)) {
+        const PROCESS_MEMORY_COUNTERS after = Memory();
+        std::printf("%lu\n", static_cast<unsigned long>(after.PeakWorkingSetSize - before.WorkingSetSize));
+    }
     std::fflush(stdout);
     plugin.Unload();
     ExitProcess(view.Found ? 0 : 12);
@@ -120,6 +139,16 @@ HANDLE RelHostDir::Launch(HANDLE output, const char* mode) const {
         return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
+}
+
+std::int64_t RelHostDir::PeakMemory(DialogShown& shown, int timeoutMs) const {
+    SetEnvironmentVariableA(kMemoryVariable, "1");
+    shown = ShowDialog(timeoutMs);
+    SetEnvironmentVariableA(kMemoryVariable, nullptr);
+    if (shown.Lines.size() != 5) return -1;
+    const std::int64_t peak = std::atoll(shown.Lines.back().c_str());
+    shown.Lines.pop_back();
+    return peak;
 }
 
 DialogShown RelHostDir::ShowDialog(int timeoutMs) const { return RunHost("1", timeoutMs); }

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ public:
     // The same for another run of the host: "exit" opens the device and
     // exits while the reader is inside the wake hook.
     DialogShown RunHost(const char* mode, int timeoutMs) const;
+    // Runs the host as ShowDialog does and returns how far its peak memory
+    // (the resident set: under Wine the private-byte peak is not kept) rose
+    // above what it used before loading the plug-in; -1 when not told.
+    std::int64_t PeakMemory(DialogShown& shown, int timeoutMs = 120000) const;
     // Starts the host and returns its process handle (the caller closes it).
     HANDLE StartHost() const;
 

@@ -1,0 +1,39 @@
+// The lock that makes re-read, change and replace of one file a single step
+// across processes: writers of the same file on one machine take turns.
+#pragma once
+
+#include <string>
+
+#ifdef _WIN32
+#include "platform/Handles_win32.h"
+#else
+#include "platform/Handles_posix.h"
+#endif
+
+namespace platform {
+
+// Holds the lock of path's writers while it lives. Windows: a named mutex
+// derived from the file's full path, so it leaves no file behind and the
+// system releases it when its holder dies. Elsewhere: a lock on the file's
+// directory, which the system also releases with its holder. Neither reaches
+// another machine that shares the folder.
+class TFileLock {
+public:
+    TFileLock(const std::string& path, int timeoutMs);
+    ~TFileLock();
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+
+    // False when the wait timed out or the lock could not be made.
+    bool Held() const { return held_; }
+
+private:
+    bool held_ = false;
+#ifdef _WIN32
+    UniqueHandle mutex_;
+#else
+    UniqueFd directory_;
+#endif
+};
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+// Text saved as UTF-16LE (Notepad's "Unicode", after its byte-order mark) and
+// the code page 936 bytes that the rest of the product works in. Explicitly
+// 936, never the system's ANSI code page: the forms' texts are 936 whatever
+// the system. A character that 936 lacks becomes '?', as the system's own
+// conversion makes it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// The UTF-16LE byte-order mark.
+inline bool StartsWithUtf16Mark(const std::string& bytes) {
+    return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+}
+
+// utf16le: whole 16-bit units (an odd last byte is ignored).
+std::string Utf16ToGbk(const char* utf16le, std::size_t bytes);
+// The UTF-16LE bytes of the text, without a mark.
+std::string GbkToUtf16(const std::string& gbk);
+
+}  // namespace platform
