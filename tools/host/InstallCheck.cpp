@@ -59,7 +59,8 @@ UniqueModule LoadFrom(const std::string& path, DWORD& error) {
 }
 
 // The driver stays loaded while the plug-in is checked, so the plug-in's
-// import of it is the one in the folder.
+// import of it is the one in the folder; none is returned when it is missing,
+// does not load or lacks a function.
 UniqueModule CheckDriver(const std::string& folder, CheckReport& report) {
     const std::string path = folder + "TmA4Drv.dll";
     if (!FileExists(path)) {
@@ -93,13 +94,20 @@ UniqueModule CheckDriver(const std::string& folder, CheckReport& report) {
     if (FileExists(folder + "TmA4Drv_vendor.dll"))
         report.Warning("the tracing driver is installed (TmA4Drv_vendor.dll beside it): when the diagnosis is done, "
                        "delete TmA4Drv.dll and TmA4Drv.trace.log and rename TmA4Drv_vendor.dll back to TmA4Drv.dll");
+    if (!complete) driver.Reset();
     return driver;
 }
 
-void CheckPlugin(const std::string& folder, CheckReport& report) {
+// Not loaded beside a driver that is missing or incomplete: Windows then
+// refuses it, but Wine would load it with a stub for the missing function.
+void CheckPlugin(const std::string& folder, bool driverSound, CheckReport& report) {
     const std::string path = folder + "Orvale8.dll";
     if (!FileExists(path)) {
         report.Error("Orvale8.dll not found in " + folder + ": copy it beside the host program");
+        return;
+    }
+    if (!driverSound) {
+        report.Error("Orvale8.dll does not load without a complete TmA4Drv.dll beside it: fix the driver first");
         return;
     }
     DWORD error = 0;
@@ -137,6 +145,9 @@ void CheckCodePage(CheckReport& report) {
 
 int RunInstallCheck(const std::string& folderName) {
     std::string folder = folderName;
+    // "C:\Shop\" on a command line reaches us as C:\Shop" (the backslash
+    // escapes the quote), so a quote at the end is that separator.
+    if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
     if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
     CheckReport report;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
@@ -147,7 +158,7 @@ int RunInstallCheck(const std::string& folderName) {
     WriteOut("ovhost: checking " + folder + "\n");
     {
         const UniqueModule driver = CheckDriver(folder, report);
-        CheckPlugin(folder, report);
+        CheckPlugin(folder, driver.Valid(), report);
     }
     HostLanguage language;
     CheckSettingsFile(folder, report, language);
