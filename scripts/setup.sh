@@ -14,7 +14,7 @@ fi
 for p in cmake ninja-build g++ clang libclang-rt-14-dev googletest \
          g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
          wine wine32:i386 xvfb xauth locales fonts-wqy-microhei fonts-wine \
-         imagemagick x11-utils; do
+         imagemagick x11-utils fp-compiler llvm zip unzip; do
   have "$p" || need+=("$p")
 done
 
