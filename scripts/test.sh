@@ -25,5 +25,6 @@ build/fuzz/ini_reader_fuzz build/fuzz/corpus tests/fuzz/corpus -max_total_time=3
 tail -1 build/fuzz/fuzz.log
 
 scripts/build-win32.sh
+scripts/package.sh  # the release archive, which a Wine test unpacks and builds against
 xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 trap - EXIT
