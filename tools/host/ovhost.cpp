@@ -65,9 +65,10 @@ bool StartReplay(HostOptions& options) {
     }
     WriteOut("ovhost: the simulated box plays " + options.Replay + " (" + (info.FromTrace ? "trace log, " : "") +
              std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped)\n");
-    // Played once: run until just after its last event unless told otherwise.
+    // Played once: run until two seconds after its last event (a poll every
+    // 200 ms or so takes one event each) unless told otherwise.
     if (!options.SecondsGiven && info.RepeatMs == 0)
-        options.Seconds = static_cast<int>((info.LastEventMs + 1999) / 1000);
+        options.Seconds = static_cast<int>((info.LastEventMs + 2999) / 1000);
     return true;
 }
 
