@@ -149,6 +149,10 @@ int RunInstallCheck(const std::string& folderName) {
     // escapes the quote), so a quote at the end is that separator.
     if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
     if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    // Full, as loading with the folder first on the search path needs it.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, nullptr);
+    if (length && length < MAX_PATH) folder.assign(full, length);
     CheckReport report;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
