@@ -43,7 +43,10 @@ sed 's/ == GetLastError$/ NONAME/' sdk/Orvale8.imp.def >build/package/Orvale8.ms
 grep -q '^OrvaleGetLastError@0 @5 NONAME$' build/package/Orvale8.msvc.def
 llvm-dlltool -m i386 -k -d build/package/Orvale8.msvc.def -l "$stage/lib/Orvale8.lib"
 cp ui/Orvale7.lng "$stage/"
-cp docs/host-guide.md docs/scenarios.md "$stage/docs/"
+# The guide's link to the example points into the repository; in the archive
+# the example sits in example/.
+sed 's|(\.\./sdk/example/minimal_host\.c)|(../example/minimal_host.c)|' docs/host-guide.md >"$stage/docs/host-guide.md"
+cp docs/scenarios.md "$stage/docs/"
 cp sdk/example/minimal_host.c "$stage/example/"
 cp sdk/package/TRACING.txt "$stage/tools/"
 sed "s/@VERSION@/$version/g" sdk/package/README.txt >"$stage/README.txt"
