@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds the plug-in and runs the host bench under Wine against the
-# simulated voice box, which rings with caller numbers for a few seconds.
+# simulated voice box, which plays its demo scenario (tools/simdrv/
+# demo.scenario, copied beside the bench): rings with caller numbers.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"

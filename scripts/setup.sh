@@ -42,7 +42,7 @@ fi
 install cmake ninja-build g++ clang googletest \
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   wine wine32:i386 xvfb xauth locales fonts-wqy-microhei fonts-wine \
-  imagemagick x11-utils
+  imagemagick x11-utils fp-compiler llvm zip unzip
 
 # The fuzzer and the sanitizers' runtime for the clang that is installed.
 clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\)\..*/\1/p' | head -n 1)

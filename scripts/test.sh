@@ -42,6 +42,7 @@ if [ -z "$quick" ]; then
 fi
 
 scripts/build-win32.sh
+scripts/package.sh  # the release archive, which a Wine test unpacks and builds against
 if [ -z "$quick" ]; then
   xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 else

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -21,10 +22,27 @@ std::string ReadFile(const std::string& path) {
 }
 
 // Installs the tracing driver as TmA4Drv.dll with the simulated box renamed
-// to the vendor's file name behind it, as the host guide tells a technician.
+// to the vendor's file name behind it, as the host guide tells a technician,
+// and the demo's scenario for ovhost --scenario.
 bool InstallTraced(const PrivateHostDir& dir) {
-    return dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("Orvale8.dll") &&
+    return dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("demo.scenario") && dir.CopyFromBin("Orvale8.dll") &&
            dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll") && dir.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll");
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    return static_cast<bool>(out << bytes);
+}
+
+// The texts of the rings the host bench printed, in order (UTF-8).
+std::vector<std::string> RingsIn(const std::string& output) {
+    std::vector<std::string> rings;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find("ue_ring  ");
+        if (at != std::string::npos) rings.push_back(line.substr(at + 9));
+    }
+    return rings;
 }
 
 TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
@@ -53,6 +71,44 @@ TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
     EXPECT_LT(init, ring);
     EXPECT_LT(ring, disable);
     EXPECT_NE(log.find("TV_GetEvent() -> 0\r\n"), std::string::npos) << "quiet polls are logged too";
+}
+
+// A session scripted for the simulated box, played through the tracing
+// driver; its log then played to a host without the tracing driver must give
+// that host the same rings in the same order.
+TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
+    ovtest::ExpectAnsiCodePage();
+    PrivateHostDir traced, replayed;
+    ASSERT_TRUE(InstallTraced(traced));
+    ASSERT_TRUE(WriteBytes(traced.Path() + "session.scenario",
+                          "# a scripted session\r\n"
+                          "0.3 30 13800138000\r\n"
+                          "0.4 31 13800138000\r\n"
+                          "0.5 thirty 1\r\n"
+                          "0.5 32 \"  spaced \\\"quoted\\\" \"\r\n"
+                          "1.0 30 1234567890123456789012345678901234567890123456\r\n"
+                          "1.1 30\r\n"
+                          "1.3 32 \"\\xce\\xb4\\xd6\\xaa\\xba\\xc5\\xc2\\xeb\"\r\n"));
+    const auto recorded = ovtest::RunProgram("\"" + traced.Path() + "ovhost.exe\" --replay session.scenario",
+                                             traced.Path(), 60000);
+    ASSERT_TRUE(recorded.Started && !recorded.TimedOut);
+    EXPECT_EQ(recorded.ExitCode, 0u) << recorded.Output;
+    EXPECT_NE(recorded.Output.find("session.scenario line 4: "), std::string::npos) << "the bad line, by number";
+    const std::vector<std::string> expected = {"13800138000", "  spaced \"quoted\" ",
+                                               "1234567890123456789012345678901234567890123456",
+                                               "\xe6\x9c\xaa\xe7\x9f\xa5\xe5\x8f\xb7\xe7\xa0\x81"};
+    ASSERT_EQ(RingsIn(recorded.Output), expected) << recorded.Output;
+
+    ASSERT_TRUE(replayed.CopyFromBin("ovhost.exe") && replayed.CopyFromBin("Orvale8.dll") &&
+                replayed.CopyFromBin("TmA4Drv.dll"));
+    const std::string log = ReadFile(traced.Path() + "TmA4Drv.trace.log");
+    ASSERT_TRUE(WriteBytes(replayed.Path() + "field.log", log));
+    const auto replay =
+        ovtest::RunProgram("\"" + replayed.Path() + "ovhost.exe\" --replay=field.log", replayed.Path(), 60000);
+    ASSERT_TRUE(replay.Started && !replay.TimedOut);
+    EXPECT_EQ(replay.ExitCode, 0u) << replay.Output;
+    EXPECT_NE(replay.Output.find("(trace log, 6 events, 0 lines skipped)"), std::string::npos) << replay.Output;
+    EXPECT_EQ(RingsIn(replay.Output), expected) << replay.Output << log;
 }
 
 TEST(TraceProxy, WithoutTheVendorDriverAnswersNoEventAndSaysWhy) {

@@ -5,9 +5,11 @@
 
 namespace {
 
+enum class Value { None, Required, Optional };
+
 struct Switch {
     const char* Name;
-    bool TakesValue;
+    Value Takes;
     const char* Help;
     // Applies the switch; returns false when the value is not acceptable.
     bool (*Apply)(HostOptions& options, const char* value);
@@ -18,16 +20,26 @@ bool ParseSeconds(HostOptions& options, const char* value) {
     const long seconds = std::strtol(value, &end, 10);
     if (end == value || *end || seconds < 0 || seconds > 24 * 3600) return false;
     options.Seconds = static_cast<int>(seconds);
+    options.SecondsGiven = true;
     return true;
 }
 
 const Switch kSwitches[] = {
-    {"seconds", true, "=N  run the message loop N seconds (default 5)", ParseSeconds},
-    {"scenario", false, "  have the simulated box ring with its demo scenario",
+    {"seconds", Value::Required, "=N  run the message loop N seconds (default 5)", ParseSeconds},
+    {"scenario", Value::None, "  have the simulated box ring with its demo scenario (demo.scenario)",
      [](HostOptions& o, const char*) { return o.Scenario = true; }},
-    {"dialog", false, "  open the property dialog over a host window, device open",
+    {"replay", Value::Required,
+     " FILE  have the simulated box play a scenario file or a tracing driver's log\n"
+     "        (runs until its last event unless --seconds is given)",
+     [](HostOptions& o, const char* v) { return !(o.Replay = v).empty(); }},
+    {"dialog", Value::None, "  open the property dialog over a host window, device open",
      [](HostOptions& o, const char*) { return o.Dialog = true; }},
-    {"help", false, "  show this text", [](HostOptions& o, const char*) { return o.Help = true; }},
+    {"check", Value::Optional, " [DIR]  check the host's folder DIR (default: this program's) and exit",
+     [](HostOptions& o, const char* v) {
+         o.CheckDir = v;
+         return o.Check = true;
+     }},
+    {"help", Value::None, "  show this text", [](HostOptions& o, const char*) { return o.Help = true; }},
 };
 
 const Switch* FindSwitch(const std::string& name) {
@@ -52,11 +64,19 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
             error = "unknown switch: --" + name;
             return false;
         }
-        if (s->TakesValue != (equals != std::string::npos)) {
-            error = s->TakesValue ? "--" + name + " needs a value" : "--" + name + " takes no value";
+        const char* value = equals == std::string::npos ? nullptr : argv[i] + equals + 1;
+        // A value may also come as the next argument, unless that is a switch.
+        const bool nextIsValue = i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0;
+        if (!value && s->Takes != Value::None && nextIsValue) value = argv[++i];
+        if (value && s->Takes == Value::None) {
+            error = "--" + name + " takes no value";
             return false;
         }
-        const char* value = equals == std::string::npos ? "" : argv[i] + equals + 1;
+        if (!value && s->Takes == Value::Required) {
+            error = "--" + name + " needs a value";
+            return false;
+        }
+        if (!value) value = "";
         if (!s->Apply(options, value)) {
             error = "bad value for --" + name + ": " + value;
             return false;

@@ -4,14 +4,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "tools/host/Console.h"
+#include "tools/host/InstallCheck.h"
 #include "tools/host/MessageLoop.h"
 #include "tools/host/Options.h"
 #include "tools/host/PluginLibrary.h"
-#include "tools/simdrv/SimDrvControl.h"
+#include "tools/host/SimulatedBox.h"
 
 namespace {
 
@@ -46,20 +48,28 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
     WriteOut(line + "\n");
 }
 
-// The demo scenario is the simulated box's; a real driver has no such export.
-// Behind the tracing driver the simulated box carries the vendor's file name.
-void StartDemoScenario() {
-    SimDrv_StartScenario_t start = nullptr;
-    for (const char* name : {"TmA4Drv.dll", "TmA4Drv_vendor.dll"}) {
-        const HMODULE driver = GetModuleHandleA(name);
-        if (driver && !start)
-            start = reinterpret_cast<SimDrv_StartScenario_t>(
-                reinterpret_cast<void*>(GetProcAddress(driver, "SimDrv_StartScenario")));
+// The scenario is played by the simulated box; a real driver has no such
+// export. Malformed lines are reported and skipped.
+bool StartReplay(HostOptions& options) {
+    simdrv::ScenarioInfo info{};
+    std::string error;
+    if (!PlayOnSimulatedBox(options.Replay, info, error)) {
+        WriteErr("ovhost: " + error + "\n");
+        return false;
     }
-    if (start && start(simdrv::scDemo))
-        WriteOut("ovhost: the simulated box plays its demo scenario\n");
-    else
-        WriteErr("ovhost: TmA4Drv.dll is not the simulated box; no scenario\n");
+    std::string report = info.Report;
+    for (std::size_t start = 0; start < report.size();) {
+        const std::size_t end = std::min(report.find('\n', start), report.size());
+        WriteErr("ovhost: " + options.Replay + " " + report.substr(start, end - start) + "\n");
+        start = end + 1;
+    }
+    WriteOut("ovhost: the simulated box plays " + options.Replay + " (" + (info.FromTrace ? "trace log, " : "") +
+             std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped)\n");
+    // Played once: run until two seconds after its last event (a poll every
+    // 200 ms or so takes one event each) unless told otherwise.
+    if (!options.SecondsGiven && info.RepeatMs == 0)
+        options.Seconds = static_cast<int>((info.LastEventMs + 2999) / 1000);
+    return true;
 }
 
 // The property dialog over a plain window standing in for the host's own.
@@ -78,11 +88,14 @@ void ShowDialog() {
     if (host) DestroyWindow(host);
 }
 
-int RunDevice(const DeviceFunctions& device, const HostOptions& options) {
+int RunDevice(const DeviceFunctions& device, HostOptions options) {
     const OV_BOOL32 registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
     const OV_BOOL32 opened = device.InitDevice();
     // After opening: a tracing driver loads the box behind it only then.
-    if (options.Scenario) StartDemoScenario();
+    if (!options.Replay.empty() && !StartReplay(options)) {
+        device.CloseDevice();
+        return 5;
+    }
     WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
              std::to_string(opened) + "; pumping messages for " + std::to_string(options.Seconds) + " s\n");
     if (options.Dialog) ShowDialog();
@@ -108,6 +121,8 @@ int main(int argc, char** argv) {
         WriteOut(UsageText());
         return 0;
     }
+    if (options.Check) return RunInstallCheck(options.CheckDir.empty() ? ExecutableDirectory() : options.CheckDir);
+    if (options.Scenario && options.Replay.empty()) options.Replay = ExecutableDirectory() + "demo.scenario";
     QueryPerformanceFrequency(&g_clock.Frequency);
     QueryPerformanceCounter(&g_clock.Start);
     g_clock.LoadingThread = GetCurrentThreadId();

@@ -38,8 +38,11 @@ std::int32_t OV_STDCALL SimDrv_LogEntry(std::int32_t index, simdrv::LogEntry* en
     return entry && SimBox::Instance().LogAt(index, *entry) ? 1 : 0;
 }
 
-std::int32_t OV_STDCALL SimDrv_StartScenario(std::int32_t scenario) {
-    return SimBox::Instance().StartScenario(scenario) ? 1 : 0;
+std::int32_t OV_STDCALL SimDrv_PlayScenario(const char* path, simdrv::ScenarioInfo* info) {
+    simdrv::ScenarioInfo own{};
+    SimBox::Instance().PlayScenario(path ? path : "", own);
+    if (info) *info = own;
+    return own.Events;
 }
 
 }  // extern "C"
@@ -54,4 +57,4 @@ static_assert(std::is_same_v<decltype(&SimDrv_ReleasePolls), SimDrv_ReleasePolls
 static_assert(std::is_same_v<decltype(&SimDrv_BlockedPolls), SimDrv_BlockedPolls_t>);
 static_assert(std::is_same_v<decltype(&SimDrv_LogCount), SimDrv_LogCount_t>);
 static_assert(std::is_same_v<decltype(&SimDrv_LogEntry), SimDrv_LogEntry_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_StartScenario), SimDrv_StartScenario_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_PlayScenario), SimDrv_PlayScenario_t>);

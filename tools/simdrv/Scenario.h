@@ -1,19 +1,22 @@
-// The demo's script: what the simulated line does, at which moment after the
-// box was enabled. It repeats for as long as the demo runs.
+// A scenario being played: which event is due at a moment after the box was
+// enabled. A scenario with a repeat period starts again after each period.
 #pragma once
 
 #include <cstdint>
+#include <utility>
+
+#include "tools/simdrv/ScenarioFile.h"
 
 namespace simdrv {
 
-struct ScriptedEvent {
-    int AtMs;  // within one round
-    std::int32_t Code;
-    const char* Text;  // code page 936
-};
-
-class DemoScript {
+class ScriptPlayer {
 public:
+    void Load(Scenario scenario) {
+        scenario_ = std::move(scenario);
+        Restart();
+    }
+    void Clear() { Load(Scenario{}); }
+    bool Loaded() const { return !scenario_.Events.empty(); }
     void Restart() {
         round_ = 0;
         next_ = 0;
@@ -22,8 +25,9 @@ public:
     const ScriptedEvent* Due(std::int64_t elapsedMs);
 
 private:
+    Scenario scenario_;
     std::int64_t round_ = 0;
-    int next_ = 0;
+    std::size_t next_ = 0;
 };
 
 }  // namespace simdrv

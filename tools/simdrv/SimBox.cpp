@@ -1,5 +1,7 @@
 #include "tools/simdrv/SimBox.h"
 
+#include "tools/simdrv/ScenarioLoad.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -89,7 +91,13 @@ void SimBox::Initialize() {
     std::lock_guard<std::mutex> lock(mutex_);
     Log(fnInitialize);
     enabled_ = true;
-    if (scenario_ != scNone) StartScript();
+    if (!scenarioChosen_ && !besideChecked_) {
+        besideChecked_ = true;
+        Scenario beside;
+        std::string why;
+        if (LoadScenarioFile(ScenarioBesideDriver(), beside, why)) script_.Load(std::move(beside));
+    }
+    if (script_.Loaded()) StartScript();
 }
 
 void SimBox::Disable() {
@@ -142,14 +150,10 @@ bool SimBox::TakeNext(Prepared& next) {
         queue_.pop_front();
         return true;
     }
-    if (scenario_ == scNone || !enabled_) return false;
+    if (!script_.Loaded() || !enabled_) return false;
     const ScriptedEvent* event = script_.Due(MsSince(scriptStart_));
     if (!event) return false;
-    next = Prepared{};
-    next.Record.Code = event->Code;
-    // A text of 46 bytes or more fills the field without a NUL, as the box does.
-    std::memcpy(next.Record.Text, event->Text, std::min(std::strlen(event->Text), sizeof next.Record.Text));
-    next.Result = 1;
+    next = Prepared{event->Record, event->Result};
     return true;
 }
 
@@ -160,7 +164,9 @@ void SimBox::Reset() {
     faults_ = 0;
     blockMode_ = bmOff;
     ++releases_;
-    scenario_ = scNone;
+    script_.Clear();
+    scenarioChosen_ = false;
+    besideChecked_ = false;
     wake_.notify_all();
 }
 
@@ -211,12 +217,28 @@ bool SimBox::LogAt(int index, LogEntry& entry) {
     return true;
 }
 
-bool SimBox::StartScenario(int scenario) {
-    if (scenario != scNone && scenario != scDemo) return false;
+void SimBox::PlayScenario(const std::string& path, ScenarioInfo& info) {
+    Scenario scenario;
+    std::string report;
+    info = ScenarioInfo{};
+    if (!LoadScenarioFile(path, scenario, report)) {
+        info.Events = -1;
+    } else {
+        info.Events = static_cast<std::int32_t>(scenario.Events.size());
+        info.Problems = scenario.ProblemCount;
+        info.FromTrace = scenario.FromTrace ? 1 : 0;
+        info.RepeatMs = static_cast<std::int32_t>(scenario.RepeatMs);
+        info.LastEventMs = scenario.Events.empty() ? 0 : scenario.Events.back().AtMs;
+        for (const ScenarioProblem& problem : scenario.Problems)
+            report += "line " + std::to_string(problem.Line) + ": " + problem.Message + "\n";
+        if (scenario.ProblemCount > static_cast<int>(scenario.Problems.size()))
+            report += std::to_string(scenario.ProblemCount - scenario.Problems.size()) + " more\n";
+    }
+    report.copy(info.Report, sizeof info.Report - 1);
     std::lock_guard<std::mutex> lock(mutex_);
-    scenario_ = scenario;
+    script_.Load(std::move(scenario));
+    scenarioChosen_ = true;
     if (enabled_) StartScript();
-    return true;
 }
 
 }  // namespace simdrv

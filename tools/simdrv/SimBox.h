@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "device/usbid.h"
@@ -37,7 +38,7 @@ public:
     int BlockedPolls();
     int LogCount();
     bool LogAt(int index, LogEntry& entry);
-    bool StartScenario(int scenario);
+    void PlayScenario(const std::string& path, ScenarioInfo& info);
 
 private:
     struct Prepared {
@@ -60,9 +61,10 @@ private:
     unsigned releases_ = 0;
     unsigned disables_ = 0;
     bool enabled_ = false;
-    int scenario_ = scNone;
+    bool scenarioChosen_ = false;  // by PlayScenario since the last Reset
+    bool besideChecked_ = false;   // TmA4Drv.scenario looked for
     std::int64_t scriptStart_ = 0;
-    DemoScript script_;
+    ScriptPlayer script_;
 };
 
 }  // namespace simdrv

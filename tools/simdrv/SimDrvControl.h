@@ -19,9 +19,6 @@ enum BlockMode : std::int32_t {
     bmUntilDisable = 2,  // waits for the next TV_Disable (or a release)
 };
 
-// Scenarios for the host bench.
-enum Scenario : std::int32_t { scNone = 0, scDemo = 1 };
-
 // The size of the text field of a driver record.
 constexpr int kEventTextSize = 46;
 
@@ -37,6 +34,18 @@ struct LogEntry {
     std::int32_t TextLength;
     std::int32_t TextWritable;
     char Text[64];
+};
+
+// What SimDrv_PlayScenario made of a scenario file.
+struct ScenarioInfo {
+    std::int32_t Events;        // events it will play; -1: the file was not read
+    std::int32_t Problems;      // malformed lines, skipped
+    std::int32_t FromTrace;     // 1: a log of the tracing driver
+    std::int32_t RepeatMs;      // 0: played once
+    std::int64_t LastEventMs;   // the last event's time from the start
+    // One line per problem, "line N: what is wrong\n", or why the file was
+    // not read; cut short, NUL-terminated.
+    char Report[4096];
 };
 
 }  // namespace simdrv
@@ -61,7 +70,9 @@ typedef std::int32_t(OV_STDCALL* SimDrv_BlockedPolls_t)();
 typedef std::int32_t(OV_STDCALL* SimDrv_LogCount_t)();
 // Copies entry `index` to *entry; 0 when there is no such entry.
 typedef std::int32_t(OV_STDCALL* SimDrv_LogEntry_t)(std::int32_t index, simdrv::LogEntry* entry);
-// Selects a scenario, which starts with the next TV_Initialize (at once when
-// the box is already enabled); 0 for an unknown one.
-typedef std::int32_t(OV_STDCALL* SimDrv_StartScenario_t)(std::int32_t scenario);
+// Plays the scenario file at `path` (see tools/simdrv/ScenarioFile.h) from
+// the next TV_Initialize, at once when the box is already enabled, instead
+// of any scenario before; fills *info when given. Without a call the box
+// plays TmA4Drv.scenario beside it, when there is one. Returns info->Events.
+typedef std::int32_t(OV_STDCALL* SimDrv_PlayScenario_t)(const char* path, simdrv::ScenarioInfo* info);
 }

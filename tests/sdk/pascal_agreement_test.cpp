@@ -1,0 +1,159 @@
+// The Pascal unit and the C header describe one DLL: the same exported
+// functions with the same parameters, the same callback, constants and event
+// names. Both are read as text, and the import library's definition file
+// names each function's export and the bytes its arguments take.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Read(const std::string& relative) {
+    std::ifstream in(std::string(OV_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// What a parameter or result is, whatever the language calls it; each kind
+// is 4 bytes on the DLL's 32-bit stack. Unknown names fail the test.
+std::string CKind(std::string type) {
+    type = std::regex_replace(Trim(type), std::regex(R"(([\s*])[A-Za-z_]\w*$)"), "$1");  // drop the name
+    type = Trim(std::regex_replace(type, std::regex(R"(\s+)"), " "));
+    static const std::map<std::string, std::string> kinds = {
+        {"OV_BOOL32", "bool32"}, {"int", "int32"}, {"const char *", "text"}, {"const char*", "text"},
+        {"void *", "handle"},    {"void*", "handle"}, {"TDeviceCallback", "callback"}, {"void", ""}};
+    const auto found = kinds.find(type);
+    return found == kinds.end() ? "unknown C type '" + type + "'" : found->second;
+}
+
+std::string PascalKind(const std::string& type) {
+    static const std::map<std::string, std::string> kinds = {
+        {"TOvBool32", "bool32"}, {"LongBool", "bool32"}, {"Integer", "int32"},      {"LongInt", "int32"},
+        {"PAnsiChar", "text"},   {"HWND", "handle"},     {"TDeviceCallback", "callback"}};
+    const auto found = kinds.find(Trim(type));
+    return found == kinds.end() ? "unknown Pascal type '" + Trim(type) + "'" : found->second;
+}
+
+std::vector<std::string> CParameters(const std::string& list) {
+    std::vector<std::string> kinds;
+    std::stringstream items(list);
+    for (std::string item; std::getline(items, item, ',');)
+        if (!CKind(item).empty()) kinds.push_back(CKind(item));
+    return kinds;
+}
+
+// "Data: Integer; Text, Event: PAnsiChar" as one kind per name.
+std::vector<std::string> PascalParameters(const std::string& list) {
+    std::vector<std::string> kinds;
+    std::stringstream groups(list);
+    for (std::string group; std::getline(groups, group, ';');) {
+        const auto colon = group.find(':');
+        if (colon == std::string::npos) continue;
+        std::stringstream names(group.substr(0, colon));
+        for (std::string name; std::getline(names, name, ',');) kinds.push_back(PascalKind(group.substr(colon + 1)));
+    }
+    return kinds;
+}
+
+struct Function {
+    std::string Result;
+    std::vector<std::string> Parameters;
+};
+
+// Functions by the name the DLL exports them under.
+using Api = std::map<std::string, Function>;
+
+Api CFunctions(const std::string& header, const std::map<std::string, std::string>& exportOf) {
+    Api api;
+    const std::regex declaration(R"(\n([A-Za-z_][\w ]*?\*?)\s*__stdcall\s+(\w+)\(([^)]*)\);)");
+    for (std::sregex_iterator m(header.begin(), header.end(), declaration), end; m != end; ++m) {
+        const auto name = exportOf.find((*m)[2]);
+        const std::string exported = name == exportOf.end() ? "(not in the .def) " + (*m)[2].str() : name->second;
+        api[exported] = {CKind((*m)[1]), CParameters((*m)[3])};
+    }
+    return api;
+}
+
+Api PascalFunctions(const std::string& unit) {
+    const std::string interface = unit.substr(0, unit.find("\nimplementation"));
+    std::map<std::string, std::string> exportOf;  // Pascal name -> DLL export
+    const std::regex external(R"(function (\w+); external \w+ name '(\w+)';)");
+    for (std::sregex_iterator m(unit.begin(), unit.end(), external), end; m != end; ++m) exportOf[(*m)[1]] = (*m)[2];
+    Api api;
+    const std::regex declaration(R"(\nfunction (\w+)(?:\(([^)]*)\))?: (\w+); stdcall;)");
+    for (std::sregex_iterator m(interface.begin(), interface.end(), declaration), end; m != end; ++m) {
+        const auto name = exportOf.find((*m)[1]);
+        const std::string exported = name == exportOf.end() ? "(no external) " + (*m)[1].str() : name->second;
+        api[exported] = {PascalKind((*m)[3]), PascalParameters((*m)[2])};
+    }
+    return api;
+}
+
+// From "Name@8 @2" and "Alias@0 @5 == Export": C name -> export, export -> bytes.
+void ReadDef(const std::string& def, std::map<std::string, std::string>& exportOf, std::map<std::string, int>& bytes) {
+    const std::regex line(R"(\n(\w+)@(\d+) @\d+(?: == (\w+))?)");
+    for (std::sregex_iterator m(def.begin(), def.end(), line), end; m != end; ++m) {
+        const std::string exported = (*m)[3].matched ? (*m)[3].str() : (*m)[1].str();
+        exportOf[(*m)[1]] = exported;
+        bytes[exported] = std::stoi((*m)[2]);
+    }
+}
+
+std::map<std::string, std::string> Constants(const std::string& text, const std::regex& shape) {
+    std::map<std::string, std::string> constants;
+    for (std::sregex_iterator m(text.begin(), text.end(), shape), end; m != end; ++m) constants[(*m)[1]] = (*m)[2];
+    return constants;
+}
+
+TEST(PascalUnit, DeclaresWhatTheHeaderDeclares) {
+    const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
+    ASSERT_FALSE(header.empty());
+    ASSERT_FALSE(unit.empty());
+    std::map<std::string, std::string> exportOf;
+    std::map<std::string, int> bytes;
+    ReadDef(Read("sdk/Orvale8.imp.def"), exportOf, bytes);
+    ASSERT_EQ(bytes.size(), 5u);
+
+    const Api c = CFunctions(header, exportOf), pascal = PascalFunctions(unit);
+    ASSERT_EQ(c.size(), 5u);
+    ASSERT_EQ(pascal.size(), c.size());
+    for (const auto& [name, function] : c) {
+        SCOPED_TRACE(name);
+        const auto other = pascal.find(name);
+        ASSERT_NE(other, pascal.end());
+        EXPECT_EQ(other->second.Result, function.Result);
+        EXPECT_EQ(other->second.Parameters, function.Parameters);
+        EXPECT_EQ(bytes[name], 4 * static_cast<int>(function.Parameters.size())) << "the .def's stack bytes";
+    }
+}
+
+TEST(PascalUnit, CallbackConstantsAndEventNamesMatchTheHeader) {
+    const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
+    std::smatch c, pascal;
+    ASSERT_TRUE(std::regex_search(header, c, std::regex(R"(typedef void\(__stdcall \*TDeviceCallback\)\(([^)]*)\);)")));
+    ASSERT_TRUE(std::regex_search(unit, pascal, std::regex(R"(TDeviceCallback = procedure\(([^)]*)\); stdcall;)")));
+    EXPECT_EQ(PascalParameters(pascal[1]), CParameters(c[1]));
+    EXPECT_EQ(CParameters(c[1]), (std::vector<std::string>{"int32", "text", "text"}));
+
+    const auto cConstants = Constants(header, std::regex(R"(#define (OV_\w+) \(?(?:\(OV_BOOL32\))?("[^"]*"|-?\d+)\)?)"));
+    auto pascalConstants = Constants(unit, std::regex(R"(\n  (OV_\w+) = (?:TOvBool32\()?('[^']*'|-?\d+)\)?;)"));
+    for (auto& [name, value] : pascalConstants)
+        if (value[0] == '\'') value = '"' + value.substr(1, value.size() - 2) + '"';
+    EXPECT_EQ(cConstants.size(), 4u);
+    EXPECT_EQ(pascalConstants, cConstants);
+    EXPECT_EQ(cConstants.at("OV_TRUE"), "-1");
+    EXPECT_EQ(cConstants.at("OV_EVENT_RING"), "\"ue_ring\"");
+}
+
+}  // namespace

@@ -1,0 +1,9 @@
+// ovhost --check: a host's folder looked over as a support engineer would,
+// one line per finding ("ok", "warning" or "error", with what to do).
+#pragma once
+
+#include <string>
+
+// Checks `folder` (with or without its trailing separator); returns the
+// process's exit code: 1 when any finding is an error, else 0.
+int RunInstallCheck(const std::string& folder);

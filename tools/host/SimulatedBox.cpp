@@ -1,0 +1,23 @@
+#include "tools/host/SimulatedBox.h"
+
+#include <windows.h>
+
+bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std::string& error) {
+    // Behind the tracing driver the simulated box carries the vendor's file name.
+    SimDrv_PlayScenario_t play = nullptr;
+    for (const char* name : {"TmA4Drv.dll", "TmA4Drv_vendor.dll"}) {
+        const HMODULE driver = GetModuleHandleA(name);
+        if (driver && !play)
+            play = reinterpret_cast<SimDrv_PlayScenario_t>(
+                reinterpret_cast<void*>(GetProcAddress(driver, "SimDrv_PlayScenario")));
+    }
+    if (!play) {
+        error = "TmA4Drv.dll is not the simulated box; nothing to replay";
+        return false;
+    }
+    if (play(path.c_str(), &info) < 0) {
+        error = info.Report;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,274 @@
+#include "tools/simdrv/ScenarioFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace simdrv {
+namespace {
+
+constexpr std::int64_t kLongestTimeMs = 10000000LL * 1000;  // some four months
+constexpr std::size_t kStampLength = 23;                    // "2026-12-07 22:06:28.554"
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+    if (IsDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads the line one blank-separated word at a time.
+class Cursor {
+public:
+    explicit Cursor(const std::string& line) : line_(line) {}
+    std::string Word() {
+        SkipBlanks();
+        const std::size_t start = pos_;
+        while (pos_ < line_.size() && !IsBlank(line_[pos_])) ++pos_;
+        return line_.substr(start, pos_ - start);
+    }
+    std::string Rest() {
+        SkipBlanks();
+        std::size_t end = line_.size();
+        while (end > pos_ && IsBlank(line_[end - 1])) --end;
+        return line_.substr(pos_, end - pos_);
+    }
+
+private:
+    void SkipBlanks() {
+        while (pos_ < line_.size() && IsBlank(line_[pos_])) ++pos_;
+    }
+    const std::string& line_;
+    std::size_t pos_ = 0;
+};
+
+// "12", "0.4", "1.250": seconds with at most three decimals, as milliseconds.
+bool ParseSeconds(const std::string& word, std::int64_t& ms) {
+    const std::size_t dot = word.find('.');
+    const std::string whole = word.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? std::string() : word.substr(dot + 1);
+    if (whole.empty() || whole.size() > 7 || fraction.size() > 3 || (dot != std::string::npos && fraction.empty()))
+        return false;
+    if (!std::all_of(whole.begin(), whole.end(), IsDigit) || !std::all_of(fraction.begin(), fraction.end(), IsDigit))
+        return false;
+    ms = std::stoll(whole) * 1000;
+    if (!fraction.empty()) ms += std::stoll((fraction + "00").substr(0, 3));
+    return ms <= kLongestTimeMs;
+}
+
+bool ParseInt32(const std::string& word, std::int32_t& value) {
+    const bool negative = !word.empty() && word[0] == '-';
+    const std::string digits = word.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 10 || !std::all_of(digits.begin(), digits.end(), IsDigit)) return false;
+    const std::int64_t magnitude = std::stoll(digits);
+    const std::int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
+    value = static_cast<std::int32_t>(signedValue);
+    return true;
+}
+
+// A quoted text with \", \\ and \xNN escapes; false with `why` set otherwise.
+bool Unquote(const std::string& quoted, std::string& text, std::string& why) {
+    text.clear();
+    for (std::size_t i = 1; i < quoted.size(); ++i) {
+        const char c = quoted[i];
+        if (c == '"') {
+            if (i + 1 == quoted.size()) return true;
+            why = "text after the closing quote";
+            return false;
+        }
+        if (c != '\\') {
+            text += c;
+            continue;
+        }
+        const char next = i + 1 < quoted.size() ? quoted[i + 1] : '\0';
+        if (next == '"' || next == '\\') {
+            text += next;
+            ++i;
+        } else if (next == 'x' && i + 3 < quoted.size() && HexValue(quoted[i + 2]) >= 0 &&
+                   HexValue(quoted[i + 3]) >= 0) {
+            text += static_cast<char>(HexValue(quoted[i + 2]) * 16 + HexValue(quoted[i + 3]));
+            i += 3;
+        } else {
+            why = "unknown escape in the quoted text (use \\\", \\\\ or \\xNN)";
+            return false;
+        }
+    }
+    why = "the quoted text has no closing quote";
+    return false;
+}
+
+std::int64_t DaysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return std::int64_t(era) * 146097 + doe - 719468;
+}
+
+bool LooksLikeTraceLine(const std::string& line) {
+    return line.size() >= kStampLength && IsDigit(line[0]) && line[4] == '-' && line[7] == '-' && line[10] == ' ';
+}
+
+// "YYYY-MM-DD HH:MM:SS.mmm" as milliseconds since 1970.
+bool ParseStamp(const std::string& line, std::int64_t& ms) {
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd";
+    for (std::size_t i = 0; i < kStampLength; ++i)
+        if (kShape[i] == 'd' ? !IsDigit(line[i]) : line[i] != kShape[i]) return false;
+    auto number = [&](std::size_t at, std::size_t length) { return std::stoi(line.substr(at, length)); };
+    const int month = number(5, 2), day = number(8, 2), hour = number(11, 2), minute = number(14, 2),
+              second = number(17, 2);
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return false;
+    ms = ((DaysFromCivil(number(0, 4), month, day) * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL +
+         number(20, 3);
+    return true;
+}
+
+class Reader {
+public:
+    Scenario Read(const std::string& bytes);
+
+private:
+    void Problem(const std::string& message) {
+        ++scenario_.ProblemCount;
+        if (scenario_.Problems.size() < kMaxProblems) scenario_.Problems.push_back({lineNumber_, message});
+    }
+    bool Add(const ScriptedEvent& event) {
+        if (scenario_.Events.size() >= kMaxScenarioEvents) {
+            Problem("more than " + std::to_string(kMaxScenarioEvents) + " events; the rest is not played");
+            return false;
+        }
+        scenario_.Events.push_back(event);
+        return true;
+    }
+    bool ScenarioLine(const std::string& line);
+    bool TraceLine(const std::string& line);
+    void FinishTrace();
+
+    Scenario scenario_;
+    int lineNumber_ = 0;
+    bool decided_ = false;
+    std::int64_t lastAtMs_ = 0;
+    std::int64_t traceOrigin_ = -1;
+    std::int64_t firstPoll_ = -1;
+};
+
+bool Reader::ScenarioLine(const std::string& line) {
+    Cursor cursor(line);
+    const std::string first = cursor.Word();
+    if (first == "repeat") {
+        std::int64_t period = 0;
+        if (!ParseSeconds(cursor.Word(), period) || period == 0 || !cursor.Rest().empty())
+            Problem("\"repeat\" takes one time in seconds, greater than 0");
+        else if (scenario_.RepeatMs)
+            Problem("a second \"repeat\"");
+        else
+            scenario_.RepeatMs = period;
+        return true;
+    }
+    ScriptedEvent event;
+    if (!ParseSeconds(first, event.AtMs)) {
+        Problem("the time \"" + first.substr(0, 20) + "\" is not seconds such as 2 or 0.25");
+        return true;
+    }
+    if (event.AtMs < lastAtMs_) {
+        Problem("the time is earlier than the event before");
+        return true;
+    }
+    const std::string codeWord = cursor.Word();
+    if (!ParseInt32(codeWord, event.Record.Code)) {
+        Problem("the event code \"" + codeWord.substr(0, 20) + "\" is not a 32-bit whole number");
+        return true;
+    }
+    std::string text = cursor.Rest(), why;
+    if (!text.empty() && text[0] == '"' && !Unquote(std::string(text), text, why)) {
+        Problem(why);
+        return true;
+    }
+    if (text.size() > sizeof event.Record.Text) {
+        Problem("the text is " + std::to_string(text.size()) + " bytes; the box sends at most 46");
+        return true;
+    }
+    std::memcpy(event.Record.Text, text.data(), text.size());
+    lastAtMs_ = event.AtMs;
+    return Add(event);
+}
+
+bool Reader::TraceLine(const std::string& line) {
+    std::int64_t stamp = 0;
+    if (!LooksLikeTraceLine(line) || !ParseStamp(line, stamp)) {
+        Problem("not a line of the tracing driver's log (no time stamp)");
+        return true;
+    }
+    const std::size_t call = line.find(' ', line.find(" tid=") + 1);
+    const std::string what = call == std::string::npos ? std::string() : line.substr(call + 1);
+    if (what.compare(0, 19, "TV_Initialize() -> ") == 0 && traceOrigin_ < 0) traceOrigin_ = stamp;
+    if (what.compare(0, 17, "TV_GetEvent() -> ") != 0) return true;
+    Cursor cursor(what);
+    cursor.Word(), cursor.Word();  // "TV_GetEvent()" "->"
+    ScriptedEvent event;
+    if (!ParseInt32(cursor.Word(), event.Result)) {
+        Problem("the poll's result is not a whole number");
+        return true;
+    }
+    if (event.Result <= 0) return true;  // a quiet poll
+    const std::size_t at = what.rfind(" record=");
+    const std::string hex = at == std::string::npos ? std::string() : what.substr(at + 8);
+    if (hex.size() != 2 * sizeof event.Record) {
+        Problem("the poll's record is not 56 bytes in hex");
+        return true;
+    }
+    auto* bytes = reinterpret_cast<unsigned char*>(&event.Record);
+    for (std::size_t i = 0; i < sizeof event.Record; ++i) {
+        const int high = HexValue(hex[2 * i]), low = HexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            Problem("the poll's record holds a character that is not hex");
+            return true;
+        }
+        bytes[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    if (firstPoll_ < 0) firstPoll_ = stamp;
+    event.AtMs = stamp;  // made relative in FinishTrace
+    return Add(event);
+}
+
+// Times from the first TV_Initialize (or the first event), never backwards:
+// lines from two threads may be a millisecond out of order.
+void Reader::FinishTrace() {
+    const std::int64_t origin = traceOrigin_ >= 0 ? traceOrigin_ : firstPoll_;
+    std::int64_t previous = 0;
+    for (ScriptedEvent& event : scenario_.Events) {
+        event.AtMs = std::clamp<std::int64_t>(event.AtMs - origin, previous, kLongestTimeMs);
+        previous = event.AtMs;
+    }
+}
+
+Scenario Reader::Read(const std::string& bytes) {
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber_;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string first = Cursor(line).Word();
+        if (first.empty() || first[0] == '#' || first[0] == ';') continue;
+        if (!decided_) {
+            scenario_.FromTrace = LooksLikeTraceLine(line);
+            decided_ = true;
+        }
+        if (!(scenario_.FromTrace ? TraceLine(line) : ScenarioLine(line))) break;
+    }
+    if (scenario_.FromTrace) FinishTrace();
+    return std::move(scenario_);
+}
+
+}  // namespace
+
+Scenario ParseScenario(const std::string& bytes) { return Reader().Read(bytes); }
+
+}  // namespace simdrv
