@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ScratchDir.h"
 
 #ifdef _WIN32
 #include <windows.h>

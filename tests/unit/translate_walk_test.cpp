@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Components.h"
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 
 using namespace platform;

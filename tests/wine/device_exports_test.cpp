@@ -11,7 +11,7 @@
 
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/wine/support/HostDir.h"
-#include "tests/wine/support/PeImage.h"
+#include "tests/support/PeImage_win32.h"
 #include "tests/wine/support/StackProbe.h"
 
 namespace ovtest {

@@ -1,4 +1,4 @@
-#include "tests/wine/support/PeImage.h"
+#include "tests/support/PeImage_win32.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "ScratchDir.h"
+#include "tests/support/ScratchDir.h"
 
 #include <algorithm>
 #include <atomic>

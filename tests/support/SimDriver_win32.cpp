@@ -1,4 +1,4 @@
-#include "tests/wine/support/SimDriver.h"
+#include "tests/support/SimDriver_win32.h"
 
 namespace ovtest {
 

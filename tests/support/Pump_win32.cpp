@@ -1,4 +1,4 @@
-#include "tests/wine/support/Pump.h"
+#include "tests/support/Pump_win32.h"
 
 #include <windows.h>
 
