@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <fstream>
+#include <cstring>
 #include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/Handles_win32.h"
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -15,6 +18,11 @@ extern char** environ;
 #endif
 
 namespace ovtest {
+
+std::string ProgramDirectory() {
+    const std::string self = SelfPath();
+    return self.substr(0, self.find_last_of("\\/") + 1);
+}
 
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::ifstream in(from, std::ios::binary);
@@ -31,25 +39,46 @@ std::string SelfPath() {
     return std::string(path, n);
 }
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& environment) {
-    // The child inherits the environment, so set the extras around the start.
-    std::vector<std::pair<std::string, std::string>> saved;
-    for (const std::string& entry : environment) {
-        const std::string name = entry.substr(0, entry.find('='));
-        char old[4096];
-        const DWORD n = ::GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-        saved.emplace_back(name, n ? std::string(old, n) : std::string("\x01"));
-        ::SetEnvironmentVariableA(name.c_str(), entry.substr(name.size() + 1).c_str());
+namespace {
+
+// The environment block of this process plus `extra` entries.
+std::string EnvironmentWith(const std::vector<std::string>& extra) {
+    std::string block;
+    if (char* own = ::GetEnvironmentStringsA()) {
+        for (const char* p = own; *p; p += std::strlen(p) + 1) block.append(p).push_back('\0');
+        ::FreeEnvironmentStringsA(own);
     }
-    std::string commandLine = "\"" + program + "\"";
+    for (const std::string& entry : extra) block.append(entry).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+// Drains the pipe until the last write end closes. Blocking reads rather
+// than polling, so the parent costs nothing while a child measures idle time.
+void ReadAll(HANDLE pipe, std::string* into) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read) into->append(buffer, read);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& environment)
+    : ChildProcess("\"" + program + "\"", std::string(), environment, nullptr) {}
+
+ChildProcess::ChildProcess(const std::string& commandLine, const std::string& directory,
+                           const std::vector<std::string>& environment, void* output) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    started_ = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &si, &pi) != FALSE;
-    for (const auto& s : saved) {
-        ::SetEnvironmentVariableA(s.first.c_str(), s.second == "\x01" ? nullptr : s.second.c_str());
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = output;
     }
+    PROCESS_INFORMATION pi{};
+    std::string command = commandLine, block = EnvironmentWith(environment);
+    started_ = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, &block[0],
+                                directory.empty() ? nullptr : directory.c_str(), &si, &pi) != FALSE;
     if (started_) {
         ::CloseHandle(pi.hThread);
         process_ = pi.hProcess;
@@ -76,6 +105,28 @@ int ChildProcess::Wait(int timeoutMs) {
     DWORD code = 0;
     ::GetExitCodeProcess(process_, &code);
     return static_cast<int>(code);
+}
+
+ProgramRun RunProgram(const std::string& commandLine, const std::string& directory, int timeoutMs,
+                      const std::vector<std::string>& environment) {
+    ProgramRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+    const platform::UniqueHandle reader(readEnd);
+    platform::UniqueHandle writer(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    ChildProcess child(commandLine, directory, environment, writeEnd);
+    run.Started = child.Started();
+    writer.Reset();  // the child holds the only write end now, so reads end with it
+    if (!run.Started) return run;
+    std::thread collector(ReadAll, readEnd, &run.Output);
+    const int code = child.Wait(timeoutMs);
+    run.TimedOut = code == -1 && !child.Ended();
+    child.Kill();  // after a time-out; the exit code is then 99
+    collector.join();
+    run.ExitCode = run.TimedOut ? 99 : static_cast<unsigned long>(code);
+    return run;
 }
 
 #else

@@ -54,10 +54,14 @@ std::set<DWORD> SimDriver::PollThreads() const {
     return threads;
 }
 
-double MsBetween(std::int64_t earlier, std::int64_t later) {
+std::int64_t PerformanceFrequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    return double(later - earlier) * 1000.0 / double(frequency.QuadPart);
+    return frequency.QuadPart;
+}
+
+double MsBetween(std::int64_t earlier, std::int64_t later) {
+    return double(later - earlier) * 1000.0 / double(PerformanceFrequency());
 }
 
 std::int64_t PerformanceNow() {

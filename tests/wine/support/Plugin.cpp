@@ -1,20 +1,6 @@
 #include "tests/wine/support/Plugin.h"
 
-#include <vector>
-
 namespace ovtest {
-
-std::string ProgramDirectory() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            const std::string full(path.data(), length);
-            return full.substr(0, full.find_last_of("\\/") + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "include/Orvale8.h"
+#include "tests/support/ChildProcess.h"
 
 namespace ovtest {
 
@@ -19,9 +20,6 @@ struct DeviceExports {
     decltype(&::CloseDevice) CloseDevice = nullptr;
     decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
 };
-
-// The directory of the test program (the build's bin/), with a trailing separator.
-std::string ProgramDirectory();
 
 class Plugin {
 public:

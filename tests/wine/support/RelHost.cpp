@@ -158,25 +158,6 @@ std::vector<std::string> RelHostDir::Listing() const {
     return names;
 }
 
-std::string ReadBytes(const std::string& path) {
-    // Shared for deletion too: a reader must not make a writer's replace fail.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    std::string bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return bool(out.flush());
-}
-
 std::vector<std::string> ShownLines(const std::string& caption, const std::string& label, const std::string& button) {
     // The watcher reads window texts through a 256-character buffer.
     const auto shown = [](const std::string& text) { return Utf8(Wide936(text).substr(0, 255)); };
