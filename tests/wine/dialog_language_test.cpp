@@ -30,11 +30,8 @@ const bool childRan = [] {
     if (!std::getenv(kChildVariable)) return false;
     Plugin plugin;
     if (!plugin.Load()) ExitProcess(10);
-    typedef std::int32_t(__stdcall * Show_t)(std::uint32_t);
-    const auto show = reinterpret_cast<Show_t>(reinterpret_cast<void*>(plugin.ByName("ShowProperties")));
-    if (!show) ExitProcess(11);
     DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk);
-    const std::int32_t result = show(0);
+    const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
     std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(),
                 Utf8(view.Button).c_str(), int(result));

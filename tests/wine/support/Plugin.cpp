@@ -22,8 +22,10 @@ bool Plugin::Load(const std::string& path) {
     Resolve(*this, "InitDevice", device_.InitDevice);
     Resolve(*this, "CloseDevice", device_.CloseDevice);
     Resolve(*this, "GetLastError", device_.GetLastError);
+    Resolve(*this, "ShowProperties", device_.ShowProperties);
     loadError_ = ERROR_PROC_NOT_FOUND;
-    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError;
+    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError &&
+           device_.ShowProperties;
 }
 
 void Plugin::Unload() {

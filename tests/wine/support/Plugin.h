@@ -19,6 +19,7 @@ struct DeviceExports {
     decltype(&::InitDevice) InitDevice = nullptr;
     decltype(&::CloseDevice) CloseDevice = nullptr;
     decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
+    decltype(&::ShowProperties) ShowProperties = nullptr;
 };
 
 class Plugin {

@@ -17,19 +17,16 @@ namespace {
 
 constexpr char kHostVariable[] = "OV_REL_HOST";
 
-void __stdcall IgnoreRing(std::int32_t, const char*, const char*) {}
+void __stdcall IgnoreRing(int, const char*, const char*) {}
 
 // The host's run, in the copy of this program started with OV_REL_HOST.
 [[noreturn]] void RunAsHost() {
     Plugin plugin;
     if (!plugin.Load()) ExitProcess(10);
-    typedef std::int32_t(__stdcall * Show_t)(std::uint32_t);
-    const auto show = reinterpret_cast<Show_t>(reinterpret_cast<void*>(plugin.ByName("ShowProperties")));
-    if (!show) ExitProcess(11);
     plugin.Device().InitCallbackEx(0, &IgnoreRing);
     plugin.Device().InitDevice();
     DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk);
-    const std::int32_t result = show(0);
+    const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
     plugin.Device().CloseDevice();
     std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(), Utf8(view.Button).c_str(),
