@@ -8,6 +8,7 @@
 #include "device/usbid.h"
 #include "platform/Handles_win32.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Proc_win32.h"
 #include "tests/support/ProcessMemory_win32.h"
 #include "tests/support/Pump_win32.h"
 #include "tests/support/SimDriver_win32.h"
@@ -18,11 +19,6 @@ namespace {
 const char kClassName[] = "OvPerfFloorHop";
 constexpr UINT kHopMessage = WM_APP + 1;
 constexpr DWORD kPauseMs = 200;
-
-template <class F>
-F Export(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(module ? GetProcAddress(module, name) : nullptr));
-}
 
 // The floor of the reader's hop to the host thread: a bare worker thread
 // that, after each 200 ms pause, polls the simulated driver (loaded as the
@@ -43,7 +39,7 @@ public:
     ~FloorSide() override { Close(); }
 
     bool Open() override {
-        const auto initialize = Export<std::int32_t(__stdcall*)()>(driver_, "TV_Initialize");
+        const auto initialize = ovtest::Proc<std::int32_t(__stdcall*)()>(driver_, "TV_Initialize");
         if (!window_ || !ran_ || !getEvent_ || !initialize) return false;
         initialize();
         stop_ = false;
@@ -93,7 +89,7 @@ private:
     }
 
     HMODULE driver_;
-    std::int32_t(__stdcall* getEvent_)(TDriverEvent*) = Export<decltype(getEvent_)>(driver_, "TV_GetEvent");
+    std::int32_t(__stdcall* getEvent_)(TDriverEvent*) = ovtest::Proc<decltype(getEvent_)>(driver_, "TV_GetEvent");
     platform::UniqueWindow window_;
     platform::UniqueHandle ran_{CreateEventA(nullptr, FALSE, FALSE, nullptr)}, thread_;
     std::atomic<bool> stop_{false};
@@ -107,12 +103,12 @@ int LoadOnce(const std::string& file, const std::string& name) {
     if (!module) return EmitError("LoadLibrary(" + file + ") failed with error " + std::to_string(GetLastError())), 1;
     EmitSample(name + "_us", ovtest::MsBetween(start, loaded) * 1000);
     EmitSample(name + "_bytes", double(ovtest::PrivateCommittedBytes()) - double(before));
-    const auto initDevice = Export<int(__stdcall*)()>(module, "InitDevice");
+    const auto initDevice = ovtest::Proc<int(__stdcall*)()>(module, "InitDevice");
     if (!initDevice) return 0;
     if (!initDevice()) return EmitError("InitDevice failed"), 1;
     ovtest::PumpFor(500);  // the reader's first polls and marshalled calls
     EmitSample(name + "_open_bytes", double(ovtest::PrivateCommittedBytes()) - double(before));
-    Export<int(__stdcall*)()>(module, "CloseDevice")();
+    ovtest::Proc<int(__stdcall*)()>(module, "CloseDevice")();
     return 0;
 }
 

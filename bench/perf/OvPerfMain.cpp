@@ -13,6 +13,7 @@
 #include "bench/perf/Options.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
+#include "tests/support/Proc_win32.h"
 #include "tests/support/ScratchDir.h"
 
 namespace perf {
@@ -28,9 +29,7 @@ const char kLanguageFile[] =
     "Label1.Caption=(no settings available)\r\nbtnOk.Hint=\r\nbtnOk.Caption=&OK\r\n";
 
 std::string WineVersion() {
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const auto version = reinterpret_cast<const char*(__cdecl*)()>(
-        reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "wine_get_version") : nullptr));
+    const auto version = ovtest::Proc<const char*(__cdecl*)()>(GetModuleHandleA("ntdll.dll"), "wine_get_version");
     return version ? std::string("Wine ") + version() : std::string("Windows (not Wine)");
 }
 

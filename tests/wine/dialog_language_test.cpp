@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,17 +39,6 @@ const bool childRan = [] {
     ExitProcess(view.Found ? 0 : 12);
 }();
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // The file the project ships, found from this source file's place.
 std::string ShippedLanguageFile() {
     std::string source = __FILE__;
@@ -72,7 +60,7 @@ public:
     explicit EnglishHost(const std::string& language) {
         for (const char* f : {"Orvale8.dll", "TmA4Drv.dll"}) ok_ &= dir_.CopyFromBin(f);
         ok_ &= dir_.CopyFromBin(ProgramName());
-        WriteFile(dir_.Path() + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
+        WriteBytes(dir_.Path() + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
     }
     bool Ready() const { return ok_ && dir_.Created(); }
     std::string LanguageFile() const { return dir_.Path() + "Orvale7.lng"; }
@@ -113,7 +101,7 @@ protected:
 TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
     EnglishHost host("EN");
     ASSERT_TRUE(host.Ready());
-    WriteFile(host.LanguageFile(), "");
+    WriteBytes(host.LanguageFile(), "");
 
     const Shown first = host.ShowDialog();
     ASSERT_TRUE(first.Ran);
@@ -125,7 +113,7 @@ TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
               "Label1.Caption=（无可用的参数）\r\n"
               "btnOk.Hint=\r\n"
               "btnOk.Caption=确定(&O)\r\n",
-              ReadFile(host.LanguageFile()));
+              ReadBytes(host.LanguageFile()));
 
     // Texts of our own in place of the written ones: the next showing must
     // take them, and must write nothing.
@@ -136,35 +124,35 @@ TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
                                "Label1.Caption=Edited label\r\n"
                                "btnOk.Hint=\r\n"
                                "btnOk.Caption=Edited &button\r\n";
-    WriteFile(host.LanguageFile(), edited);
+    WriteBytes(host.LanguageFile(), edited);
     const Shown second = host.ShowDialog();
     ASSERT_TRUE(second.Ran);
     EXPECT_EQ(Expected("Edited caption", "Edited label", "Edited &button"), second.Lines);
-    EXPECT_EQ(edited, ReadFile(host.LanguageFile()));
+    EXPECT_EQ(edited, ReadBytes(host.LanguageFile()));
 }
 
 TEST_F(DialogLanguage, TheShippedEnglishFileGivesAnEnglishDialog) {
     EnglishHost host("EN");
     ASSERT_TRUE(host.Ready());
-    const std::string shipped = ReadFile(ShippedLanguageFile());
+    const std::string shipped = ReadBytes(ShippedLanguageFile());
     ASSERT_FALSE(shipped.empty()) << ShippedLanguageFile();
-    WriteFile(host.LanguageFile(), shipped);
+    WriteBytes(host.LanguageFile(), shipped);
 
     const Shown shown = host.ShowDialog();
     ASSERT_TRUE(shown.Ran);
     EXPECT_EQ(Expected("Voice Box Settings", "(No settings available)", "&OK"), shown.Lines);
-    EXPECT_EQ(shipped, ReadFile(host.LanguageFile())) << "the shipped file lacks a key the dialog uses";
+    EXPECT_EQ(shipped, ReadBytes(host.LanguageFile())) << "the shipped file lacks a key the dialog uses";
 }
 
 TEST_F(DialogLanguage, AnyOtherLanguageCodeKeepsTheDesignedTextsAndWritesNothing) {
     for (const char* code : {"en", "CN", "En"}) {
         EnglishHost host(code);
         ASSERT_TRUE(host.Ready());
-        WriteFile(host.LanguageFile(), "");
+        WriteBytes(host.LanguageFile(), "");
         const Shown shown = host.ShowDialog();
         ASSERT_TRUE(shown.Ran) << code;
         EXPECT_EQ(Expected("语音盒参数设置", "（无可用的参数）", "确定(&O)"), shown.Lines) << code;
-        EXPECT_EQ("", ReadFile(host.LanguageFile())) << code;
+        EXPECT_EQ("", ReadBytes(host.LanguageFile())) << code;
     }
 }
 

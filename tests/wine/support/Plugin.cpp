@@ -1,15 +1,8 @@
 #include "tests/wine/support/Plugin.h"
 
+#include "tests/support/Proc_win32.h"
+
 namespace ovtest {
-
-namespace {
-
-template <class F>
-void Resolve(const Plugin& plugin, const char* name, F& function) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(plugin.ByName(name)));
-}
-
-}  // namespace
 
 bool Plugin::Load(const std::string& path) {
     Unload();
@@ -18,11 +11,11 @@ bool Plugin::Load(const std::string& path) {
         loadError_ = ::GetLastError();
         return false;
     }
-    Resolve(*this, "InitCallbackEx", device_.InitCallbackEx);
-    Resolve(*this, "InitDevice", device_.InitDevice);
-    Resolve(*this, "CloseDevice", device_.CloseDevice);
-    Resolve(*this, "GetLastError", device_.GetLastError);
-    Resolve(*this, "ShowProperties", device_.ShowProperties);
+    device_.InitCallbackEx = Proc<decltype(device_.InitCallbackEx)>(module_, "InitCallbackEx");
+    device_.InitDevice = Proc<decltype(device_.InitDevice)>(module_, "InitDevice");
+    device_.CloseDevice = Proc<decltype(device_.CloseDevice)>(module_, "CloseDevice");
+    device_.GetLastError = Proc<decltype(device_.GetLastError)>(module_, "GetLastError");
+    device_.ShowProperties = Proc<decltype(device_.ShowProperties)>(module_, "ShowProperties");
     loadError_ = ERROR_PROC_NOT_FOUND;
     return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError &&
            device_.ShowProperties;
