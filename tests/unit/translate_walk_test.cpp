@@ -19,16 +19,14 @@ using ovtest::WriteBytes;
 
 namespace {
 
+// A form of the class the test names; the translator's sections are named so.
 class TMyForm : public TForm {
 public:
-    using TForm::TForm;
-    const char* ClassName() const override { return "TMyForm"; }
-};
+    explicit TMyForm(TComponent* owner, const char* className = "TMyForm") : TForm(owner), className_(className) {}
+    const char* ClassName() const override { return className_; }
 
-class TOtherForm : public TForm {
-public:
-    using TForm::TForm;
-    const char* ClassName() const override { return "TOtherForm"; }
+private:
+    const char* className_;
 };
 
 template <class T>
@@ -254,7 +252,7 @@ TEST_F(TranslateTest, RadioButtonsAndWhatTheyOwnAreNeverVisited) {
 TEST_F(TranslateTest, AFormOwnedByAFormSharesItsOwnersSectionAndKeys) {
     Start("EN", "[TMyForm]\r\nCaption=Outer\r\nHint=outer hint\r\n");
     TMyForm outer(nullptr);
-    auto* inner = new TOtherForm(&outer);
+    auto* inner = new TMyForm(&outer, "TOtherForm");
     inner->Caption = "inner designed";
     Make<TLabel>(inner, "InnerLabel")->Caption = "x";
     translator->TranslateForm(outer);
