@@ -1,9 +1,13 @@
 #include "tests/support/ChildProcess.h"
 
 #include <chrono>
-#include <fstream>
+#include <condition_variable>
 #include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -53,13 +57,43 @@ std::string EnvironmentWith(const std::vector<std::string>& extra) {
     return block;
 }
 
-// Drains the pipe until the last write end closes. Blocking reads rather
-// than polling, so the parent costs nothing while a child measures idle time.
-void ReadAll(HANDLE pipe, std::string* into) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read) into->append(buffer, read);
-}
+// A child's output, read on a thread of its own with blocking reads rather
+// than polling, so that the parent costs nothing while a child measures idle
+// time. A process the child starts (Wine's services, when the child is the
+// first of a session) may inherit the pipe and hold it open long after the
+// child has ended: the parent then takes what came and leaves the reader.
+class OutputReader {
+public:
+    explicit OutputReader(HANDLE pipe) : state_(std::make_shared<State>()) {
+        std::thread([state = state_, pipe] {
+            char buffer[4096];
+            DWORD read = 0;
+            while (::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read) {
+                const std::lock_guard<std::mutex> lock(state->mutex);
+                state->bytes.append(buffer, read);
+            }
+            ::CloseHandle(pipe);
+            const std::lock_guard<std::mutex> lock(state->mutex);
+            state->ended = true;
+            state->end.notify_all();
+        }).detach();
+    }
+    // What was read once the pipe ended, or after `graceMs` at the most.
+    std::string Take(int graceMs) {
+        std::unique_lock<std::mutex> lock(state_->mutex);
+        state_->end.wait_for(lock, std::chrono::milliseconds(graceMs), [this] { return state_->ended; });
+        return state_->bytes;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable end;
+        std::string bytes;
+        bool ended = false;
+    };
+    std::shared_ptr<State> state_;
+};
 
 }  // namespace
 
@@ -91,6 +125,11 @@ ChildProcess::~ChildProcess() {
     ::CloseHandle(process_);
 }
 
+void* ChildProcess::Release() {
+    started_ = false;
+    return std::exchange(process_, nullptr);
+}
+
 void ChildProcess::Kill() {
     if (!started_ || ended_) return;
     ::TerminateProcess(process_, 99);
@@ -113,18 +152,17 @@ ProgramRun RunProgram(const std::string& commandLine, const std::string& directo
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    const platform::UniqueHandle reader(readEnd);
-    platform::UniqueHandle writer(writeEnd);
     ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    OutputReader output(readEnd);
+    platform::UniqueHandle writer(writeEnd);
     ChildProcess child(commandLine, directory, environment, writeEnd);
     run.Started = child.Started();
     writer.Reset();  // the child holds the only write end now, so reads end with it
     if (!run.Started) return run;
-    std::thread collector(ReadAll, readEnd, &run.Output);
     const int code = child.Wait(timeoutMs);
     run.TimedOut = code == -1 && !child.Ended();
     child.Kill();  // after a time-out; the exit code is then 99
-    collector.join();
+    run.Output = output.Take(2000);
     run.ExitCode = run.TimedOut ? 99 : static_cast<unsigned long>(code);
     return run;
 }

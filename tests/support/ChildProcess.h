@@ -24,6 +24,9 @@ public:
     // to `output` (a handle it inherits) when that is not null.
     ChildProcess(const std::string& commandLine, const std::string& directory,
                  const std::vector<std::string>& environment, void* output);
+    // Hands the process handle to the caller, who closes it; null when the
+    // child did not start. The child is then no longer killed here.
+    void* Release();
 #endif
     ~ChildProcess();  // kills the child if it still runs
     ChildProcess(const ChildProcess&) = delete;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Handles_win32.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/Plugin.h"
@@ -47,25 +48,8 @@ std::string ProgramName() {
     return full.substr(full.find_last_of("\\/") + 1);
 }
 
-std::string HostEnvironment() {
-    std::string block;
-    if (char* own = GetEnvironmentStringsA()) {
-        for (const char* p = own; *p; p += std::strlen(p) + 1) block.append(p).push_back('\0');
-        FreeEnvironmentStringsA(own);
-    }
-    block.append(kHostVariable).append("=1").push_back('\0');
-    block.push_back('\0');
-    return block;
-}
-
-// Reads what the pipe holds now, without waiting for more.
-void DrainPipe(HANDLE pipe, std::string& into) {
-    char buffer[4096];
-    DWORD available = 0, read = 0;
-    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available &&
-           ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read)
-        into.append(buffer, read);
-}
+// The command that starts a copy of this program as the host.
+std::string HostCommand(const RelHostDir& dir) { return "\"" + dir.PathOf(ProgramName()) + "\""; }
 
 }  // namespace
 
@@ -76,55 +60,12 @@ RelHostDir::RelHostDir() {
     ready_ = ready_ && dir_.Created();
 }
 
-// Starts the host with `output` as its standard output and error.
-HANDLE RelHostDir::Launch(HANDLE output) const {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = startup.hStdError = output;
-    PROCESS_INFORMATION process{};
-    std::string command = "\"" + PathOf(ProgramName()) + "\"";
-    std::string environment = HostEnvironment();
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, &environment[0], Path().c_str(), &startup,
-                        &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
 DialogShown RelHostDir::ShowDialog(int timeoutMs) const {
+    const ProgramRun run = RunProgram(HostCommand(*this), Path(), timeoutMs, {std::string(kHostVariable) + "=1"});
     DialogShown shown;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return shown;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    const HANDLE host = Launch(writeEnd);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (host) {
-        // Never a blocking read: a process the host starts (Wine's own
-        // services, when the host is the first of a session) may inherit
-        // the pipe and keep it open long after the host has ended.
-        const DWORD started = GetTickCount();
-        bool timedOut = false;
-        while (!timedOut && WaitForSingleObject(host, 20) == WAIT_TIMEOUT) {
-            DrainPipe(readEnd, output);
-            timedOut = GetTickCount() - started >= DWORD(timeoutMs);
-        }
-        if (timedOut) {
-            TerminateProcess(host, 1);
-            WaitForSingleObject(host, INFINITE);
-        }
-        DrainPipe(readEnd, output);
-        DWORD code = 0;
-        GetExitCodeProcess(host, &code);
-        shown.ExitCode = code;
-        shown.Ran = !timedOut && code == 0;
-        CloseHandle(host);
-    }
-    CloseHandle(readEnd);
-    std::istringstream lines(output);
+    shown.ExitCode = run.ExitCode;
+    shown.Ran = run.Started && !run.TimedOut && run.ExitCode == 0;
+    std::istringstream lines(run.Output);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         shown.Lines.push_back(line);
@@ -134,11 +75,9 @@ DialogShown RelHostDir::ShowDialog(int timeoutMs) const {
 
 HANDLE RelHostDir::StartHost() const {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                   0, nullptr);
-    const HANDLE host = Launch(nul);
-    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-    return host;
+    const platform::UniqueHandle nul(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                                 OPEN_EXISTING, 0, nullptr));
+    return ChildProcess(HostCommand(*this), Path(), {std::string(kHostVariable) + "=1"}, nul.Get()).Release();
 }
 
 std::vector<std::string> RelHostDir::Listing() const {

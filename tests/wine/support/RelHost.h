@@ -40,8 +40,6 @@ public:
     std::vector<std::string> Listing() const;
 
 private:
-    HANDLE Launch(HANDLE output) const;
-
     PrivateHostDir dir_;
     bool ready_ = true;
 };
