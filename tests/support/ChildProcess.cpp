@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -144,6 +145,16 @@ int ChildProcess::Wait(int timeoutMs) {
     DWORD code = 0;
     ::GetExitCodeProcess(process_, &code);
     return static_cast<int>(code);
+}
+
+std::vector<std::string> ProgramRun::Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(Output);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 ProgramRun RunProgram(const std::string& commandLine, const std::string& directory, int timeoutMs,

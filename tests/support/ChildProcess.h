@@ -55,6 +55,9 @@ struct ProgramRun {
     bool TimedOut = false;
     unsigned long ExitCode = 0;
     std::string Output;  // standard output and error, as bytes
+
+    bool Succeeded() const { return Started && !TimedOut && ExitCode == 0; }
+    std::vector<std::string> Lines() const;  // the output's lines, without CR LF
 };
 
 // Runs `commandLine` with `directory` as its working directory, waits up to

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,12 +68,8 @@ public:
         Shown shown;
         const ProgramRun run = RunProgram("\"" + dir_.Path() + ProgramName() + "\"", dir_.Path(), 60000,
                                           {std::string(kChildVariable) + "=1"});
-        shown.Ran = run.Started && !run.TimedOut && run.ExitCode == 0;
-        std::istringstream lines(run.Output);
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            shown.Lines.push_back(line);
-        }
+        shown.Ran = run.Succeeded();
+        shown.Lines = run.Lines();
         return shown;
     }
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "platform/Handles_win32.h"
 #include "tests/wine/DialogWatcher.h"
@@ -64,12 +63,8 @@ DialogShown RelHostDir::ShowDialog(int timeoutMs) const {
     const ProgramRun run = RunProgram(HostCommand(*this), Path(), timeoutMs, {std::string(kHostVariable) + "=1"});
     DialogShown shown;
     shown.ExitCode = run.ExitCode;
-    shown.Ran = run.Started && !run.TimedOut && run.ExitCode == 0;
-    std::istringstream lines(run.Output);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        shown.Lines.push_back(line);
-    }
+    shown.Ran = run.Succeeded();
+    shown.Lines = run.Lines();
     return shown;
 }
 
