@@ -1,6 +1,6 @@
 // The measuring processes' common part: each figure's work done the same way
 // on either side, the plug-in (ovperf_host.exe) or its floor (ovperf.exe),
-// and reported as "sample NAME VALUE" lines on standard output (Report.h).
+// and reported as "sample NAME VALUE" lines on standard output (Figures.h).
 #pragma once
 
 #include <cstdint>

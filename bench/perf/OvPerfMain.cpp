@@ -137,7 +137,7 @@ private:
                    ChildReport& product, ChildReport& floor) {
         for (int units : rounds) {
             const std::string n = std::to_string(units);
-            Progress(what + ", " + n + " through the plug-in, then as many through the bare hop");
+            Progress(what + ": " + n + " through the plug-in, then as many through the bare hop");
             RunIn(*plain_, kHost, mode + " " + n, units * msPerUnit + 30000, product);
             RunIn(*plain_, kFloor, mode + "-floor " + n, units * msPerUnit + 30000, floor);
         }
@@ -145,7 +145,7 @@ private:
 
     void Ring() {
         ChildReport product, floor;
-        Alternate("ring latency, events", SplitIntoRounds(options_.Events, 50), "ring", 300, product, floor);
+        Alternate("ring latency events", SplitIntoRounds(options_.Events, 50), "ring", 300, product, floor);
         roundTrips_ = floor.Of("roundtrip_us");
         Add(RingFigures(product, floor));
         notes_.push_back("ring: from TV_GetEvent's entry to the host's code; " +
@@ -160,7 +160,7 @@ private:
         }
         const double marshalled = Median(roundTrips_);
         ChildReport product, floor;
-        Alternate("CloseDevice, trials", SplitIntoRounds(options_.CloseTrials, 10), "close", 2000, product, floor);
+        Alternate("CloseDevice trials", SplitIntoRounds(options_.CloseTrials, 10), "close", 2000, product, floor);
         Add(CloseFigures(product, floor, marshalled));
         notes_.push_back("close: floor of the first two = the pause in progress + one poll and one marshalled call "
                          "(the bare hop's round trip, " + FormatNumber(marshalled) + " us); of the last two, the "
@@ -169,7 +169,7 @@ private:
 
     void Idle() {
         ChildReport product, floor;
-        Alternate("idle, seconds", SplitIntoRounds(options_.IdleSeconds, 10), "idle", 1000, product, floor);
+        Alternate("idle seconds", SplitIntoRounds(options_.IdleSeconds, 10), "idle", 1000, product, floor);
         Add(IdleFigures(product, floor));
     }
 
