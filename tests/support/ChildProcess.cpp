@@ -31,9 +31,12 @@ std::string ProgramDirectory() {
 
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::ifstream in(from, std::ios::binary);
+    if (!in) return false;
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    out << in.rdbuf();
-    return in && out.good();
+    // Inserting no characters fails the stream, so an empty file is copied
+    // by opening its copy alone.
+    if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
+    return out.good();
 }
 
 #ifdef _WIN32
