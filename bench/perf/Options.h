@@ -1,5 +1,4 @@
-// The orchestrator's command line: how long each figure measures, and which
-// figures to run.
+// The orchestrator's command line: how long each figure measures, and which.
 #pragma once
 
 #include <set>
@@ -15,18 +14,14 @@ struct BenchOptions {
     int LoadRounds = 10;    // fresh processes per start-up variant
     int DialogRounds = 6;   // fresh processes per dialog variant: one cold call each
     int WarmDialogs = 5;    // warm calls after the cold one
-    std::set<std::string> Only;  // figures to run; empty for all
+    std::set<std::string> Only;  // figure groups to run (ring idle close load dialog); empty for all
+
+    bool Wants(const std::string& group) const { return Only.empty() || Only.count(group) > 0; }
 };
 
-const std::vector<std::string>& FigureGroups();  // ring idle close load dialog
-
-// --events=N --idle-seconds=N --close-trials=N --load-rounds=N
-// --dialog-rounds=N --warm-dialogs=N --only=group[,group...] --quick
-// false with a message on an unknown option, a bad number or group.
+// Applies the options in order (Usage); false with a message on an unknown
+// option, a bad number or group.
 bool ParseOptions(const std::vector<std::string>& args, BenchOptions& options, std::string& error);
-
-bool Wants(const BenchOptions& options, const std::string& group);
-
 std::string Usage();
 
 // Splits `total` into rounds of at most `chunk`, as even as can be. The

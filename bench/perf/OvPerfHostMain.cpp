@@ -1,23 +1,41 @@
-// ovperf_host: the plug-in's measuring processes, a host linked with
-// Orvale8.dll through the SDK.
-//   ovperf_host ring N | idle SECONDS | close TRIALS | dialog WARM
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+// ovperf_host MODE N: the plug-in's side of each figure (Measure_win32.h), a
+// host linked with Orvale8.dll through the SDK's import library, as host
+// vendors build.
+#include <windows.h>
 
-#include "bench/perf/ProductModes_win32.h"
+#include <cstdio>
+#include <cstring>
+
+#include "bench/perf/Measure_win32.h"
+#include "include/Orvale8.h"
+#include "tests/support/SimDriver_win32.h"
+
+namespace {
+
+perf::Side* g_side = nullptr;  // the callback's context: one side per process
+
+void __stdcall OnDeviceEvent(int, const char* text, const char* event) {
+    const std::int64_t entered = ovtest::PerformanceNow();
+    if (text && event && std::strcmp(event, OV_EVENT_RING) == 0)
+        g_side->Arrived(perf::EventIndex(text, std::strlen(text)), entered);
+}
+
+class PluginSide : public perf::Side {
+public:
+    PluginSide() { g_side = this; }
+    bool Open() override {
+        InitCallbackEx(0, OnDeviceEvent);
+        return InitDevice() == OV_TRUE || (perf::EmitError(std::string("InitDevice: ") + OrvaleGetLastError()), false);
+    }
+    void Close() override { CloseDevice(); }
+    int ShowDialog() override { return ShowProperties(nullptr); }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || std::atoi(argv[2]) < 1) {
-        std::fprintf(stderr, "usage: ovperf_host ring N | idle SECONDS | close TRIALS | dialog WARM\n");
-        return 2;
-    }
-    const std::string mode = argv[1];
-    const int n = std::atoi(argv[2]);
-    if (mode == "ring") return perf::ProductRing(n);
-    if (mode == "idle") return perf::ProductIdle(n);
-    if (mode == "close") return perf::ProductClose(n);
-    if (mode == "dialog") return perf::ProductDialog(n);
-    std::fprintf(stderr, "ovperf_host: unknown mode '%s'\n", mode.c_str());
-    return 2;
+    PluginSide side;
+    const int result = perf::RunSide(std::vector<std::string>(argv + 1, argv + argc), side);
+    if (result < 0) std::fprintf(stderr, "usage: ovperf_host ring N | idle SECONDS | close TRIALS | dialog WARM\n");
+    return result < 0 ? 2 : result;
 }

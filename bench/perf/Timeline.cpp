@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace perf {
 namespace {
@@ -9,6 +11,19 @@ namespace {
 double Micros(std::int64_t ticks, std::int64_t ticksPerSecond) { return double(ticks) * 1e6 / double(ticksPerSecond); }
 
 }  // namespace
+
+std::string EventText(int index) {
+    char text[32];
+    std::snprintf(text, sizeof text, "PERF%05d", index);
+    return text;
+}
+
+int EventIndex(const char* text, std::size_t size) {
+    const std::string s = text ? std::string(text, strnlen(text, size)) : std::string();
+    if (s.size() != 9 || s.compare(0, 4, "PERF") != 0 || s.find_first_not_of("0123456789", 4) != std::string::npos)
+        return -1;
+    return std::stoi(s.substr(4));
+}
 
 Pairing PairArrivals(const std::vector<PollRecord>& polls, const std::vector<std::int64_t>& arrivals,
                      std::int64_t ticksPerSecond) {
@@ -18,17 +33,14 @@ Pairing PairArrivals(const std::vector<PollRecord>& polls, const std::vector<std
         if (poll.Result <= 0) continue;
         const std::int64_t arrival = event < arrivals.size() ? arrivals[event] : -1;
         ++event;
-        if (arrival < 0) {
+        if (arrival < 0)
             ++p.Unanswered;
-        } else if (arrival < poll.Time) {
+        else if (arrival < poll.Time)
             ++p.Inconsistent;
-        } else {
+        else
             p.LatenciesUs.push_back(Micros(arrival - poll.Time, ticksPerSecond));
-        }
     }
-    for (std::size_t k = event; k < arrivals.size(); ++k) {
-        if (arrivals[k] >= 0) ++p.Inconsistent;
-    }
+    for (std::size_t k = event; k < arrivals.size(); ++k) p.Inconsistent += arrivals[k] >= 0;
     return p;
 }
 

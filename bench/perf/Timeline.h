@@ -1,11 +1,20 @@
-// Intervals read off the simulated driver's call log (QueryPerformanceCounter
-// times on entry of each call) and the host's own clock readings.
+// Intervals between the simulated driver's call log (QueryPerformanceCounter
+// on entry of each call) and the host's clock readings; numbered ring events
+// let every arrival be matched with its poll.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace perf {
+
+constexpr int kRingCode = 30;
+
+std::string EventText(int index);  // "PERF00042"
+// The number in an event text in a field of `size` bytes (no NUL needed); or -1.
+int EventIndex(const char* text, std::size_t size);
 
 struct PollRecord {
     std::int64_t Time;    // entry of TV_GetEvent
@@ -28,7 +37,7 @@ struct CloseSplit {
     double TailUs;   // from then (or the call, if later) to the return
 };
 
-// `lastPoll` is the entry of the last poll made before the reader ended; a
+// `lastPoll`: the entry of the reader's last poll (none after it ended); a
 // reader that had already polled when the call came leaves no pause.
 CloseSplit SplitClose(std::int64_t call, std::int64_t lastPoll, std::int64_t returned, std::int64_t ticksPerSecond);
 

@@ -113,18 +113,34 @@ TEST(ControlPlacement, FreeingAParentDetachesControlsOwnedElsewhere) {
     EXPECT_EQ(form.Controls(), (std::vector<TControl*>{edit}));
 }
 
+namespace {
+
+// Notes, when destroyed, whether it still had a parent it would reach back into.
+class TParentProbe : public TEdit {
+public:
+    TParentProbe(TComponent* owner, bool& hadParent) : TEdit(owner), hadParent_(hadParent) {}
+    ~TParentProbe() override { hadParent_ = Parent() != nullptr; }
+
+private:
+    bool& hadParent_;
+};
+
+}  // namespace
+
 TEST(ControlPlacement, FormFreesControlsPlacedInEitherCreationOrder) {
     // The parent created after its child is freed first; the child must not
     // then reach back into it.
+    bool earlyHadParent = true, lateHadParent = false;
     auto* form = new TForm(nullptr);
-    auto* early = new TEdit(form);
+    auto* early = new TParentProbe(form, earlyHadParent);
     auto* box = new TGroupBox(form);
-    auto* late = new TEdit(form);
+    auto* late = new TParentProbe(form, lateHadParent);
     early->SetParent(box);
     late->SetParent(box);
     box->SetParent(form);
-    delete form;  // ASan reports any use of a freed parent
-    SUCCEED();
+    delete form;  // ASan also reports any use of a freed parent
+    EXPECT_FALSE(earlyHadParent) << "the box, freed before it, did not let it go";
+    EXPECT_TRUE(lateHadParent);  // freed first, while its box still stood
 }
 
 TEST(ItemText, ItemsEndEachWithCrLf) {

@@ -97,11 +97,11 @@ TEST(DriverAdapter, NoEventLeavesTheSlotUntouched) {
     EXPECT_EQ(std::memcmp(&event, &before, sizeof event), 0);
 }
 
-TEST(DriverAdapter, OpensWithTheSameFixedTextAndNeverFails) {
+TEST(DriverAdapter, EachOpenPassesTheSameFixedTextThenInitializes) {
     fakedriver::Reset();
-    EXPECT_TRUE(unitOVDrv::OpenDriver());
-    EXPECT_TRUE(unitOVDrv::OpenDriver());
-    EXPECT_TRUE(unitOVDrv::CloseDriver());
+    unitOVDrv::OpenDriver();
+    unitOVDrv::OpenDriver();
+    unitOVDrv::CloseDriver();
     auto calls = fakedriver::Calls();
     ASSERT_EQ(calls.size(), 5u);
     EXPECT_EQ(calls[0].function, "version");
@@ -147,7 +147,6 @@ TEST_F(Reader, CloseWithoutOpenStillDisablesTheDriver) {
     EXPECT_EQ(CloseDevice(), -1);
     EXPECT_EQ(fakedriver::CountOf("disable"), 1);
     EXPECT_STREQ(OrvaleGetLastError(), "");
-    EXPECT_EQ(OrvaleGetLastError(), OrvaleGetLastError());
 }
 
 // Lets the reader finish one quiet cycle and start its next pause, so its

@@ -206,11 +206,12 @@ TEST_F(FormBases, TheCreationHandlerRunsOnceAfterTheMostDerivedDesign) {
     EXPECT_EQ(1, form->fontCalls);
     EXPECT_EQ("Probe", form->captionSeen);
     // The bases' designed values stay where the derived form set none.
-    EXPECT_TRUE(form->KeyPreview);
-    EXPECT_TRUE(form->ShowHint);
-    EXPECT_EQ(TBorderStyle::Dialog, form->BorderStyle);
-    EXPECT_EQ(101, form->Left);
-    EXPECT_EQ(157, form->Top);
+    auto plain = CreateForm<TBaseDialogForm>(nullptr);
+    EXPECT_EQ(plain->KeyPreview, form->KeyPreview);
+    EXPECT_EQ(plain->ShowHint, form->ShowHint);
+    EXPECT_EQ(plain->BorderStyle, form->BorderStyle);
+    EXPECT_EQ((std::vector<int>{plain->Left, plain->Top}), (std::vector<int>{form->Left, form->Top}));
+    EXPECT_NE(plain->ClientWidth, form->ClientWidth);  // and the derived design's own win
 }
 
 // A frameless window with exactly the given screen rectangle.
@@ -241,12 +242,16 @@ TEST_F(FormBases, CenterOnWindowTruncatesTowardZeroAndNeverClamps) {
     EXPECT_EQ(10 + 250, form.Left);  // 501 / 2 = 250
     EXPECT_EQ(20 + 100, form.Top);
 
+    // Without a window, or with a handle that names none, over the work area.
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    Area workArea(work.left, work.top, work.right - work.left, work.bottom - work.top);
+    form.CenterOnWindow(workArea.Get());
+    const std::vector<int> overWorkArea{form.Left, form.Top};
     for (HWND none : {HWND(nullptr), reinterpret_cast<HWND>(std::uintptr_t(0x7FFF0))}) {
+        form.Left = form.Top = -1;
         form.CenterOnWindow(none);
-        EXPECT_EQ(work.left + (work.right - work.left - 400) / 2, form.Left);
-        EXPECT_EQ(work.top + (work.bottom - work.top - 300) / 2, form.Top);
+        EXPECT_EQ(overWorkArea, (std::vector<int>{form.Left, form.Top}));
     }
 }
 

@@ -12,7 +12,7 @@
 
 #include "platform/FileLock.h"
 #include "platform/IniFile.h"
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ScratchDir.h"
 
 #ifdef _WIN32
 #include <windows.h>

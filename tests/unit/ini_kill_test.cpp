@@ -16,8 +16,8 @@
 #include "platform/IniFile.h"
 #include "platform/IniFileIo.h"
 #include "platform/IniText.h"
-#include "tests/unit/support/ChildProcess.h"
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScratchDir.h"
 
 namespace {
 

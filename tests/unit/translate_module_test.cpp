@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/IniFileIo.h"
-#include "tests/unit/support/ChildProcess.h"
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 
 namespace {

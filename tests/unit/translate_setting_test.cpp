@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/unit/support/ScratchDir.h"
+#include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 
 using ovtest::ReadBytes;

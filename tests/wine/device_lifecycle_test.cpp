@@ -50,10 +50,10 @@ using LifecycleTest = DeviceTest;
 
 TEST_F(LifecycleTest, TwoOpensAndOneCloseRunOneReaderThatStopsPollingOnClose) {
     OpenDevice();
-    EXPECT_EQ(-1, Device().InitDevice());
+    EXPECT_EQ(OV_TRUE, Device().InitDevice());
     ASSERT_TRUE(PumpUntilPolls(4));
     const DWORD started = GetTickCount();
-    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
     EXPECT_LT(GetTickCount() - started, 5u * kCycleMs) << "CloseDevice waits longer than a cycle";
     const std::int64_t closed = PerformanceNow();
     const int polls = sim.Count(simdrv::fnGetEvent);
@@ -74,8 +74,8 @@ TEST_F(LifecycleTest, TwoOpensAndOneCloseRunOneReaderThatStopsPollingOnClose) {
 }
 
 TEST_F(LifecycleTest, CloseWithoutOpenStillDisablesTheDriverAndStartsNothing) {
-    EXPECT_EQ(-1, Device().CloseDevice());
-    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
     PumpFor(2 * kCycleMs);
     EXPECT_EQ("DD", sim.Sequence());
 }
@@ -110,7 +110,7 @@ TEST_F(LifecycleTest, ARingFromAPollThatReturnsAfterDisableIsDeliveredDuringClos
     ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
     sim.Queue(30, "last ring");
     watch.inside = true;
-    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
     watch.inside = false;
 
     ASSERT_EQ((std::vector<std::string>{"last ring"}), recorder::Texts());
@@ -136,7 +136,7 @@ TEST_F(LifecycleTest, ARingFromAPollMadeAfterDisableIsDeliveredDuringClose) {
         PumpFor(40);  // the poll's notification runs; the reader pauses again
         sim.Queue(30, "after disable");
         watch.inside = true;
-        EXPECT_EQ(-1, Device().CloseDevice());
+        EXPECT_EQ(OV_TRUE, Device().CloseDevice());
         watch.inside = false;
         late = PollsAfterDisable(sim);
     }
@@ -158,8 +158,8 @@ TEST_F(LifecycleTest, InitDeviceFromACallbackDuringCloseOpensAgainWithANewReader
     ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
     const DWORD firstReader = *sim.PollThreads().begin();
     sim.Queue(30, "reopen");
-    EXPECT_EQ(-1, Device().CloseDevice());
-    EXPECT_EQ(-1, reopened);
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, reopened);
 
     // The device is open again: a second reader polls and relays.
     ASSERT_TRUE(PumpUntil([&] { return sim.PollThreads().size() == 2; }, kPatienceMs));
@@ -168,7 +168,7 @@ TEST_F(LifecycleTest, InitDeviceFromACallbackDuringCloseOpensAgainWithANewReader
     EXPECT_EQ("new reader", recorder::Texts().back());
     EXPECT_TRUE(PumpUntil([&] { return ThreadEnded(firstReader); }, kPatienceMs));
 
-    EXPECT_EQ(-1, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
     const int polls = sim.Count(simdrv::fnGetEvent);
     PumpFor(2 * kCycleMs);
     EXPECT_EQ(polls, sim.Count(simdrv::fnGetEvent));
@@ -199,7 +199,7 @@ TEST_F(LifecycleTest, UnloadingAfterCloseLeavesNoThreadWindowOrClassAndLoadingAg
         OpenDevice();
         ASSERT_TRUE(PumpUntilCalls(1));
         EXPECT_EQ("ring " + std::to_string(round), recorder::Texts()[0]);
-        EXPECT_EQ(-1, Device().CloseDevice());
+        EXPECT_EQ(OV_TRUE, Device().CloseDevice());
         const std::set<DWORD> readers = sim.PollThreads();
         UnloadPlugin();
 

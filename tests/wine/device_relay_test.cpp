@@ -43,7 +43,7 @@ TEST_F(RelayTest, RingsArriveOnTheLoadingThreadWithTheHostsData) {
     for (const RecordedCall& call : recorder::Calls()) {
         EXPECT_EQ(loadingThread, call.ThreadId) << call.Text;
         EXPECT_EQ(kHostData, call.Data);
-        EXPECT_EQ("ue_ring", call.Event);
+        EXPECT_EQ(OV_EVENT_RING, call.Event);
     }
     EXPECT_EQ((Texts{"13800138000", "01062345678"}), recorder::Texts());
     // The driver is polled from a reader of the plug-in's own.
@@ -89,14 +89,14 @@ TEST_F(RelayTest, TextBytesAreNeverTranscoded) {
 }
 
 TEST_F(RelayTest, WithoutACallbackEventsAreDroppedAndNotKeptForLater) {
-    ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, nullptr));
-    ASSERT_EQ(-1, Device().InitDevice());
+    ASSERT_EQ(OV_TRUE, Device().InitCallbackEx(kHostData, nullptr));
+    ASSERT_EQ(OV_TRUE, Device().InitDevice());
     sim.Queue(30, "nobody listens");
     sim.Queue(32, "still nobody");
     const int polls = sim.Count(simdrv::fnGetEvent);
     ASSERT_TRUE(PumpUntil([&] { return sim.Pending() == 0 && sim.Count(simdrv::fnGetEvent) >= polls + 3; },
                           kPatienceMs));
-    ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, recorder::First));
+    ASSERT_EQ(OV_TRUE, Device().InitCallbackEx(kHostData, recorder::First));
     ASSERT_TRUE(DrainWithMarker());
     EXPECT_EQ((Texts{"END"}), recorder::Texts());
 }
@@ -105,7 +105,7 @@ TEST_F(RelayTest, AReplacedCallbackGetsTheFollowingRingsWithItsOwnData) {
     OpenDevice();
     sim.Queue(30, "to first");
     ASSERT_TRUE(PumpUntilCalls(1));
-    ASSERT_EQ(-1, Device().InitCallbackEx(7, recorder::Second));
+    ASSERT_EQ(OV_TRUE, Device().InitCallbackEx(7, recorder::Second));
     sim.Queue(30, "to second");
     ASSERT_TRUE(PumpUntilCalls(2));
     // Replaced from inside a callback, as a host may do.

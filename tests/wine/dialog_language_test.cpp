@@ -8,8 +8,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,11 +28,8 @@ const bool childRan = [] {
     if (!std::getenv(kChildVariable)) return false;
     Plugin plugin;
     if (!plugin.Load()) ExitProcess(10);
-    typedef std::int32_t(__stdcall * Show_t)(std::uint32_t);
-    const auto show = reinterpret_cast<Show_t>(reinterpret_cast<void*>(plugin.ByName("ShowProperties")));
-    if (!show) ExitProcess(11);
     DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk);
-    const std::int32_t result = show(0);
+    const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
     std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(),
                 Utf8(view.Button).c_str(), int(result));
@@ -42,17 +37,6 @@ const bool childRan = [] {
     plugin.Unload();
     ExitProcess(view.Found ? 0 : 12);
 }();
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The file the project ships, found from this source file's place.
 std::string ShippedLanguageFile() {
@@ -75,7 +59,7 @@ public:
     explicit EnglishHost(const std::string& language) {
         for (const char* f : {"Orvale8.dll", "TmA4Drv.dll"}) ok_ &= dir_.CopyFromBin(f);
         ok_ &= dir_.CopyFromBin(ProgramName());
-        WriteFile(dir_.Path() + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
+        WriteBytes(dir_.Path() + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
     }
     bool Ready() const { return ok_ && dir_.Created(); }
     std::string LanguageFile() const { return dir_.Path() + "Orvale7.lng"; }
@@ -84,12 +68,8 @@ public:
         Shown shown;
         const ProgramRun run = RunProgram("\"" + dir_.Path() + ProgramName() + "\"", dir_.Path(), 60000,
                                           {std::string(kChildVariable) + "=1"});
-        shown.Ran = run.Started && !run.TimedOut && run.ExitCode == 0;
-        std::istringstream lines(run.Output);
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            shown.Lines.push_back(line);
-        }
+        shown.Ran = run.Succeeded();
+        shown.Lines = run.Lines();
         return shown;
     }
 
@@ -116,7 +96,7 @@ protected:
 TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
     EnglishHost host("EN");
     ASSERT_TRUE(host.Ready());
-    WriteFile(host.LanguageFile(), "");
+    WriteBytes(host.LanguageFile(), "");
 
     const Shown first = host.ShowDialog();
     ASSERT_TRUE(first.Ran);
@@ -128,7 +108,7 @@ TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
               "Label1.Caption=（无可用的参数）\r\n"
               "btnOk.Hint=\r\n"
               "btnOk.Caption=确定(&O)\r\n",
-              ReadFile(host.LanguageFile()));
+              ReadBytes(host.LanguageFile()));
 
     // Texts of our own in place of the written ones: the next showing must
     // take them, and must write nothing.
@@ -139,35 +119,35 @@ TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
                                "Label1.Caption=Edited label\r\n"
                                "btnOk.Hint=\r\n"
                                "btnOk.Caption=Edited &button\r\n";
-    WriteFile(host.LanguageFile(), edited);
+    WriteBytes(host.LanguageFile(), edited);
     const Shown second = host.ShowDialog();
     ASSERT_TRUE(second.Ran);
     EXPECT_EQ(Expected("Edited caption", "Edited label", "Edited &button"), second.Lines);
-    EXPECT_EQ(edited, ReadFile(host.LanguageFile()));
+    EXPECT_EQ(edited, ReadBytes(host.LanguageFile()));
 }
 
 TEST_F(DialogLanguage, TheShippedEnglishFileGivesAnEnglishDialog) {
     EnglishHost host("EN");
     ASSERT_TRUE(host.Ready());
-    const std::string shipped = ReadFile(ShippedLanguageFile());
+    const std::string shipped = ReadBytes(ShippedLanguageFile());
     ASSERT_FALSE(shipped.empty()) << ShippedLanguageFile();
-    WriteFile(host.LanguageFile(), shipped);
+    WriteBytes(host.LanguageFile(), shipped);
 
     const Shown shown = host.ShowDialog();
     ASSERT_TRUE(shown.Ran);
     EXPECT_EQ(Expected("Voice Box Settings", "(No settings available)", "&OK"), shown.Lines);
-    EXPECT_EQ(shipped, ReadFile(host.LanguageFile())) << "the shipped file lacks a key the dialog uses";
+    EXPECT_EQ(shipped, ReadBytes(host.LanguageFile())) << "the shipped file lacks a key the dialog uses";
 }
 
 TEST_F(DialogLanguage, AnyOtherLanguageCodeKeepsTheDesignedTextsAndWritesNothing) {
     for (const char* code : {"en", "CN", "En"}) {
         EnglishHost host(code);
         ASSERT_TRUE(host.Ready());
-        WriteFile(host.LanguageFile(), "");
+        WriteBytes(host.LanguageFile(), "");
         const Shown shown = host.ShowDialog();
         ASSERT_TRUE(shown.Ran) << code;
         EXPECT_EQ(Expected("语音盒参数设置", "（无可用的参数）", "确定(&O)"), shown.Lines) << code;
-        EXPECT_EQ("", ReadFile(host.LanguageFile())) << code;
+        EXPECT_EQ("", ReadBytes(host.LanguageFile())) << code;
     }
 }
 

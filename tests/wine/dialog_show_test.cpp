@@ -15,9 +15,7 @@
 namespace ovtest {
 namespace {
 
-typedef std::int32_t(__stdcall* ShowProperties_t)(std::uint32_t parent);
-
-std::uint32_t HandleValue(HWND window) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)); }
+typedef decltype(&::ShowProperties) ShowProperties_t;
 
 int ScreenDpi() {
     HDC dc = GetDC(nullptr);
@@ -78,7 +76,7 @@ protected:
     void SetUp() override {
         DeviceTest::SetUp();
         ASSERT_FALSE(HasFatalFailure());
-        show_ = reinterpret_cast<ShowProperties_t>(reinterpret_cast<void*>(LoadedPlugin().ByName("ShowProperties")));
+        show_ = LoadedPlugin().Device().ShowProperties;
         ASSERT_NE(nullptr, show_) << "no ShowProperties export";
         if (const char* dpi = std::getenv("OV_EXPECT_DPI")) {
             ASSERT_EQ(std::atoi(dpi), ScreenDpi());
@@ -89,7 +87,7 @@ protected:
     std::int32_t Show(HWND parent, DialogAction action, DialogView& view,
                       std::function<void(DialogView&)> whileShown = {}) {
         DialogWatcher watcher(GetCurrentThreadId(), action, std::move(whileShown));
-        const std::int32_t result = show_(HandleValue(parent));
+        const OV_BOOL32 result = show_(parent);
         view = watcher.View();
         return result;
     }
@@ -331,7 +329,7 @@ TEST_F(DialogTest, LeavesNoWindowClassBehindSoTheLibraryCanBeLoadedAgain) {
     EXPECT_FALSE(GetClassInfoExW(LoadedPlugin().Module(), L"OvForm", &info));
     UnloadPlugin();
     LoadPlugin();
-    show_ = reinterpret_cast<ShowProperties_t>(reinterpret_cast<void*>(LoadedPlugin().ByName("ShowProperties")));
+    show_ = LoadedPlugin().Device().ShowProperties;
     ASSERT_NE(nullptr, show_);
     EXPECT_EQ(-1, Show(nullptr, DialogAction::Enter, view));
     EXPECT_TRUE(view.Found);

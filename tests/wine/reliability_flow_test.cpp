@@ -25,7 +25,7 @@ void ExpectNumberedRings(int count, DWORD loadingThread) {
     for (int i = 0; i < count; ++i) {
         const RecordedCall& call = calls[i];
         ASSERT_EQ(NumberedRing(i, i % 3 ? 20 : 46), call.Text) << "ring " << i;
-        ASSERT_EQ("ue_ring", call.Event) << "ring " << i;
+        ASSERT_EQ(OV_EVENT_RING, call.Event) << "ring " << i;
         ASSERT_EQ(kData, call.Data) << "ring " << i;
         ASSERT_EQ(loadingThread, call.ThreadId) << "ring " << i;
     }

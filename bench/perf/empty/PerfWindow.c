@@ -1,26 +1,19 @@
 /* A second start-up floor: one empty export, and at load the platform's part
-   of the work the plug-in must do there, a message-only window of its own
-   class. In a process without windows the first one costs Wine far more
-   than the rest of a DLL's start-up. */
+   of the plug-in's work there, a message-only window of its own class (in a
+   process without windows the first costs Wine more than the rest). */
 #include <windows.h>
-
-static const char kClass[] = "PerfWindowFloor";
-static HWND window;
 
 __declspec(dllexport) void PerfWindow(void) {}
 
+/* Loaded for a measurement and never unloaded: the process ends with it. */
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    WNDCLASSA wc = {0};
     (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH) {
-        WNDCLASSA wc = {0};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = instance;
-        wc.lpszClassName = kClass;
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, instance, NULL);
-    } else if (reason == DLL_PROCESS_DETACH) {
-        if (window) DestroyWindow(window);
-        UnregisterClassA(kClass, instance);
-    }
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = instance;
+    wc.lpszClassName = "PerfWindowFloor";
+    RegisterClassA(&wc);
+    CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, instance, NULL);
     return TRUE;
 }

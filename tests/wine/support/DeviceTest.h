@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/Pump_win32.h"
+#include "tests/support/SimDriver_win32.h"
 #include "tests/wine/support/Plugin.h"
-#include "tests/wine/support/Pump.h"
 #include "tests/wine/support/Recorder.h"
-#include "tests/wine/support/SimDriver.h"
 #include "tests/wine/support/Threads.h"
 
 namespace ovtest {

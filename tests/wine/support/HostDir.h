@@ -1,40 +1,16 @@
-// A host directory of a test's own: a fresh temporary directory holding
-// copies of chosen files from the build's bin/, so tests running in parallel
-// never share one, and programs started from it.
+// A host directory of a test's own (a scratch directory holding copies of
+// chosen files from the build's bin/), and the probe that loads a file from
+// one in a fresh process.
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScratchDir.h"
 
 namespace ovtest {
 
-class PrivateHostDir {
-public:
-    PrivateHostDir();   // creates an empty directory under the temp path
-    ~PrivateHostDir();  // deletes it with everything in it
-    PrivateHostDir(const PrivateHostDir&) = delete;
-    PrivateHostDir& operator=(const PrivateHostDir&) = delete;
-
-    bool Created() const { return !path_.empty(); }
-    const std::string& Path() const { return path_; }  // with a trailing separator
-    // Copies `fileName` from the program's directory; false when that fails.
-    bool CopyFromBin(const std::string& fileName, const std::string& as = std::string()) const;
-
-private:
-    std::string path_;
-};
-
-struct ProgramRun {
-    bool Started = false;
-    bool TimedOut = false;
-    unsigned long ExitCode = 0;
-    std::string Output;  // standard output and error, as bytes
-};
-
-// Runs `commandLine` with `directory` as its working directory, waits up to
-// `timeoutMs` (then kills it) and collects its output.
-ProgramRun RunProgram(const std::string& commandLine, const std::string& directory, int timeoutMs,
-                      const std::vector<std::string>& environment = {});
+using PrivateHostDir = ScratchDir;
 
 // A copy of the running test program started with OV_PROBE_LOAD=<file> only
 // loads that file from its own directory and exits with 0 when it loaded, or

@@ -1,29 +1,8 @@
 #include "tests/wine/support/Plugin.h"
 
-#include <vector>
+#include "tests/support/Proc_win32.h"
 
 namespace ovtest {
-
-std::string ProgramDirectory() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            const std::string full(path.data(), length);
-            return full.substr(0, full.find_last_of("\\/") + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-namespace {
-
-template <class F>
-void Resolve(const Plugin& plugin, const char* name, F& function) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(plugin.ByName(name)));
-}
-
-}  // namespace
 
 bool Plugin::Load(const std::string& path) {
     Unload();
@@ -32,12 +11,14 @@ bool Plugin::Load(const std::string& path) {
         loadError_ = ::GetLastError();
         return false;
     }
-    Resolve(*this, "InitCallbackEx", device_.InitCallbackEx);
-    Resolve(*this, "InitDevice", device_.InitDevice);
-    Resolve(*this, "CloseDevice", device_.CloseDevice);
-    Resolve(*this, "GetLastError", device_.GetLastError);
+    device_.InitCallbackEx = Proc<decltype(device_.InitCallbackEx)>(module_, "InitCallbackEx");
+    device_.InitDevice = Proc<decltype(device_.InitDevice)>(module_, "InitDevice");
+    device_.CloseDevice = Proc<decltype(device_.CloseDevice)>(module_, "CloseDevice");
+    device_.GetLastError = Proc<decltype(device_.GetLastError)>(module_, "GetLastError");
+    device_.ShowProperties = Proc<decltype(device_.ShowProperties)>(module_, "ShowProperties");
     loadError_ = ERROR_PROC_NOT_FOUND;
-    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError;
+    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError &&
+           device_.ShowProperties;
 }
 
 void Plugin::Unload() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "include/Orvale8.h"
+#include "tests/support/ChildProcess.h"
 
 namespace ovtest {
 
@@ -18,10 +19,8 @@ struct DeviceExports {
     decltype(&::InitDevice) InitDevice = nullptr;
     decltype(&::CloseDevice) CloseDevice = nullptr;
     decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
+    decltype(&::ShowProperties) ShowProperties = nullptr;
 };
-
-// The directory of the test program (the build's bin/), with a trailing separator.
-std::string ProgramDirectory();
 
 class Plugin {
 public:

@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Pump_win32.h"
+#include "tests/support/SimDriver_win32.h"
 #include "tests/wine/support/Plugin.h"
-#include "tests/wine/support/Pump.h"
 #include "tests/wine/support/Recorder.h"
-#include "tests/wine/support/SimDriver.h"
 #include "tests/wine/support/Threads.h"
 
 namespace ovtest {
 
 constexpr int kPollMs = 200;
 
-typedef std::int32_t(__stdcall* ShowProperties_t)(std::uint32_t parent);
+typedef decltype(&::ShowProperties) ShowProperties_t;
 
 class RelDeviceTest : public ::testing::Test {
 protected:

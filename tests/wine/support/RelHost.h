@@ -48,16 +48,9 @@ public:
     std::vector<std::string> Listing() const;
 
 private:
-    HANDLE Launch(HANDLE output, const char* mode) const;
-
     PrivateHostDir dir_;
     bool ready_ = true;
 };
-
-// The whole file, read without blocking another process's replace of it;
-// empty when it cannot be opened.
-std::string ReadBytes(const std::string& path);
-bool WriteBytes(const std::string& path, const std::string& bytes);
 
 // The lines a host prints for a dialog showing these code page 936 texts
 // (each cut to what the watcher reads) and the result -1.

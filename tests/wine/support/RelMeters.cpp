@@ -1,5 +1,7 @@
 #include "tests/wine/support/RelMeters.h"
 
+#include "tests/support/ProcessMemory_win32.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -88,18 +90,6 @@ long WindowCount() {
 
 long GuiResources(DWORD which) { return long(GetGuiResources(GetCurrentProcess(), which)); }
 
-std::uint64_t PrivateCommitted() {
-    std::uint64_t sum = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* p = nullptr; VirtualQuery(p, &region, sizeof region);) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) sum += region.RegionSize;
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= p) break;
-        p = next;
-    }
-    return sum;
-}
-
 std::uint64_t HeapBusyBytes() {
     std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
     const DWORD n = GetProcessHeaps(DWORD(heaps.size()), heaps.data());
@@ -165,7 +155,7 @@ ResourceSample SampleResources() {
     ResourceSample s;
     // Memory first, before the sample allocates anything of its own.
     s.HeapBytes = HeapBusyBytes();
-    s.PrivateBytes = PrivateCommitted();
+    s.PrivateBytes = PrivateCommittedBytes();
     s.PagefileUsage = PagefileUsage();
     s.HandleValues = OpenHandleValues();
     s.Handles = SystemHandleCount();

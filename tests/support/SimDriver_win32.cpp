@@ -1,26 +1,22 @@
-#include "tests/wine/support/SimDriver.h"
+#include "tests/support/SimDriver_win32.h"
+
+#include <type_traits>
+
+#include "tests/support/Proc_win32.h"
 
 namespace ovtest {
 
-namespace {
-
-template <class F>
-bool Find(HMODULE module, const char* name, F& function) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return function != nullptr;
-}
-
-}  // namespace
-
 bool SimDriver::Attach() {
     module_ = GetModuleHandleA("TmA4Drv.dll");
-    if (!module_) return false;
-    return Find(module_, "SimDrv_Reset", reset_) && Find(module_, "SimDrv_QueueEvent", queueEvent_) &&
-           Find(module_, "SimDrv_QueueRecord", queueRecord_) && Find(module_, "SimDrv_PendingEvents", pending_) &&
-           Find(module_, "SimDrv_FaultPolls", faultPolls_) && Find(module_, "SimDrv_BlockPolls", blockPolls_) &&
-           Find(module_, "SimDrv_ReleasePolls", releasePolls_) &&
-           Find(module_, "SimDrv_BlockedPolls", blockedPolls_) && Find(module_, "SimDrv_LogCount", logCount_) &&
-           Find(module_, "SimDrv_LogEntry", logEntry_);
+    const auto find = [this](const char* name, auto& function) {
+        function = Proc<std::remove_reference_t<decltype(function)>>(module_, name);
+        return function != nullptr;
+    };
+    return find("SimDrv_Reset", reset_) && find("SimDrv_QueueEvent", queueEvent_) &&
+           find("SimDrv_QueueRecord", queueRecord_) && find("SimDrv_PendingEvents", pending_) &&
+           find("SimDrv_FaultPolls", faultPolls_) && find("SimDrv_BlockPolls", blockPolls_) &&
+           find("SimDrv_ReleasePolls", releasePolls_) && find("SimDrv_BlockedPolls", blockedPolls_) &&
+           find("SimDrv_LogCount", logCount_) && find("SimDrv_LogEntry", logEntry_);
 }
 
 void SimDriver::Queue(std::int32_t code, const std::string& text) const {
@@ -54,10 +50,14 @@ std::set<DWORD> SimDriver::PollThreads() const {
     return threads;
 }
 
-double MsBetween(std::int64_t earlier, std::int64_t later) {
+std::int64_t PerformanceFrequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    return double(later - earlier) * 1000.0 / double(frequency.QuadPart);
+    return frequency.QuadPart;
+}
+
+double MsBetween(std::int64_t earlier, std::int64_t later) {
+    return double(later - earlier) * 1000.0 / double(PerformanceFrequency());
 }
 
 std::int64_t PerformanceNow() {

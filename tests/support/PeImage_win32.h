@@ -1,5 +1,6 @@
-// What a loaded module's PE headers say it imports and exports, read from
-// the mapped image itself.
+// What a PE image's headers say: a loaded module's imports and exports, read
+// from the mapped image itself, and a DLL file's size without its debug
+// sections, what a stripped release of the same build would weigh.
 #pragma once
 
 #include <windows.h>
@@ -44,5 +45,10 @@ private:
     const void** slot_ = nullptr;
     const void* original_ = nullptr;
 };
+
+// The headers plus the file data of every section whose name does not start
+// with ".debug" (long names, "/N", are looked up in the COFF string table).
+// 0 when `file` is not a well-formed PE file.
+std::size_t SizeWithoutDebugInfo(const std::string& file);
 
 }  // namespace ovtest

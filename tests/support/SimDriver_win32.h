@@ -54,8 +54,10 @@ private:
     SimDrv_LogEntry_t logEntry_ = nullptr;
 };
 
-// Milliseconds between two log times.
-double MsBetween(std::int64_t earlier, std::int64_t later);
+// The log's clock, QueryPerformanceCounter: now, its ticks per second, and
+// milliseconds between two of its times.
 std::int64_t PerformanceNow();
+std::int64_t PerformanceFrequency();
+double MsBetween(std::int64_t earlier, std::int64_t later);
 
 }  // namespace ovtest

@@ -1,15 +1,35 @@
-#include "tests/wine/support/PeImage.h"
+#include "tests/support/PeImage_win32.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 namespace ovtest {
 
 namespace {
 
-const IMAGE_NT_HEADERS32* Headers(HMODULE module) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
+// The NT headers of an image of `size` bytes (a mapped module's size is
+// taken as unbounded), or null when they are not there.
+const IMAGE_NT_HEADERS32* Headers(const BYTE* base, std::size_t size) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    if (size < sizeof *dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
+    const std::size_t at = static_cast<std::size_t>(dos->e_lfanew);
+    if (at > size || size - at < sizeof(IMAGE_NT_HEADERS32)) return nullptr;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + at);
     return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
+}
+
+const IMAGE_NT_HEADERS32* Headers(HMODULE module) { return Headers(reinterpret_cast<const BYTE*>(module), SIZE_MAX); }
+
+// A section's name, from its header or from the COFF string table at `strings`.
+bool SectionName(const std::string& file, const IMAGE_SECTION_HEADER& section, std::size_t strings, std::string& name) {
+    const char* raw = reinterpret_cast<const char*>(section.Name);
+    name.assign(raw, strnlen(raw, IMAGE_SIZEOF_SHORT_NAME));
+    if (name.size() < 2 || name[0] != '/') return true;
+    const std::size_t at = strings + std::strtoul(name.c_str() + 1, nullptr, 10);
+    if (!strings || at >= file.size()) return false;
+    name = file.substr(at, file.find('\0', at) - at);
+    return true;
 }
 
 template <class T>
@@ -95,6 +115,27 @@ void ImportPatch::Write(const void* value) {
     VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
     *slot_ = value;
     VirtualProtect(slot_, sizeof *slot_, old, &old);
+}
+
+std::size_t SizeWithoutDebugInfo(const std::string& file) {
+    const auto* base = reinterpret_cast<const BYTE*>(file.data());
+    const IMAGE_NT_HEADERS32* nt = Headers(base, file.size());
+    if (!nt) return 0;
+    const IMAGE_FILE_HEADER& coff = nt->FileHeader;
+    const std::size_t table = std::size_t(reinterpret_cast<const BYTE*>(&nt->OptionalHeader) - base) +
+                              coff.SizeOfOptionalHeader;
+    if (table > file.size() || (file.size() - table) / sizeof(IMAGE_SECTION_HEADER) < coff.NumberOfSections) return 0;
+    const std::size_t strings =
+        coff.PointerToSymbolTable ? coff.PointerToSymbolTable + std::size_t(coff.NumberOfSymbols) * 18 : 0;
+    std::size_t total = nt->OptionalHeader.SizeOfHeaders;
+    for (WORD i = 0; i < coff.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section;
+        std::memcpy(&section, base + table + i * sizeof section, sizeof section);
+        std::string name;
+        if (!SectionName(file, section, strings, name)) return 0;
+        if (name.compare(0, 6, ".debug") != 0) total += section.SizeOfRawData;
+    }
+    return total;
 }
 
 }  // namespace ovtest

@@ -1,4 +1,6 @@
-#include "ScratchDir.h"
+#include "tests/support/ScratchDir.h"
+
+#include "tests/support/ChildProcess.h"
 
 #include <algorithm>
 #include <atomic>
@@ -61,12 +63,29 @@ std::vector<std::string> ScratchDir::Entries() const {
     return names;
 }
 
+bool ScratchDir::CopyFromBin(const std::string& fileName, const std::string& as) const {
+    return CopyFileBytes(ProgramDirectory() + fileName, File(as.empty() ? fileName : as));
+}
+
 std::string ReadBytes(const std::string& path) {
+#ifdef _WIN32
+    // Shared for deletion too: a reader must not make a writer's replace fail.
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+    ::CloseHandle(file);
+    return bytes;
+#else
     std::ifstream in(path, std::ios::binary);
     if (!in) return "<missing>";
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+#endif
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
