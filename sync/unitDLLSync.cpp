@@ -1,0 +1,91 @@
+#include "sync/unitDLLSync.h"
+
+#include <memory>
+
+#include "platform/Guard.h"
+#include "platform/Module.h"
+#include "platform/Sleep.h"
+#include "platform/Thread.h"
+
+namespace {
+
+const char kWindowClass[] = "Orvale8SyncWindow";
+
+std::unique_ptr<TSyncHelper> g_syncHelper;
+
+LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* helper = reinterpret_cast<TSyncHelper*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!helper) return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = 0;
+    platform::Guarded([&] { result = helper->WndProc(message, wParam, lParam); });
+    return result;
+}
+
+void WakeThunk(void* self, platform::TThread* sender) {
+    static_cast<TSyncHelper*>(self)->PostWakeMessage(sender);
+}
+
+void RegisterWindowClass() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = SyncWindowProc;
+    wc.hInstance = platform::ThisModule();
+    wc.lpszClassName = kWindowClass;
+    RegisterClassA(&wc);
+}
+
+}  // namespace
+
+TSyncHelper::TSyncHelper() {
+    RegisterWindowClass();
+    // Message-only: never shown, needs no desktop, still has a message queue slot.
+    window_.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  platform::ThisModule(), nullptr));
+    if (!window_) return;
+    SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    platform::SetWakeMainThread({&WakeThunk, this});
+}
+
+TSyncHelper::~TSyncHelper() {
+    platform::SetWakeMainThread({});
+    if (window_) SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
+    window_.Reset();
+    UnregisterClassA(kWindowClass, platform::ThisModule());
+}
+
+// Reader thread, under the hook's lock. A host that does not pump for a while
+// fills its queue (10,000 messages on Windows) and the post fails; a lost wake
+// would leave the reader waiting until CloseDevice, so it is posted again
+// after a pause, for as long as a call waits and the window exists.
+void TSyncHelper::PostWakeMessage(platform::TThread*) {
+    constexpr int kWakeRetryMs = 20;
+    while (!PostMessageA(window_.Get(), kSyncWakeMessage, 0, 0)) {
+        if (destroyed_ || !platform::HasQueuedCalls()) return;
+        platform::Sleep(kWakeRetryMs);
+    }
+}
+
+LRESULT TSyncHelper::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kSyncWakeMessage) {
+        platform::CheckSynchronize(0);
+        return 0;
+    }
+    if (message == WM_NCDESTROY) {
+        // Destroyed from outside (our destructor detaches first): nothing can
+        // wake this thread any more, so the device must not open. A post
+        // being retried gives up first, or clearing the hook would wait on it.
+        destroyed_ = true;
+        platform::SetWakeMainThread({});
+        SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
+        const HWND gone = window_.Release();
+        return DefWindowProcA(gone, message, wParam, lParam);
+    }
+    return DefWindowProcA(window_.Get(), message, wParam, lParam);
+}
+
+namespace unitDLLSync {
+
+void Initialize() { g_syncHelper = std::make_unique<TSyncHelper>(); }
+
+void Finalize() { g_syncHelper.reset(); }
+
+}  // namespace unitDLLSync

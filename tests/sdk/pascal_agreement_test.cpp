@@ -76,7 +76,7 @@ using Api = std::map<std::string, Function>;
 
 Api CFunctions(const std::string& header, const std::map<std::string, std::string>& exportOf) {
     Api api;
-    const std::regex declaration(R"(\n([A-Za-z_][\w ]*?\*?)\s*__stdcall\s+(\w+)\(([^)]*)\);)");
+    const std::regex declaration(R"(\n([A-Za-z_][\w ]*?\*?)\s*(?:__stdcall|OV_STDCALL)\s+(\w+)\(([^)]*)\);)");
     for (std::sregex_iterator m(header.begin(), header.end(), declaration), end; m != end; ++m) {
         const auto name = exportOf.find((*m)[2]);
         const std::string exported = name == exportOf.end() ? "(not in the .def) " + (*m)[2].str() : name->second;
@@ -141,7 +141,7 @@ TEST(PascalUnit, DeclaresWhatTheHeaderDeclares) {
 TEST(PascalUnit, CallbackConstantsAndEventNamesMatchTheHeader) {
     const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
     std::smatch c, pascal;
-    ASSERT_TRUE(std::regex_search(header, c, std::regex(R"(typedef void\(__stdcall \*TDeviceCallback\)\(([^)]*)\);)")));
+    ASSERT_TRUE(std::regex_search(header, c, std::regex(R"(typedef void\((?:__stdcall|OV_STDCALL) \*TDeviceCallback\)\(([^)]*)\);)")));
     ASSERT_TRUE(std::regex_search(unit, pascal, std::regex(R"(TDeviceCallback = procedure\(([^)]*)\); stdcall;)")));
     EXPECT_EQ(PascalParameters(pascal[1]), CParameters(c[1]));
     EXPECT_EQ(CParameters(c[1]), (std::vector<std::string>{"int32", "text", "text"}));
