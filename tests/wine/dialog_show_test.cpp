@@ -217,12 +217,12 @@ void CALLBACK FireTimer(HWND, UINT, UINT_PTR id, DWORD) {
 // The call's result and how long it took; a call that never returns is
 // reported by the fixture's watchdog.
 struct TimedResult {
-    std::int32_t Result;
+    OV_BOOL32 Result;
     DWORD TookMs;
 };
 TimedResult TimedShow(ShowProperties_t show, HWND parent) {
     const DWORD start = GetTickCount();
-    const std::int32_t result = show(HandleValue(parent));
+    const OV_BOOL32 result = show(parent);
     return {result, GetTickCount() - start};
 }
 
