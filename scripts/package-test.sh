@@ -31,7 +31,7 @@ $objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no 
 # The address InitCallbackEx is exported at, read back as its source line
 # through the link (addr2line follows it to Orvale8.dll.debug).
 base=$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')
-rva=$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p')
+rva=$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p' | head -n 1)
 where=$(i686-w64-mingw32-addr2line -f -e Orvale8.dll "$(printf '0x%x' $((0x$base + 0x$rva)))" | tr '\n' ' ')
 [[ $where == InitCallbackEx@8\ *unitOVDevice.cpp:[0-9]* ]] || fail "the debug link does not resolve: $where"
 
