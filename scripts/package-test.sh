@@ -25,13 +25,15 @@ listed=$(sed -n '/^Files$/,$p' README.txt | awk 'NR>2 && /^[^ ]/ {print $1}' | s
 present=$(find . -type f | sed 's|^\./||' | sort)
 [ "$listed" = "$present" ] || fail "README.txt and the archive disagree: $(diff <(echo "$listed") <(echo "$present") | tr '\n' ' ')"
 
-objdump=i686-w64-mingw32-objdump
+# In the C locale: the Wine environment sets a Chinese one, and objdump then
+# prints its tables in Chinese.
+objdump="env LC_ALL=C i686-w64-mingw32-objdump"
 ! $objdump -h Orvale8.dll | grep -q '\.debug_' || fail "Orvale8.dll still has debug sections"
 $objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no debug link"
 # The address InitCallbackEx is exported at, read back as its source line
 # through the link (addr2line follows it to Orvale8.dll.debug).
 base=$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')
-rva=$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p' | head -n 1)
+rva=$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p')
 where=$(i686-w64-mingw32-addr2line -f -e Orvale8.dll "$(printf '0x%x' $((0x$base + 0x$rva)))" | tr '\n' ' ')
 [[ $where == InitCallbackEx@8\ *unitOVDevice.cpp:[0-9]* ]] || fail "the debug link does not resolve: $where"
 
