@@ -28,7 +28,7 @@ constexpr int kDialogs = 40;
 // the late half has 128 rounds or more.
 constexpr std::uint64_t kHeapSlackPerRound = 160, kLeastHeapSlack = 3 * 1024;
 constexpr std::uint64_t kPrivateSlackPerRound = 1024, kLeastPrivateSlack = 128 * 1024;
-constexpr long kLockEvents = 2;
+constexpr long kLockEvents = 3;
 constexpr std::size_t kRoomForHandles = 4096;
 
 int Scaled(int count) {
@@ -107,7 +107,8 @@ private:
     // be locks' events: winpthreads gives a lock its event on the lock's
     // first contention, which comes at random, and keeps it while the lock
     // lives. The locks on the path are the plug-in's queue of marshalled
-    // calls and the simulated box's. More events, or a handle of any other
+    // calls, its wake hook's (InitDevice checks the hook while the reader
+    // may be posting a wake) and the simulated box's. More events, or a handle of any other
     // kind, stay a difference. (Kinds are counted, not handle values: with
     // the device open a sample holds the handles of the reader of the
     // moment, new at every reopening.)
