@@ -76,96 +76,91 @@ private:
     std::vector<TControl*> controls_;
 };
 
-class TGraphicControl : public TControl {
-public:
-    using TControl::TControl;
-    const char* ClassName() const override { return "TGraphicControl"; }
-};
+// A new control owned by and placed on `parent`, with the name and bounds its
+// design gives it; the design then sets the properties of its kind.
+template <class T>
+T* NewControl(TWinControl& parent, const char* name, int left, int top, int width, int height) {
+    T* control = new T(&parent);
+    control->Name = name;
+    control->SetParent(&parent);
+    control->Left = left, control->Top = top, control->Width = width, control->Height = height;
+    return control;
+}
+
+// Every kind below inherits its base's constructors and reports its own class
+// name; kinds that take the focus by default set TabStop instead of inheriting.
+#define OV_COMPONENT_KIND(Kind, Base) \
+public:                               \
+    using Base::Base;                 \
+    const char* ClassName() const override { return #Kind; }
+
+#define OV_FOCUSABLE_KIND(Kind, Base)                                  \
+public:                                                                \
+    explicit Kind(TComponent* owner) : Base(owner) { TabStop = true; } \
+    const char* ClassName() const override { return #Kind; }
+
+class TGraphicControl : public TControl { OV_COMPONENT_KIND(TGraphicControl, TControl) };
 
 class TLabel : public TGraphicControl {
-public:
-    using TGraphicControl::TGraphicControl;
-    const char* ClassName() const override { return "TLabel"; }
+    OV_COMPONENT_KIND(TLabel, TGraphicControl)
     std::string Caption;
     bool AutoSize = true;  // the window layer fits Width and Height to the caption
 };
 
-class TPageControl : public TWinControl {
-public:
-    using TWinControl::TWinControl;
-    const char* ClassName() const override { return "TPageControl"; }
-};
+class TPageControl : public TWinControl { OV_COMPONENT_KIND(TPageControl, TWinControl) };
+class TFrame : public TWinControl { OV_COMPONENT_KIND(TFrame, TWinControl) };
 
 class TTabSheet : public TWinControl {
-public:
-    using TWinControl::TWinControl;
-    const char* ClassName() const override { return "TTabSheet"; }
+    OV_COMPONENT_KIND(TTabSheet, TWinControl)
     std::string Caption;
-};
-
-class TCustomEdit : public TWinControl {
-public:
-    explicit TCustomEdit(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TCustomEdit"; }
-    std::string Text;
-};
-
-class TEdit : public TCustomEdit {
-public:
-    using TCustomEdit::TCustomEdit;
-    const char* ClassName() const override { return "TEdit"; }
-};
-
-// A memo's lines are its whole text, lines separated by CR LF.
-class TMemo : public TCustomEdit {
-public:
-    using TCustomEdit::TCustomEdit;
-    const char* ClassName() const override { return "TMemo"; }
-};
-
-class TListBox : public TWinControl {
-public:
-    explicit TListBox(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TListBox"; }
-    std::vector<std::string> Items;
 };
 
 class TGroupBox : public TWinControl {
-public:
-    using TWinControl::TWinControl;
-    const char* ClassName() const override { return "TGroupBox"; }
-    std::string Caption;
-};
-
-class TCheckBox : public TWinControl {
-public:
-    explicit TCheckBox(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TCheckBox"; }
-    std::string Caption;
-};
-
-class TRadioButton : public TWinControl {
-public:
-    explicit TRadioButton(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TRadioButton"; }
+    OV_COMPONENT_KIND(TGroupBox, TWinControl)
     std::string Caption;
 };
 
 class TRadioGroup : public TWinControl {
-public:
-    using TWinControl::TWinControl;
-    const char* ClassName() const override { return "TRadioGroup"; }
+    OV_COMPONENT_KIND(TRadioGroup, TWinControl)
     std::string Caption;
     std::vector<std::string> Items;
+};
+
+class TCustomEdit : public TWinControl {
+    OV_FOCUSABLE_KIND(TCustomEdit, TWinControl)
+    std::string Text;
+};
+
+class TEdit : public TCustomEdit { OV_COMPONENT_KIND(TEdit, TCustomEdit) };
+// A memo's lines are its whole text, lines separated by CR LF.
+class TMemo : public TCustomEdit { OV_COMPONENT_KIND(TMemo, TCustomEdit) };
+
+class TListBox : public TWinControl {
+    OV_FOCUSABLE_KIND(TListBox, TWinControl)
+    std::vector<std::string> Items;
+};
+
+class TComboBox : public TWinControl {
+    OV_FOCUSABLE_KIND(TComboBox, TWinControl)
+    std::string Text;
+    std::vector<std::string> Items;
+};
+
+class TCheckBox : public TWinControl {
+    OV_FOCUSABLE_KIND(TCheckBox, TWinControl)
+    std::string Caption;
+};
+
+class TRadioButton : public TWinControl {
+    OV_FOCUSABLE_KIND(TRadioButton, TWinControl)
+    std::string Caption;
 };
 
 // Modal results a button hands to its form.
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
 
 class TButton : public TWinControl {
-public:
-    explicit TButton(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TButton"; }
+    OV_FOCUSABLE_KIND(TButton, TWinControl)
     std::string Caption;
     bool Default = false;  // takes Enter when no other button has the focus
     bool Cancel = false;   // takes Esc
@@ -173,40 +168,21 @@ public:
 };
 
 class TBitBtn : public TButton {
-public:
-    using TButton::TButton;
-    const char* ClassName() const override { return "TBitBtn"; }
+    OV_COMPONENT_KIND(TBitBtn, TButton)
     std::string GlyphResource;  // name of a bitmap resource of the library
-};
-
-class TComboBox : public TWinControl {
-public:
-    explicit TComboBox(TComponent* owner) : TWinControl(owner) { TabStop = true; }
-    const char* ClassName() const override { return "TComboBox"; }
-    std::string Text;
-    std::vector<std::string> Items;
-};
-
-class TFrame : public TWinControl {
-public:
-    using TWinControl::TWinControl;
-    const char* ClassName() const override { return "TFrame"; }
 };
 
 // Dialog components: not controls, so they have no hint.
 class TOpenDialog : public TComponent {
-public:
-    using TComponent::TComponent;
-    const char* ClassName() const override { return "TOpenDialog"; }
+    OV_COMPONENT_KIND(TOpenDialog, TComponent)
     std::string Filter;
     std::string Title;
 };
 
-class TSaveDialog : public TOpenDialog {
-public:
-    using TOpenDialog::TOpenDialog;
-    const char* ClassName() const override { return "TSaveDialog"; }
-};
+class TSaveDialog : public TOpenDialog { OV_COMPONENT_KIND(TSaveDialog, TOpenDialog) };
+
+#undef OV_FOCUSABLE_KIND
+#undef OV_COMPONENT_KIND
 
 // A logical font description; the window layer makes the GDI font from it.
 struct TFont {

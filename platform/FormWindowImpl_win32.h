@@ -19,16 +19,13 @@ struct FormStyle {
 };
 FormStyle StyleOf(const TForm& form);
 
-// Keeps the form window class registered while any form window exists, so
-// that nothing is left registered when the module is unloaded.
-class FormClassUse {
-public:
-    FormClassUse();
-    ~FormClassUse();
-    FormClassUse(const FormClassUse&) = delete;
-    FormClassUse& operator=(const FormClassUse&) = delete;
-    static const wchar_t* Name();
-};
+// The form window class stays registered while any form window exists, so
+// that nothing is left registered when the module is unloaded: each window
+// holds a use, taken by UseFormClass and given back by its owner.
+const wchar_t* FormClassName();
+int UseFormClass();  // registers the class on the first use; returns 1
+void EndFormClassUse(int use);
+using FormClassUse = UniqueResource<int, EndFormClassUse>;
 
 class FormWindow final : public TFormWindow {
 public:
@@ -81,7 +78,7 @@ private:
     const Child* Find(HWND window) const;
 
     TForm& form_;
-    FormClassUse classUse_;
+    FormClassUse classUse_{UseFormClass()};
     HWND hwnd_ = nullptr;
     UniqueFont font_;
     UniqueBrush background_;

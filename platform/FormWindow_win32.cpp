@@ -27,29 +27,30 @@ FormStyle StyleOf(const TForm& form) {
     return s;
 }
 
-FormClassUse::FormClassUse() {
-    if (g_formClassUses++ > 0) return;
+const wchar_t* FormClassName() { return L"OvForm"; }
+
+int UseFormClass() {
+    if (g_formClassUses++ > 0) return 1;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = DefWindowProcW;  // each window sets its own on creation
     wc.hInstance = ThisModule();
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = Name();
+    wc.lpszClassName = FormClassName();
     RegisterClassExW(&wc);
+    return 1;
 }
 
-FormClassUse::~FormClassUse() {
-    if (--g_formClassUses == 0) UnregisterClassW(Name(), ThisModule());
+void EndFormClassUse(int) {
+    if (--g_formClassUses == 0) UnregisterClassW(FormClassName(), ThisModule());
 }
-
-const wchar_t* FormClassUse::Name() { return L"OvForm"; }
 
 FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(ColorOf(form.Color))) {
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_ = CreateWindowExW(s.exStyle, FormClassUse::Name(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
+    hwnd_ = CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
                             form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr);
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

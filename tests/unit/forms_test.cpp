@@ -274,26 +274,16 @@ public:
     EditsDialog(TComponent* owner, bool withDefault) : TBaseDialogForm(owner) {
         ClientWidth = 200;
         ClientHeight = 120;
-        first = AddEdit(10);
-        second = AddEdit(40);
+        first = NewControl<TEdit>(*this, "first", 10, 10, 150, 21);
+        second = NewControl<TEdit>(*this, "second", 10, 40, 150, 21);
         if (withDefault) {
-            auto* ok = new TButton(this);
-            ok->SetParent(this);
-            ok->Left = 10, ok->Top = 80, ok->Width = 75, ok->Height = 25;
+            auto* ok = NewControl<TButton>(*this, "ok", 10, 80, 75, 25);
             ok->Default = true;
             ok->ModalResult = mrOk;
         }
     }
     TEdit* first;
     TEdit* second;
-
-private:
-    TEdit* AddEdit(int top) {
-        auto* edit = new TEdit(this);
-        edit->SetParent(this);
-        edit->Left = 10, edit->Top = top, edit->Width = 150, edit->Height = 21;
-        return edit;
-    }
 };
 
 HWND FocusOf(DWORD thread) {
