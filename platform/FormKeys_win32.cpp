@@ -71,7 +71,7 @@ bool FormWindow::KeyDown(MSG& msg) {
     if (key == VK_TAB) {
         if ((code & DLGC_WANTTAB) || (GetKeyState(VK_CONTROL) & 0x8000)) return false;
         auto* current = dynamic_cast<TWinControl*>(ControlOf(focus));
-        Focus(FindNextControl(form_, current, !(GetKeyState(VK_SHIFT) & 0x8000), true));
+        Focus(FindNextControl(form_, current, !(GetKeyState(VK_SHIFT) & 0x8000)));
         return true;
     }
     TButton* button = key == VK_RETURN ? EnterButton() : CancelButton();
@@ -138,7 +138,7 @@ int ShowModal(TForm& form) {
 void SelectNext(TForm& form, TWinControl* current) {
     auto* window = dynamic_cast<FormWindow*>(form.Window.get());
     if (!window) return;
-    window->Focus(FindNextControl(form, current, true, true));
+    window->Focus(FindNextControl(form, current, true));
 }
 
 }  // namespace platform

@@ -239,7 +239,7 @@ void FormWindow::OnActivate(bool active) {
 
 void FormWindow::FocusFirst() {
     TWinControl* first = form_.ActiveControl;
-    if (!first || !CanFocus(*first) || !HandleOf(*first)) first = FindNextControl(form_, nullptr, true, true);
+    if (!first || !CanFocus(*first) || !HandleOf(*first)) first = FindNextControl(form_, nullptr, true);
     if (first && HandleOf(*first)) {
         Focus(first);
     } else {

@@ -18,7 +18,6 @@ public:
     OsEvent& operator=(const OsEvent&) = delete;
 
     void Set();
-    bool IsSet() const;
     // Waits up to timeoutMs (negative: for ever); true when signalled.
     bool Wait(int timeoutMs);
 

@@ -34,11 +34,6 @@ void OsEvent::Set() {
     Changed().notify_all();
 }
 
-bool OsEvent::IsSet() const {
-    std::lock_guard<std::mutex> lock(Lock());
-    return impl_->set;
-}
-
 bool OsEvent::Wait(int timeoutMs) {
     std::unique_lock<std::mutex> lock(Lock());
     auto isSet = [this] { return impl_->set; };

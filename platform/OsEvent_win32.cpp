@@ -20,8 +20,6 @@ OsEvent::~OsEvent() = default;
 
 void OsEvent::Set() { SetEvent(impl_->handle.Get()); }
 
-bool OsEvent::IsSet() const { return WaitForSingleObject(impl_->handle.Get(), 0) == WAIT_OBJECT_0; }
-
 bool OsEvent::Wait(int timeoutMs) {
     DWORD ms = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
     return WaitForSingleObject(impl_->handle.Get(), ms) == WAIT_OBJECT_0;

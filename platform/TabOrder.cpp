@@ -21,10 +21,10 @@ void Collect(TWinControl& parent, std::vector<TWinControl*>& out) {
     }
 }
 
-bool Qualifies(const TWinControl& control, bool checkTabStop) {
+bool Qualifies(const TWinControl& control) {
     // A form shown inside another is a place to go through, not a stop.
     if (dynamic_cast<const TForm*>(&control)) return false;
-    return CanFocus(control) && (!checkTabStop || control.TabStop);
+    return control.TabStop && CanFocus(control);
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ std::vector<TWinControl*> TabOrderList(TWinControl& root) {
     return list;
 }
 
-TWinControl* FindNextControl(TWinControl& root, TWinControl* current, bool goForward, bool checkTabStop) {
+TWinControl* FindNextControl(TWinControl& root, TWinControl* current, bool goForward) {
     std::vector<TWinControl*> list = TabOrderList(root);
     if (!goForward) std::reverse(list.begin(), list.end());
     const auto n = list.size();
@@ -52,7 +52,7 @@ TWinControl* FindNextControl(TWinControl& root, TWinControl* current, bool goFor
     for (std::size_t i = 0; i < n; ++i) {
         TWinControl* candidate = list[(start + i) % n];
         if (candidate == current) break;
-        if (Qualifies(*candidate, checkTabStop)) return candidate;
+        if (Qualifies(*candidate)) return candidate;
     }
     return nullptr;
 }

@@ -17,9 +17,9 @@ bool CanFocus(const TControl& control);
 std::vector<TWinControl*> TabOrderList(TWinControl& root);
 
 // The control that the focus moves to from current, forward or backward,
-// wrapping around; only focusable controls, and only tab stops when
-// checkTabStop. With current null or not inside root, the first (or last)
-// one. Null when none qualifies but current itself.
-TWinControl* FindNextControl(TWinControl& root, TWinControl* current, bool goForward, bool checkTabStop);
+// wrapping around; only tab stops that can take the focus. With current null
+// or not inside root, the first (or last) one. Null when none qualifies but
+// current itself.
+TWinControl* FindNextControl(TWinControl& root, TWinControl* current, bool goForward);
 
 }  // namespace platform

@@ -119,8 +119,6 @@ void TThread::Resume() {
     if (!thread_.joinable()) thread_ = std::thread(&TThread::Body, this);
 }
 
-bool TThread::Finished() const { return ended_->IsSet(); }
-
 void TThread::Body(TThread* self) {
     try {
         self->Execute();

@@ -54,7 +54,6 @@ public:
     void Resume();
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
-    bool Finished() const;
     // Waits for the body to end; on the main thread it keeps running
     // marshalled calls (and lets sent window messages through) meanwhile.
     void WaitFor();

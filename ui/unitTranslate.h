@@ -26,7 +26,6 @@ public:
     static std::string UnescapeValue(const std::string& value);
 
     const std::string& Language() const { return language_; }
-    bool HasLanguageFile() const { return languageFile_ != nullptr; }
 
 private:
     void TranslateOwned(platform::TComponent& owner, const std::string& section);

@@ -16,28 +16,28 @@ int Count(const std::string& text, int limit) {
 
 bool ParseOptions(const std::vector<std::string>& args, BenchOptions& o, std::string& error) {
     const struct {
-        const char* Name;
-        int* Field;
-        int Limit;
-        int Quick;
-    } counts[] = {{"--events=", &o.Events, 60000, 60},          {"--idle-seconds=", &o.IdleSeconds, 3600, 10},
-                  {"--close-trials=", &o.CloseTrials, 10000, 10}, {"--load-rounds=", &o.LoadRounds, 1000, 4},
-                  {"--dialog-rounds=", &o.DialogRounds, 1000, 3}, {"--warm-dialogs=", &o.WarmDialogs, 1000, 3}};
+        const char* name;
+        int* field;
+        int limit;
+        int quick;
+    } counts[] = {{"--events=", &o.events, 60000, 60},          {"--idle-seconds=", &o.idleSeconds, 3600, 10},
+                  {"--close-trials=", &o.closeTrials, 10000, 10}, {"--load-rounds=", &o.loadRounds, 1000, 4},
+                  {"--dialog-rounds=", &o.dialogRounds, 1000, 3}, {"--warm-dialogs=", &o.warmDialogs, 1000, 3}};
     for (const std::string& arg : args) {
         bool known = arg == "--quick";
         for (const auto& c : counts) {
-            if (known && arg == "--quick") *c.Field = c.Quick;
-            const std::string name = c.Name;
+            if (known && arg == "--quick") *c.field = c.quick;
+            const std::string name = c.name;
             if (arg.compare(0, name.size(), name) != 0) continue;
             known = true;
-            *c.Field = Count(arg.substr(name.size()), c.Limit);
-            if (!*c.Field) return error = "'" + arg + "' needs a whole number from 1 to " + std::to_string(c.Limit), false;
+            *c.field = Count(arg.substr(name.size()), c.limit);
+            if (!*c.field) return error = "'" + arg + "' needs a whole number from 1 to " + std::to_string(c.limit), false;
         }
         std::istringstream groups(arg.compare(0, 7, "--only=") == 0 ? arg.substr(7) : "");
         for (std::string group; std::getline(groups, group, ',');) {
             if (!std::set<std::string>{"ring", "idle", "close", "load", "dialog"}.count(group))
                 return error = "unknown figure group '" + group + "'", false;
-            o.Only.insert(group);
+            o.only.insert(group);
             known = true;
         }
         if (arg == "--only=") return error = "--only needs at least one figure group", false;

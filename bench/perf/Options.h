@@ -8,15 +8,15 @@
 namespace perf {
 
 struct BenchOptions {
-    int Events = 300;       // ring events, for the plug-in and for the floor each
-    int IdleSeconds = 60;   // idle window, for the plug-in and for the floor each
-    int CloseTrials = 30;
-    int LoadRounds = 10;    // fresh processes per start-up variant
-    int DialogRounds = 6;   // fresh processes per dialog variant: one cold call each
-    int WarmDialogs = 5;    // warm calls after the cold one
-    std::set<std::string> Only;  // figure groups to run (ring idle close load dialog); empty for all
+    int events = 300;       // ring events, for the plug-in and for the floor each
+    int idleSeconds = 60;   // idle window, for the plug-in and for the floor each
+    int closeTrials = 30;
+    int loadRounds = 10;    // fresh processes per start-up variant
+    int dialogRounds = 6;   // fresh processes per dialog variant: one cold call each
+    int warmDialogs = 5;    // warm calls after the cold one
+    std::set<std::string> only;  // figure groups to run (ring idle close load dialog); empty for all
 
-    bool Wants(const std::string& group) const { return Only.empty() || Only.count(group) > 0; }
+    bool Wants(const std::string& group) const { return only.empty() || only.count(group) > 0; }
 };
 
 // Applies the options in order (Usage); false with a message on an unknown

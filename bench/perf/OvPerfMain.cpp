@@ -98,8 +98,8 @@ private:
         ovtest::WriteBytes(lang->File("kdwusr70.ini"), kSettingsEnglish);
         ovtest::WriteBytes(lang->File("Orvale7.lng"), kLanguageFile);
         ChildReport r;
-        for (int round = 0; round < options_.LoadRounds; ++round) {
-            Progress("start-up, round " + std::to_string(round + 1) + " of " + std::to_string(options_.LoadRounds));
+        for (int round = 0; round < options_.loadRounds; ++round) {
+            Progress("start-up, round " + std::to_string(round + 1) + " of " + std::to_string(options_.loadRounds));
             RunIn(*plain_, kFloor, "load perf_empty.dll load_floor", 60000, r);
             RunIn(*plain_, kFloor, "load perf_window.dll load_window", 60000, r);
             RunIn(*plain_, kFloor, "load Orvale8.dll load_plain", 60000, r);
@@ -117,9 +117,9 @@ private:
         ovtest::WriteBytes(dir->File("kdwusr70.ini"), kSettingsEnglish);
         ChildReport product, floor;
         double least = -1;
-        const std::string warm = std::to_string(options_.WarmDialogs);
-        for (int round = 0; round < options_.DialogRounds; ++round) {
-            Progress("dialog, round " + std::to_string(round + 1) + " of " + std::to_string(options_.DialogRounds));
+        const std::string warm = std::to_string(options_.warmDialogs);
+        for (int round = 0; round < options_.dialogRounds; ++round) {
+            Progress("dialog, round " + std::to_string(round + 1) + " of " + std::to_string(options_.dialogRounds));
             ovtest::WriteBytes(dir->File("Orvale7.lng"), "");  // cold: English mode, empty language file
             RunIn(*dir, kHost, "dialog " + warm, 120000, product);
             const double written = FileSize(dir->File("Orvale7.lng"), false);
@@ -145,7 +145,7 @@ private:
 
     void Ring() {
         ChildReport product, floor;
-        Alternate("ring latency events", SplitIntoRounds(options_.Events, 50), "ring", 300, product, floor);
+        Alternate("ring latency events", SplitIntoRounds(options_.events, 50), "ring", 300, product, floor);
         roundTrips_ = floor.Of("roundtrip_us");
         Add(RingFigures(product, floor));
         notes_.push_back("ring: from TV_GetEvent's entry to the host's code; " +
@@ -160,7 +160,7 @@ private:
         }
         const double marshalled = Median(roundTrips_);
         ChildReport product, floor;
-        Alternate("CloseDevice trials", SplitIntoRounds(options_.CloseTrials, 10), "close", 2000, product, floor);
+        Alternate("CloseDevice trials", SplitIntoRounds(options_.closeTrials, 10), "close", 2000, product, floor);
         Add(CloseFigures(product, floor, marshalled));
         notes_.push_back("close: floor of the first two = the pause in progress + one poll and one marshalled call "
                          "(the bare hop's round trip, " + FormatNumber(marshalled) + " us); of the last two, the "
@@ -169,7 +169,7 @@ private:
 
     void Idle() {
         ChildReport product, floor;
-        Alternate("idle seconds", SplitIntoRounds(options_.IdleSeconds, 10), "idle", 1000, product, floor);
+        Alternate("idle seconds", SplitIntoRounds(options_.idleSeconds, 10), "idle", 1000, product, floor);
         Add(IdleFigures(product, floor));
     }
 

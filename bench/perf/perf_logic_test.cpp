@@ -90,8 +90,8 @@ TEST(Options, QuickAndOverridesApplyInOrderAndBadOnesAreRefused) {
     BenchOptions o;
     std::string error;
     ASSERT_TRUE(ParseOptions({"--quick", "--events=100", "--only=ring,idle"}, o, error));
-    EXPECT_EQ(o.Events, 100);
-    EXPECT_EQ(o.IdleSeconds, 10);
+    EXPECT_EQ(o.events, 100);
+    EXPECT_EQ(o.idleSeconds, 10);
     EXPECT_TRUE(o.Wants("ring") && !o.Wants("dialog") && BenchOptions{}.Wants("dialog"));
     for (const char* bad : {"--events=0", "--events=-5", "--events=1x", "--events=", "--idle-seconds=99999",
                             "--only=ring,speed", "--only=ring idle", "--only=", "--frobnicate", "events=5"}) {

@@ -115,20 +115,19 @@ TEST(TabOrder, ListsByTabOrderUnnumberedLastContainersBeforeTheirControls) {
 
 TEST(TabOrder, NextSkipsWhatCannotTakeTheFocusAndWraps) {
     TabForm f;  // tab stops: b, inBox, a, c (a group box is none)
-    EXPECT_EQ(f.inBox, FindNextControl(f.form, f.b, true, true));
-    EXPECT_EQ(f.box, FindNextControl(f.form, f.b, true, false));
-    EXPECT_EQ(f.b, FindNextControl(f.form, f.c, true, true));
-    EXPECT_EQ(f.a, FindNextControl(f.form, f.c, false, true));
-    EXPECT_EQ(f.b, FindNextControl(f.form, nullptr, true, true));
-    EXPECT_EQ(f.c, FindNextControl(f.form, nullptr, false, true));
+    EXPECT_EQ(f.inBox, FindNextControl(f.form, f.b, true));
+    EXPECT_EQ(f.b, FindNextControl(f.form, f.c, true));
+    EXPECT_EQ(f.a, FindNextControl(f.form, f.c, false));
+    EXPECT_EQ(f.b, FindNextControl(f.form, nullptr, true));
+    EXPECT_EQ(f.c, FindNextControl(f.form, nullptr, false));
 
     f.box->Enabled = false;  // takes its check box with it
     f.a->Visible = false;
-    EXPECT_EQ(f.c, FindNextControl(f.form, f.b, true, true));
+    EXPECT_EQ(f.c, FindNextControl(f.form, f.b, true));
     EXPECT_FALSE(CanFocus(*f.inBox));
 
     f.c->Enabled = false;
-    EXPECT_EQ(nullptr, FindNextControl(f.form, f.b, true, true)) << "only the current control is left";
+    EXPECT_EQ(nullptr, FindNextControl(f.form, f.b, true)) << "only the current control is left";
 }
 
 }  // namespace

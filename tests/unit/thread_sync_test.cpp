@@ -22,9 +22,13 @@ public:
         WaitFor();
     }
     void Sync(const TThreadMethod& m) { Synchronize(m); }
+    std::atomic<bool> done{false};  // the body ran to its end
 
 protected:
-    void Execute() override { body_(*this); }
+    void Execute() override {
+        body_(*this);
+        done = true;
+    }
 
 private:
     std::function<void(Worker&)> body_;
@@ -66,7 +70,7 @@ TEST_F(ThreadSync, CallsRunOnMainThreadInOrderWhileWorkerWaits) {
         }
     });
     worker.Resume();
-    ASSERT_TRUE(PumpUntil([&] { return worker.Finished(); }));
+    ASSERT_TRUE(PumpUntil([&] { return worker.done.load(); }));
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     for (auto id : ranOn) EXPECT_EQ(id, mainId);
     EXPECT_TRUE(workerSawEveryCallDone);
@@ -96,7 +100,7 @@ TEST_F(ThreadSync, StoppingWorkerBlockedInACallEndsIt) {
     ASSERT_TRUE(PumpUntil([&] { return cycles > 0; }));
     worker.Terminate();
     worker.WaitFor();  // nobody pumps any more: the wait must drain
-    EXPECT_TRUE(worker.Finished());
+    EXPECT_TRUE(worker.done);
 }
 
 TEST_F(ThreadSync, WakeHookFiresOncePerQueuedCallUntilCleared) {
@@ -109,7 +113,7 @@ TEST_F(ThreadSync, WakeHookFiresOncePerQueuedCallUntilCleared) {
         w.Sync([&] { ++ran; });
     });
     worker.Resume();
-    ASSERT_TRUE(PumpUntil([&] { return worker.Finished(); }));
+    ASSERT_TRUE(PumpUntil([&] { return worker.done.load(); }));
     EXPECT_EQ(wakes, 2);
     EXPECT_EQ(ran, 2);
     EXPECT_EQ(GetWakeMainThread().Code != nullptr, true);
@@ -117,7 +121,7 @@ TEST_F(ThreadSync, WakeHookFiresOncePerQueuedCallUntilCleared) {
     SetWakeMainThread({});
     Worker quiet([&](Worker& w) { w.Sync([&] { ++ran; }); });
     quiet.Resume();
-    ASSERT_TRUE(PumpUntil([&] { return quiet.Finished(); }));
+    ASSERT_TRUE(PumpUntil([&] { return quiet.done.load(); }));
     EXPECT_EQ(wakes, 2);
     EXPECT_FALSE(CheckSynchronize(0)) << "an extra wake-up finds nothing to run";
 }
@@ -132,7 +136,7 @@ TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
         }
     });
     worker.Resume();
-    ASSERT_TRUE(PumpUntil([&] { return worker.Finished(); }));
+    ASSERT_TRUE(PumpUntil([&] { return worker.done.load(); }));
     EXPECT_TRUE(caught);
 }
 

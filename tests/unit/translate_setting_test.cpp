@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
@@ -55,9 +56,8 @@ TEST(LanguageFile, OnlyAnExistingFileReplacesTheOpenOne) {
     WriteBytes(dir.File("b.lng"), "");
     TTranslator t(dir.Path());
     t.LoadLanguageFile(dir.File("missing.lng"));
-    EXPECT_FALSE(t.HasLanguageFile());
     t.LoadLanguageFile(dir.Path());  // a directory is no language file
-    EXPECT_FALSE(t.HasLanguageFile());
+    t.WriteValue("s", "k0", "0");    // with no file open, written nowhere
     t.LoadLanguageFile(dir.File("a.lng"));
     t.WriteValue("s", "k1", "1");
     t.LoadLanguageFile(dir.File("missing.lng"));
@@ -66,31 +66,36 @@ TEST(LanguageFile, OnlyAnExistingFileReplacesTheOpenOne) {
     t.WriteValue("s", "k3", "3");
     EXPECT_EQ(ReadBytes(dir.File("a.lng")), "[s]\r\nk1=1\r\nk2=2\r\n");
     EXPECT_EQ(ReadBytes(dir.File("b.lng")), "[s]\r\nk3=3\r\n");
-    EXPECT_EQ(ReadBytes(dir.File("missing.lng")), "<missing>");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.lng", "b.lng", "kdwusr70.ini"}));
 }
 
-TEST(LanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
+// A translator with the empty language file x.lng open.
+class OpenLanguageFile : public ::testing::Test {
+protected:
+    OpenLanguageFile() {
+        WriteBytes(Lng(), "");
+        t.LoadLanguageFile(Lng());
+    }
+    std::string Lng() const { return dir.File("x.lng"); }
+
     ovtest::ScratchDir dir;
-    WriteBytes(dir.File("x.lng"), "");
-    TTranslator t(dir.Path());
-    t.LoadLanguageFile(dir.File("x.lng"));
+    TTranslator t{dir.Path()};
+};
+
+TEST_F(OpenLanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
     t.WriteValue("s", "a", "1\r\n2\r\n");
-    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\n");
+    EXPECT_EQ(ReadBytes(Lng()), "[s]\r\na=1\\n2\\n\r\n");
     t.WriteValue("s", "b", "keep \\N and \\n");
-    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
+    EXPECT_EQ(ReadBytes(Lng()), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
 }
 
 // Another program's write, or a read that saw the file empty mid-save, can
 // hide a key from the presence test; the write looks again and only adds.
-TEST(LanguageFile, ATranslationOnDiskIsNeverReplacedByTheDesignedText) {
-    ovtest::ScratchDir dir;
-    WriteBytes(dir.File("x.lng"), "");
-    TTranslator t(dir.Path());
-    t.LoadLanguageFile(dir.File("x.lng"));
-    WriteBytes(dir.File("x.lng"), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n");
+TEST_F(OpenLanguageFile, ATranslationOnDiskIsNeverReplacedByTheDesignedText) {
+    WriteBytes(Lng(), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n");
     t.WriteValue("TPropertyForm", "Caption", "语音盒参数设置");
     t.WriteValue("TPropertyForm", "Hint", "");
-    EXPECT_EQ(ReadBytes(dir.File("x.lng")), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\n");
+    EXPECT_EQ(ReadBytes(Lng()), "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\n");
 }
 
 TEST(Unescape, EveryBackslashNBecomesCrLfCaseSensitively) {

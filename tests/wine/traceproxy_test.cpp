@@ -2,11 +2,16 @@
 // the host bench rings through it, and every call lands in its log.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/Handles_win32.h"
+#include "tests/support/ScratchDir.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
 
@@ -14,12 +19,6 @@ namespace {
 
 using ovtest::PrivateHostDir;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // Installs the tracing driver as TmA4Drv.dll with the simulated box renamed
 // to the vendor's file name behind it, as the host guide tells a technician,
@@ -29,10 +28,6 @@ bool InstallTraced(const PrivateHostDir& dir) {
            dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll") && dir.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll");
 }
 
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    return static_cast<bool>(out << bytes);
-}
 
 // The texts of the rings the host bench printed, in order (UTF-8).
 std::vector<std::string> RingsIn(const std::string& output) {
@@ -58,7 +53,7 @@ TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
     EXPECT_NE(run.Output.find("13800138000"), std::string::npos) << run.Output;
 
     // ...and the log shows each call in order, with the rings' records.
-    const std::string log = ReadFile(dir.Path() + "TmA4Drv.trace.log");
+    const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
     const size_t version = log.find("Tma4drv_DLL_Version(\"http://voicebox.local/\") -> ");
     const size_t init = log.find("TV_Initialize() -> ");
     const size_t ring = log.find("TV_GetEvent() -> 1 code=30 text=\"13800138000\" record=1e000000");
@@ -80,7 +75,7 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
     ovtest::ExpectAnsiCodePage();
     PrivateHostDir traced, replayed;
     ASSERT_TRUE(InstallTraced(traced));
-    ASSERT_TRUE(WriteBytes(traced.Path() + "session.scenario",
+    ovtest::WriteBytes(traced.Path() + "session.scenario",
                           "# a scripted session\r\n"
                           "0.3 30 13800138000\r\n"
                           "0.4 31 13800138000\r\n"
@@ -88,7 +83,7 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
                           "0.5 32 \"  spaced \\\"quoted\\\" \"\r\n"
                           "1.0 30 1234567890123456789012345678901234567890123456\r\n"
                           "1.1 30\r\n"
-                          "1.3 32 \"\\xce\\xb4\\xd6\\xaa\\xba\\xc5\\xc2\\xeb\"\r\n"));
+                          "1.3 32 \"\\xce\\xb4\\xd6\\xaa\\xba\\xc5\\xc2\\xeb\"\r\n");
     const auto recorded = ovtest::RunProgram("\"" + traced.Path() + "ovhost.exe\" --replay session.scenario",
                                              traced.Path(), 60000);
     ASSERT_TRUE(recorded.Started && !recorded.TimedOut);
@@ -101,8 +96,8 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
 
     ASSERT_TRUE(replayed.CopyFromBin("ovhost.exe") && replayed.CopyFromBin("Orvale8.dll") &&
                 replayed.CopyFromBin("TmA4Drv.dll"));
-    const std::string log = ReadFile(traced.Path() + "TmA4Drv.trace.log");
-    ASSERT_TRUE(WriteBytes(replayed.Path() + "field.log", log));
+    const std::string log = ovtest::ReadBytes(traced.Path() + "TmA4Drv.trace.log");
+    ovtest::WriteBytes(replayed.Path() + "field.log", log);
     const auto replay =
         ovtest::RunProgram("\"" + replayed.Path() + "ovhost.exe\" --replay=field.log", replayed.Path(), 60000);
     ASSERT_TRUE(replay.Started && !replay.TimedOut);
@@ -121,9 +116,35 @@ TEST(TraceProxy, WithoutTheVendorDriverAnswersNoEventAndSaysWhy) {
     ASSERT_FALSE(run.TimedOut);
     EXPECT_EQ(run.ExitCode, 0u) << run.Output;
     EXPECT_EQ(run.Output.find("ue_ring"), std::string::npos) << run.Output;
-    const std::string log = ReadFile(dir.Path() + "TmA4Drv.trace.log");
+    const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
     EXPECT_NE(log.find("TV_GetEvent: vendor driver TmA4Drv_vendor.dll not found or incomplete"), std::string::npos)
         << log;
+}
+
+// Whether a process runs from an executable of this file name.
+bool ProcessRuns(const char* exeName) {
+    const platform::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0) return true;
+    return false;
+}
+
+// Every host run in the suite goes through this runner: a host that hangs
+// must be ended and fail its test, with what it printed kept, rather than
+// hang the suite or linger after it.
+TEST(HostRun, AHostThatOverrunsIsKilledAndItsOutputKept) {
+    PrivateHostDir dir;
+    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe", "ovhost-overrun.exe") && dir.CopyFromBin("Orvale8.dll") &&
+                dir.CopyFromBin("TmA4Drv.dll"));
+    const DWORD start = GetTickCount();
+    const auto run = ovtest::RunProgram("\"" + dir.Path() + "ovhost-overrun.exe\" --seconds=600", dir.Path(), 1500);
+    EXPECT_LT(GetTickCount() - start, 30000u);
+    EXPECT_TRUE(run.Started && run.TimedOut);
+    EXPECT_FALSE(run.Succeeded());
+    EXPECT_NE(run.Output.find("pumping messages for 600 s"), std::string::npos) << run.Output;
+    EXPECT_FALSE(ProcessRuns("ovhost-overrun.exe"));
 }
 
 }  // namespace

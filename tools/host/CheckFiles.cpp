@@ -19,27 +19,27 @@ const char kDialogSection[] = "TPropertyForm";
 const char* const kDialogKeys[] = {"Caption", "Hint", "Label1.Hint", "Label1.Caption", "btnOk.Hint", "btnOk.Caption"};
 
 struct FileBytes {
-    bool Exists = false;
-    DWORD Error = 0;  // why it could not be read; 0 when it was
-    std::string Bytes;
+    bool exists = false;
+    DWORD error = 0;  // why it could not be read; 0 when it was
+    std::string bytes;
 };
 
 FileBytes ReadWhole(const std::string& path) {
     FileBytes file;
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    file.Exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!file.Exists) return file;
+    file.exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!file.exists) return file;
     platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
     if (!handle || size == INVALID_FILE_SIZE || size > (64u << 20)) {
-        file.Error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
+        file.error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
         return file;
     }
-    file.Bytes.resize(size);
+    file.bytes.resize(size);
     DWORD read = 0;
-    if (size && (!ReadFile(handle.Get(), &file.Bytes[0], size, &read, nullptr) || read != size))
-        file.Error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+    if (size && (!ReadFile(handle.Get(), &file.bytes[0], size, &read, nullptr) || read != size))
+        file.error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
     return file;
 }
 
@@ -150,19 +150,19 @@ void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& repor
 void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLanguage& language) {
     const FileBytes file = ReadWhole(folder + "kdwusr70.ini");
     const std::string where = "[" + Cp936ToUtf8(kLanguageSection) + "] " + Cp936ToUtf8(kLanguageKey);
-    if (!file.Exists) {
+    if (!file.exists) {
         report.Ok("no kdwusr70.ini: the host is set to Chinese and the dialog stays Chinese");
         return;
     }
-    if (file.Error) {
-        report.Warning("kdwusr70.ini cannot be read (error " + std::to_string(file.Error) +
+    if (file.error) {
+        report.Warning("kdwusr70.ini cannot be read (error " + std::to_string(file.error) +
                        "): the plug-in takes the host as set to Chinese; check the file's permissions");
         return;
     }
     std::string value = "CN";
-    platform::TIniText(file.Bytes).Find(kLanguageSection, kLanguageKey, &value);
-    language.English = value == "EN";
-    if (language.English)
+    platform::TIniText(file.bytes).Find(kLanguageSection, kLanguageKey, &value);
+    language.english = value == "EN";
+    if (language.english)
         report.Ok("kdwusr70.ini selects English (" + where + "=EN): the dialog is translated through Orvale7.lng");
     else if (value == "CN")
         report.Ok("kdwusr70.ini selects Chinese (" + where + "=CN, or no such key)");
@@ -174,26 +174,26 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
 void CheckLanguageFile(const std::string& folder, const HostLanguage& language, CheckReport& report) {
     const std::string path = folder + "Orvale7.lng";
     FileBytes file = ReadWhole(path);
-    if (!file.Exists) {
-        if (language.English)
+    if (!file.exists) {
+        if (language.english)
             report.Error("the host is set to English but Orvale7.lng is missing: copy the kit's English Orvale7.lng "
                          "beside the host program");
         else
             report.Ok("no Orvale7.lng: not needed while the host is set to Chinese");
         return;
     }
-    if (file.Error) {
-        const std::string text = "Orvale7.lng cannot be read (error " + std::to_string(file.Error) +
+    if (file.error) {
+        const std::string text = "Orvale7.lng cannot be read (error " + std::to_string(file.error) +
                                  "): close any program holding it open and check its permissions";
-        language.English ? report.Error(text) : report.Warning(text);
+        language.english ? report.Error(text) : report.Warning(text);
         return;
     }
-    if (!CheckEncoding(file.Bytes, report) || !language.English) return;
+    if (!CheckEncoding(file.bytes, report) || !language.english) return;
     const bool writable = Writable(path);
     if (!writable)
         report.Warning("Orvale7.lng is read-only or locked: the plug-in cannot add the texts it lacks");
     else if (!FolderWritable(folder))
         report.Warning("the folder is not writable: the plug-in writes Orvale7.lng in place instead of replacing it "
                        "whole, so a crash while it writes can tear the file; let the host's users write the folder");
-    CheckDialogKeys(file.Bytes, writable, report);
+    CheckDialogKeys(file.bytes, writable, report);
 }

@@ -27,7 +27,7 @@ private:
 
 // What the check learnt of the host's settings, for the language file's check.
 struct HostLanguage {
-    bool English = false;
+    bool english = false;
 };
 
 void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLanguage& language);

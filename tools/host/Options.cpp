@@ -8,43 +8,43 @@ namespace {
 enum class Value { None, Required, Optional };
 
 struct Switch {
-    const char* Name;
-    Value Takes;
-    const char* Help;
+    const char* name;
+    Value takes;
+    const char* help;
     // Applies the switch; returns false when the value is not acceptable.
-    bool (*Apply)(HostOptions& options, const char* value);
+    bool (*apply)(HostOptions& options, const char* value);
 };
 
 bool ParseSeconds(HostOptions& options, const char* value) {
     char* end = nullptr;
     const long seconds = std::strtol(value, &end, 10);
     if (end == value || *end || seconds < 0 || seconds > 24 * 3600) return false;
-    options.Seconds = static_cast<int>(seconds);
-    options.SecondsGiven = true;
+    options.seconds = static_cast<int>(seconds);
+    options.secondsGiven = true;
     return true;
 }
 
 const Switch kSwitches[] = {
     {"seconds", Value::Required, "=N  run the message loop N seconds (default 5)", ParseSeconds},
     {"scenario", Value::None, "  have the simulated box ring with its demo scenario (demo.scenario)",
-     [](HostOptions& o, const char*) { return o.Scenario = true; }},
+     [](HostOptions& o, const char*) { return o.scenario = true; }},
     {"replay", Value::Required,
      " FILE  have the simulated box play a scenario file or a tracing driver's log\n"
      "        (runs until its last event unless --seconds is given)",
-     [](HostOptions& o, const char* v) { return !(o.Replay = v).empty(); }},
+     [](HostOptions& o, const char* v) { return !(o.replay = v).empty(); }},
     {"dialog", Value::None, "  open the property dialog over a host window, device open",
-     [](HostOptions& o, const char*) { return o.Dialog = true; }},
+     [](HostOptions& o, const char*) { return o.dialog = true; }},
     {"check", Value::Optional, " [DIR]  check the host's folder DIR (default: this program's) and exit",
      [](HostOptions& o, const char* v) {
-         o.CheckDir = v;
-         return o.Check = true;
+         o.checkDir = v;
+         return o.check = true;
      }},
-    {"help", Value::None, "  show this text", [](HostOptions& o, const char*) { return o.Help = true; }},
+    {"help", Value::None, "  show this text", [](HostOptions& o, const char*) { return o.help = true; }},
 };
 
 const Switch* FindSwitch(const std::string& name) {
     for (const Switch& s : kSwitches)
-        if (name == s.Name) return &s;
+        if (name == s.name) return &s;
     return nullptr;
 }
 
@@ -67,17 +67,17 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
         const char* value = equals == std::string::npos ? nullptr : argv[i] + equals + 1;
         // A value may also come as the next argument, unless that is a switch.
         const bool nextIsValue = i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0;
-        if (!value && s->Takes != Value::None && nextIsValue) value = argv[++i];
-        if (value && s->Takes == Value::None) {
+        if (!value && s->takes != Value::None && nextIsValue) value = argv[++i];
+        if (value && s->takes == Value::None) {
             error = "--" + name + " takes no value";
             return false;
         }
-        if (!value && s->Takes == Value::Required) {
+        if (!value && s->takes == Value::Required) {
             error = "--" + name + " needs a value";
             return false;
         }
         if (!value) value = "";
-        if (!s->Apply(options, value)) {
+        if (!s->apply(options, value)) {
             error = "bad value for --" + name + ": " + value;
             return false;
         }
@@ -87,6 +87,6 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
 
 std::string UsageText() {
     std::string text = "usage: ovhost [switches]\n";
-    for (const Switch& s : kSwitches) text += std::string("  --") + s.Name + s.Help + "\n";
+    for (const Switch& s : kSwitches) text += std::string("  --") + s.name + s.help + "\n";
     return text;
 }

@@ -5,14 +5,14 @@
 #include <string>
 
 struct HostOptions {
-    int Seconds = 5;        // how long the message loop runs
-    bool SecondsGiven = false;
-    bool Scenario = false;  // ask the simulated box for its demo scenario
-    std::string Replay;     // a scenario file or trace log for the simulated box
-    bool Dialog = false;    // open the property dialog over a host window
-    bool Check = false;     // look over a host's folder instead of running
-    std::string CheckDir;   // empty: the bench's own folder
-    bool Help = false;
+    int seconds = 5;        // how long the message loop runs
+    bool secondsGiven = false;
+    bool scenario = false;  // ask the simulated box for its demo scenario
+    std::string replay;     // a scenario file or trace log for the simulated box
+    bool dialog = false;    // open the property dialog over a host window
+    bool check = false;     // look over a host's folder instead of running
+    std::string checkDir;   // empty: the bench's own folder
+    bool help = false;
 };
 
 // Fills `options` from argv; on a bad switch returns false with `error` set.

@@ -21,16 +21,16 @@ namespace {
 constexpr std::int32_t kHostData = 0x4F5638;
 
 struct BenchClock {
-    LARGE_INTEGER Start{};
-    LARGE_INTEGER Frequency{};
-    DWORD LoadingThread = 0;
+    LARGE_INTEGER start{};
+    LARGE_INTEGER frequency{};
+    DWORD loadingThread = 0;
 };
 BenchClock g_clock;
 
 double SecondsSinceStart() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return double(now.QuadPart - g_clock.Start.QuadPart) / double(g_clock.Frequency.QuadPart);
+    return double(now.QuadPart - g_clock.start.QuadPart) / double(g_clock.frequency.QuadPart);
 }
 
 std::string Format(const char* format, double a, const char* b, const char* c) {
@@ -40,7 +40,7 @@ std::string Format(const char* format, double a, const char* b, const char* c) {
 }
 
 void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* event) {
-    const bool onLoadingThread = GetCurrentThreadId() == g_clock.LoadingThread;
+    const bool onLoadingThread = GetCurrentThreadId() == g_clock.loadingThread;
     std::string line = Format("%9.3f s  %-15s %-9s", SecondsSinceStart(),
                               onLoadingThread ? "loading thread" : "OTHER THREAD", event ? event : "(null)");
     line += Cp936ToUtf8(text);
@@ -53,22 +53,22 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
 bool StartReplay(HostOptions& options) {
     simdrv::ScenarioInfo info{};
     std::string error;
-    if (!PlayOnSimulatedBox(options.Replay, info, error)) {
+    if (!PlayOnSimulatedBox(options.replay, info, error)) {
         WriteErr("ovhost: " + error + "\n");
         return false;
     }
     std::string report = info.Report;
     for (std::size_t start = 0; start < report.size();) {
         const std::size_t end = std::min(report.find('\n', start), report.size());
-        WriteErr("ovhost: " + options.Replay + " " + report.substr(start, end - start) + "\n");
+        WriteErr("ovhost: " + options.replay + " " + report.substr(start, end - start) + "\n");
         start = end + 1;
     }
-    WriteOut("ovhost: the simulated box plays " + options.Replay + " (" + (info.FromTrace ? "trace log, " : "") +
+    WriteOut("ovhost: the simulated box plays " + options.replay + " (" + (info.FromTrace ? "trace log, " : "") +
              std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped)\n");
     // Played once: run until two seconds after its last event (a poll every
     // 200 ms or so takes one event each) unless told otherwise.
-    if (!options.SecondsGiven && info.RepeatMs == 0)
-        options.Seconds = static_cast<int>((info.LastEventMs + 2999) / 1000);
+    if (!options.secondsGiven && info.RepeatMs == 0)
+        options.seconds = static_cast<int>((info.LastEventMs + 2999) / 1000);
     return true;
 }
 
@@ -92,14 +92,14 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
     const OV_BOOL32 registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
     const OV_BOOL32 opened = device.InitDevice();
     // After opening: a tracing driver loads the box behind it only then.
-    if (!options.Replay.empty() && !StartReplay(options)) {
+    if (!options.replay.empty() && !StartReplay(options)) {
         device.CloseDevice();
         return 5;
     }
     WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
-             std::to_string(opened) + "; pumping messages for " + std::to_string(options.Seconds) + " s\n");
-    if (options.Dialog) ShowDialog();
-    const bool timedOut = RunMessageLoop(options.Seconds);
+             std::to_string(opened) + "; pumping messages for " + std::to_string(options.seconds) + " s\n");
+    if (options.dialog) ShowDialog();
+    const bool timedOut = RunMessageLoop(options.seconds);
     if (!timedOut) WriteOut("ovhost: interrupted\n");
     const OV_BOOL32 closed = device.CloseDevice();
     const char* lastError = device.GetLastError();
@@ -117,15 +117,15 @@ int main(int argc, char** argv) {
         WriteErr("ovhost: " + error + "\n" + UsageText());
         return 2;
     }
-    if (options.Help) {
+    if (options.help) {
         WriteOut(UsageText());
         return 0;
     }
-    if (options.Check) return RunInstallCheck(options.CheckDir.empty() ? ExecutableDirectory() : options.CheckDir);
-    if (options.Scenario && options.Replay.empty()) options.Replay = ExecutableDirectory() + "demo.scenario";
-    QueryPerformanceFrequency(&g_clock.Frequency);
-    QueryPerformanceCounter(&g_clock.Start);
-    g_clock.LoadingThread = GetCurrentThreadId();
+    if (options.check) return RunInstallCheck(options.checkDir.empty() ? ExecutableDirectory() : options.checkDir);
+    if (options.scenario && options.replay.empty()) options.replay = ExecutableDirectory() + "demo.scenario";
+    QueryPerformanceFrequency(&g_clock.frequency);
+    QueryPerformanceCounter(&g_clock.start);
+    g_clock.loadingThread = GetCurrentThreadId();
 
     int result;
     {
