@@ -87,8 +87,9 @@ T* NewControl(TWinControl& parent, const char* name, int left, int top, int widt
     return control;
 }
 
-// Every kind below inherits its base's constructors and reports its own class
-// name; kinds that take the focus by default set TabStop instead of inheriting.
+// Every kind below reports its own class name and takes its base's
+// constructors, except that a kind which takes the focus by default has a
+// constructor of its own that sets TabStop.
 #define OV_COMPONENT_KIND(Kind, Base) \
 public:                               \
     using Base::Base;                 \

@@ -24,8 +24,6 @@ const char kCompleteLanguageFile[] =
     "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\nLabel1.Hint=\r\n"
     "Label1.Caption=(No settings available)\r\nbtnOk.Hint=\r\nbtnOk.Caption=&OK\r\n";
 
-
-
 class InstallCheck : public ::testing::Test {
 protected:
     void SetUp() override {

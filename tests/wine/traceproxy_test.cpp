@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
 #include <tlhelp32.h>
 
 #include <sstream>
@@ -19,7 +18,6 @@ namespace {
 
 using ovtest::PrivateHostDir;
 
-
 // Installs the tracing driver as TmA4Drv.dll with the simulated box renamed
 // to the vendor's file name behind it, as the host guide tells a technician,
 // and the demo's scenario for ovhost --scenario.
@@ -27,7 +25,6 @@ bool InstallTraced(const PrivateHostDir& dir) {
     return dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("demo.scenario") && dir.CopyFromBin("Orvale8.dll") &&
            dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll") && dir.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll");
 }
-
 
 // The texts of the rings the host bench printed, in order (UTF-8).
 std::vector<std::string> RingsIn(const std::string& output) {
@@ -76,14 +73,14 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
     PrivateHostDir traced, replayed;
     ASSERT_TRUE(InstallTraced(traced));
     ovtest::WriteBytes(traced.Path() + "session.scenario",
-                          "# a scripted session\r\n"
-                          "0.3 30 13800138000\r\n"
-                          "0.4 31 13800138000\r\n"
-                          "0.5 thirty 1\r\n"
-                          "0.5 32 \"  spaced \\\"quoted\\\" \"\r\n"
-                          "1.0 30 1234567890123456789012345678901234567890123456\r\n"
-                          "1.1 30\r\n"
-                          "1.3 32 \"\\xce\\xb4\\xd6\\xaa\\xba\\xc5\\xc2\\xeb\"\r\n");
+                       "# a scripted session\r\n"
+                       "0.3 30 13800138000\r\n"
+                       "0.4 31 13800138000\r\n"
+                       "0.5 thirty 1\r\n"
+                       "0.5 32 \"  spaced \\\"quoted\\\" \"\r\n"
+                       "1.0 30 1234567890123456789012345678901234567890123456\r\n"
+                       "1.1 30\r\n"
+                       "1.3 32 \"\\xce\\xb4\\xd6\\xaa\\xba\\xc5\\xc2\\xeb\"\r\n");
     const auto recorded = ovtest::RunProgram("\"" + traced.Path() + "ovhost.exe\" --replay session.scenario",
                                              traced.Path(), 60000);
     ASSERT_TRUE(recorded.Started && !recorded.TimedOut);
@@ -136,15 +133,16 @@ bool ProcessRuns(const char* exeName) {
 // hang the suite or linger after it.
 TEST(HostRun, AHostThatOverrunsIsKilledAndItsOutputKept) {
     PrivateHostDir dir;
-    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe", "ovhost-overrun.exe") && dir.CopyFromBin("Orvale8.dll") &&
-                dir.CopyFromBin("TmA4Drv.dll"));
+    // A name of this run's own: the suite's other runs share the process list.
+    const std::string host = "ovhost-overrun-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe", host) && dir.CopyFromBin("Orvale8.dll") && dir.CopyFromBin("TmA4Drv.dll"));
     const DWORD start = GetTickCount();
-    const auto run = ovtest::RunProgram("\"" + dir.Path() + "ovhost-overrun.exe\" --seconds=600", dir.Path(), 1500);
+    const auto run = ovtest::RunProgram("\"" + dir.File(host) + "\" --seconds=600", dir.Path(), 1500);
     EXPECT_LT(GetTickCount() - start, 30000u);
     EXPECT_TRUE(run.Started && run.TimedOut);
     EXPECT_FALSE(run.Succeeded());
     EXPECT_NE(run.Output.find("pumping messages for 600 s"), std::string::npos) << run.Output;
-    EXPECT_FALSE(ProcessRuns("ovhost-overrun.exe"));
+    EXPECT_FALSE(ProcessRuns(host.c_str()));
 }
 
 }  // namespace
