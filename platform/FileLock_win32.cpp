@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <vector>
+
+#include "platform/HostPath.h"
 
 namespace platform {
 
@@ -12,18 +13,11 @@ namespace {
 // compares names, since a name may not hold a backslash and is limited in
 // length. Two paths that hash alike only take turns needlessly.
 std::wstring MutexName(const std::string& path) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
-    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
-    std::vector<wchar_t> resolved(32768);
-    const DWORD length = ::GetFullPathNameW(wide.data(), 32768, resolved.data(), nullptr);
-    if (length == 0 || length >= 32768) return std::wstring();
-    ::CharUpperBuffW(resolved.data(), length);
+    std::wstring full = FullWidePath(path);
+    if (full.empty()) return full;
+    ::CharUpperBuffW(&full[0], static_cast<DWORD>(full.size()));
     std::uint64_t hash = 1469598103934665603ull;
-    for (DWORD i = 0; i < length; ++i) {
-        hash = (hash ^ static_cast<std::uint16_t>(resolved[i])) * 1099511628211ull;
-    }
+    for (wchar_t c : full) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
     wchar_t name[64];
     std::swprintf(name, 64, L"Orvale8.FileLock.%016llx", static_cast<unsigned long long>(hash));
     return name;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace platform {
 
 namespace {
@@ -36,6 +38,17 @@ std::string ExecutableDirectory() {
         }
     }
     return path.substr(0, end);
+}
+
+std::wstring FullWidePath(const std::string& path) {
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+    std::vector<wchar_t> full(32768);
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return std::wstring();
+    return std::wstring(full.data(), length);
 }
 
 }  // namespace platform

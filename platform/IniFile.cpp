@@ -53,7 +53,7 @@ bool TIniFile::Load() {
     lossless_ = true;
     if (utf16_) {
         std::string text = Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
-        lossless_ = "\xFF\xFE" + GbkToUtf16(text) == bytes;
+        lossless_ = kUtf16Mark + GbkToUtf16(text) == bytes;
         bytes = std::move(text);
     }
     text_ = TIniText(std::move(bytes));
@@ -78,16 +78,19 @@ void TIniFile::Refresh() {
     for (const TWrite& w : held_) Apply(w);
 }
 
-bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
+bool TIniFile::Find(const std::string& section, const std::string& key, std::string* value) {
     Refresh();
-    return text_.Find(section, key, nullptr);
+    return text_.Find(section, key, value);
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
+    return Find(section, key, nullptr);
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) {
-    Refresh();
     std::string value;
-    return text_.Find(section, key, &value) ? value : defaultValue;
+    return Find(section, key, &value) ? value : defaultValue;
 }
 
 // True when the write changed the model; an add of a key that is there does not.
@@ -132,9 +135,11 @@ bool TIniFile::UpdateFile() {
     for (const TWrite& w : writes) changed = Apply(w) || changed;
     if (!changed) return true;
     TFileStamp written;
-    const bool ok = utf16_ ? lossless_ && ReplaceFileAtomically(fileName_, "\xFF\xFE" + GbkToUtf16(text_.Bytes()),
-                                                               &written)
-                           : ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
+    bool ok = false;
+    if (!utf16_)
+        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
+    else if (lossless_)
+        ok = ReplaceFileAtomically(fileName_, kUtf16Mark + GbkToUtf16(text_.Bytes()), &written);
     if (!ok) {
         loaded_ = false;  // the model holds the dropped writes: read the file again
         return false;
@@ -211,7 +216,7 @@ std::string ReadIniValue(const std::string& fileName, const std::string& section
     auto sink = [&](const char* p, std::size_t n) {
         if (first) {
             first = false;
-            wide = n >= 2 && p[0] == '\xFF' && p[1] == '\xFE';
+            wide = StartsWithUtf16Mark(p, n);
             if (wide) {
                 p += 2;
                 n -= 2;

@@ -31,6 +31,8 @@ public:
 
     const std::string& FileName() const { return fileName_; }
 
+    // False when the key is not there; value, when given, is then untouched.
+    bool Find(const std::string& section, const std::string& key, std::string* value);
     bool ValueExists(const std::string& section, const std::string& key);
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue);

@@ -74,6 +74,18 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, TFileStamp*
     return ok;
 }
 
+// Opened for reading when it is a regular file; st receives its status.
+UniqueFd OpenToRead(const std::string& path, struct stat* st, TReadResult* failure) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        *failure = errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    } else if (::fstat(fd.Get(), st) != 0 || !S_ISREG(st->st_mode)) {
+        *failure = TReadResult::Failed;
+        fd.Reset();
+    }
+    return fd;
+}
+
 std::string TemporaryName(const std::string& path, long pid) {
     return path + "." + std::to_string(pid) + ".tmp";
 }
@@ -96,10 +108,10 @@ bool StampIsSettled(const TFileStamp& stamp) {
 
 TReadResult ReadFileBlocks(const std::string& path,
                            const std::function<bool(const char*, std::size_t)>& sink) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TReadResult::Failed;
+    TReadResult failure = TReadResult::Failed;
+    const UniqueFd fd = OpenToRead(path, &st, &failure);
+    if (!fd) return failure;
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
@@ -110,10 +122,10 @@ TReadResult ReadFileBlocks(const std::string& path,
 }
 
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TReadResult::Failed;
+    TReadResult failure = TReadResult::Failed;
+    const UniqueFd fd = OpenToRead(path, &st, &failure);
+    if (!fd) return failure;
     // Sized once, with a byte to spare so that the end shows without growing
     // the buffer: growing it would briefly hold the file three times over.
     std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');

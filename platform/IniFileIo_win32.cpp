@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Handles_win32.h"
+#include "platform/HostPath.h"
 
 namespace platform {
 
@@ -53,17 +54,21 @@ bool WriteAll(HANDLE h, const std::string& bytes) {
 
 bool CloseChecked(UniqueHandle& h) { return ::CloseHandle(h.Release()) != FALSE; }
 
-// The full path, wide: a rename by handle needs it, and a name made from it
-// for the temporary file stays beside the file whatever the working folder.
-std::wstring FullWidePath(const std::string& path) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-    std::vector<wchar_t> full(32768);
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size()) return std::wstring();
-    return std::wstring(full.data(), length);
+// A kernel32 function that older systems lack; null there.
+template <class F>
+F Kernel32Function(const char* name) {
+    const FARPROC function = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name);
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(function));
+}
+
+// Opened for reading, shared for deletion too, so that another writer's
+// replace is never blocked by a read. A directory does not open without
+// FILE_FLAG_BACKUP_SEMANTICS, so what opens is a file.
+UniqueHandle OpenToRead(const std::string& path, TReadResult* failure) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) *failure = IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
+    return file;
 }
 
 // The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
@@ -81,9 +86,8 @@ std::wstring NtPath(const std::wstring& full) {
 // flush under Wine. False when the system cannot (before Vista) or the path
 // has no NT form; the caller then moves the file by name.
 bool RenameOpenFile(HANDLE file, const std::wstring& path) {
-    using SetInformation = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-    const auto set = reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    const auto set =
+        Kernel32Function<BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD)>("SetFileInformationByHandle");
     const std::wstring target = NtPath(path);
     if (!set || target.empty()) return false;
     struct RenameInfo {  // FILE_RENAME_INFO, which the XP headers lack
@@ -109,9 +113,7 @@ bool RenameOpenFile(HANDLE file, const std::wstring& path) {
 // The file a symbolic link leads to, so that the link stays a link.
 std::wstring Target(const std::wstring& path, DWORD attributes) {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-    const auto finalPath = reinterpret_cast<FinalPath>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+    const auto finalPath = Kernel32Function<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>("GetFinalPathNameByHandleW");
     const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
     if (!finalPath || !file) return path;
@@ -120,9 +122,14 @@ std::wstring Target(const std::wstring& path, DWORD attributes) {
     return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : path;
 }
 
-TFileStamp StampOfWide(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return TFileStamp{};
+// The file a write of path goes to, full and wide; empty when there is none.
+std::wstring WriteTarget(const std::string& path) {
+    const std::wstring named = FullWidePath(path);
+    return named.empty() ? named : Target(named, ::GetFileAttributesW(named.c_str()));
+}
+
+TFileStamp StampOf(BOOL queried, const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    if (!queried) return TFileStamp{};
     return StampOf(Join(data.nFileSizeHigh, data.nFileSizeLow), data.ftLastWriteTime, data.ftCreationTime);
 }
 
@@ -176,8 +183,9 @@ void ReadIdentity(const std::wstring& target, DWORD attributes, TIdentity* id) {
 void ApplyIdentity(HANDLE file, const TIdentity& id) {
     if (id.hasCreated) ::SetFileTime(file, &id.created, nullptr, nullptr);
     if (id.security && id.dacl) {
-        const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        const SECURITY_INFORMATION inheritance =
+            id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+        const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | inheritance;
         ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, id.dacl, nullptr);
     }
 }
@@ -204,8 +212,7 @@ bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const 
 
 TFileStamp QueryFileStamp(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return TFileStamp{};
-    return StampOf(Join(data.nFileSizeHigh, data.nFileSizeLow), data.ftLastWriteTime, data.ftCreationTime);
+    return StampOf(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data), data);
 }
 
 bool StampIsSettled(const TFileStamp& stamp) {
@@ -216,10 +223,9 @@ bool StampIsSettled(const TFileStamp& stamp) {
 
 TReadResult ReadFileBlocks(const std::string& path,
                            const std::function<bool(const char*, std::size_t)>& sink) {
-    const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
+    TReadResult failure = TReadResult::Failed;
+    const UniqueHandle file = OpenToRead(path, &failure);
+    if (!file) return failure;
     std::vector<char> buffer(65536);
     for (;;) {
         DWORD n = 0;
@@ -231,12 +237,9 @@ TReadResult ReadFileBlocks(const std::string& path,
 }
 
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
-    // Shared for deletion too, so another writer's replace is never blocked by a read.
-    const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
-    // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS, so this is a file.
+    TReadResult failure = TReadResult::Failed;
+    const UniqueHandle file = OpenToRead(path, &failure);
+    if (!file) return failure;
     FILETIME created, written;
     LARGE_INTEGER size;
     if (!::GetFileTime(file.Get(), &created, nullptr, &written) || !::GetFileSizeEx(file.Get(), &size) ||
@@ -266,9 +269,8 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    const std::wstring named = FullWidePath(path);
-    if (named.empty()) return false;
-    const std::wstring target = Target(named, ::GetFileAttributesW(named.c_str()));
+    const std::wstring target = WriteTarget(path);
+    if (target.empty()) return false;
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
     if (!existed && !IsMissing(::GetLastError())) return false;
@@ -282,14 +284,14 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     // A folder where no new file may be made (a protected program folder)
     // still lets a writable file take its keys.
     if (!ok && denied && existed) ok = WriteInPlace(target, bytes);
-    if (ok) *stamp = StampOfWide(target);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (ok) *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
     return ok;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-    const std::wstring named = FullWidePath(path);
-    if (named.empty()) return;
-    const std::wstring target = Target(named, ::GetFileAttributesW(named.c_str()));
+    const std::wstring target = WriteTarget(path);
+    if (target.empty()) return;
     const std::size_t slash = target.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
     const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";

@@ -134,6 +134,21 @@ TLine LineAt(const std::string& bytes, std::size_t start) {
     return TLine{start, brk, next};
 }
 
+// Hands visit each line that is not empty, in order, until it returns true.
+// Empty lines are skipped a byte at a time, as a file may hold millions.
+template <class Visit>
+void ForEachLine(const std::string& bytes, Visit visit) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        if (IsLineBreak(bytes[at])) {
+            ++at;
+            continue;
+        }
+        const TLine line = LineAt(bytes, at);
+        if (visit(line)) return;
+        at = line.next;
+    }
+}
+
 }  // namespace
 
 std::size_t GbkCharLength(const std::string& s, std::size_t i) {
@@ -200,15 +215,9 @@ std::string TIniText::FoldCase(const std::string& name) {
 
 bool TIniText::Find(const std::string& section, const std::string& key, std::string* value) const {
     TIniLookup lookup(section, key);
-    for (std::size_t at = 0; at < bytes_.size();) {
-        if (IsLineBreak(bytes_[at])) {  // an empty line: skipped fast, as a file may hold millions
-            ++at;
-            continue;
-        }
-        const TLine line = LineAt(bytes_, at);
-        if (lookup.Feed(bytes_.data() + line.begin, line.end - line.begin)) break;
-        at = line.next;
-    }
+    ForEachLine(bytes_, [&](const TLine& line) {
+        return lookup.Feed(bytes_.data() + line.begin, line.end - line.begin);
+    });
     if (!lookup.Found()) return false;
     if (value) *value = lookup.Value();
     return true;
@@ -226,26 +235,23 @@ TIniText::TPlace TIniText::Locate(const std::string& section, const std::string&
     const std::string wantKey = FoldCase(Trim(key));
     TPlace place;
     const char* b = bytes_.data();
-    for (std::size_t at = 0; at < bytes_.size();) {
-        if (IsLineBreak(b[at])) {  // an empty line: nothing there, and no place for a key
-            ++at;
-            continue;
-        }
-        const TLine line = LineAt(bytes_, at);
+    // An empty line is no place for a key either: after the last line that
+    // is not blank is where one goes.
+    ForEachLine(bytes_, [&](const TLine& line) {
         const TLineKind kind = Classify(b + line.begin, line.end - line.begin);
         if (kind.kind == TKind::Section) {
-            if (place.section) break;
+            if (place.section) return true;
             place.section = SameName(b + line.begin, kind, wantSection);
             if (place.section) place.last = line;
         } else if (place.section) {
             if (kind.kind == TKind::Key && SameName(b + line.begin, kind, wantKey)) {
                 place.key = line;
-                break;
+                return true;
             }
             if (!IsBlankLine(b + line.begin, line.end - line.begin)) place.last = line;
         }
-        at = line.next;
-    }
+        return false;
+    });
     return place;
 }
 

@@ -11,8 +11,13 @@
 namespace platform {
 
 // The UTF-16LE byte-order mark.
+constexpr char kUtf16Mark[] = "\xFF\xFE";
+
+inline bool StartsWithUtf16Mark(const char* bytes, std::size_t size) {
+    return size >= 2 && bytes[0] == kUtf16Mark[0] && bytes[1] == kUtf16Mark[1];
+}
 inline bool StartsWithUtf16Mark(const std::string& bytes) {
-    return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    return StartsWithUtf16Mark(bytes.data(), bytes.size());
 }
 
 // utf16le: whole 16-bit units (an odd last byte is ignored).

@@ -96,7 +96,7 @@ void TTranslator::ReadLanguageSetting() {
 
 void TTranslator::LoadLanguageFile(const std::string& fileName) {
     if (!FileExists(fileName)) return;
-    languageFile_.reset();
+    languageFile_.reset();  // written and freed before the next is opened
     languageFile_ = std::make_unique<TIniFile>(fileName);
 }
 
@@ -137,11 +137,13 @@ void TTranslator::ApplyKindKeys(TComponent& c, const std::string& section) {
 }
 
 // Presence decides, so a key with an empty value blanks the text. True when
-// the text was set from the file. A file that could not be read may hold the
-// key, so nothing is written then.
+// the text was set from the file. One lookup answers both, as each scans the
+// file's text. A file that could not be read may hold the key, so nothing is
+// written then.
 bool TTranslator::ApplyKey(const std::string& section, const std::string& key, std::string& text) {
-    if (languageFile_->ValueExists(section, key)) {
-        text = UnescapeValue(languageFile_->ReadString(section, key, ""));
+    std::string value;
+    if (languageFile_->Find(section, key, &value)) {
+        text = UnescapeValue(value);
         return true;
     }
     if (!languageFile_->ReadFailed()) WriteValue(section, key, text);

@@ -6,6 +6,7 @@
 
 #include "platform/Handles_win32.h"
 #include "platform/IniText.h"
+#include "platform/Utf16Text.h"
 #include "tools/host/CheckReport.h"
 
 namespace {
@@ -52,23 +53,13 @@ bool IsUtf8WithNonAscii(const std::string& bytes) {
                                            static_cast<int>(bytes.size()), nullptr, 0) > 0;
 }
 
-// A UTF-16LE file's text as code page 936 bytes, as the plug-in's reader
-// hands such a file's texts to the translator.
-std::string Utf16ToCp936(const std::string& bytes) {
-    const int units = static_cast<int>((bytes.size() - 2) / 2);
-    const auto* wide = reinterpret_cast<const wchar_t*>(bytes.data() + 2);
-    const int size = WideCharToMultiByte(936, 0, wide, units, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size : 0, '\0');
-    if (size > 0) WideCharToMultiByte(936, 0, wide, units, &narrow[0], size, nullptr, nullptr);
-    return narrow;
-}
-
 // Reports the file's encoding; false when the plug-in cannot read it at all.
 bool CheckEncoding(std::string& bytes, CheckReport& report) {
-    if (StartsWith(bytes, "\xFF\xFE")) {
+    if (platform::StartsWithUtf16Mark(bytes)) {
         report.Warning("Orvale7.lng is saved as Unicode (UTF-16LE): this plug-in reads and extends it in that "
                        "encoding, older plug-ins do not; save it as ANSI (code page 936) if they share it");
-        bytes = Utf16ToCp936(bytes);
+        // As the plug-in's reader hands such a file's texts to the translator.
+        bytes = platform::Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
         return true;
     }
     if (StartsWith(bytes, "\xFE\xFF")) {
