@@ -101,7 +101,12 @@ TEST_F(InstallCheck, UnicodeLanguageFile) {
     std::string utf16 = "\xFF\xFE";
     for (const char* c = kCompleteLanguageFile; *c; ++c) utf16 += std::string{*c, '\0'};
     ovtest::WriteBytes(Path("Orvale7.lng"), utf16);
+    // The settings too: the plug-in reads them as English, and so must the check.
+    const std::wstring settings = L"\uFEFF[\u8BED\u8A00\u8BBE\u7F6E]\r\n\u7CFB\u7EDF\u8BED\u8A00=EN\r\n";
+    ovtest::WriteBytes(Path("kdwusr70.ini"), std::string(reinterpret_cast<const char*>(settings.data()),
+                                                         settings.size() * sizeof(wchar_t)));
     const std::string output = Check();
+    EXPECT_NE(output.find("ok      kdwusr70.ini selects English"), std::string::npos) << output;
     EXPECT_NE(output.find("warning Orvale7.lng is saved as Unicode (UTF-16LE)"), std::string::npos) << output;
     EXPECT_NE(output.find("ok      Orvale7.lng has every text of the dialog"), std::string::npos) << output;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Handles_win32.h"
+#include "platform/IniFile.h"
 #include "platform/IniText.h"
 #include "platform/Utf16Text.h"
 #include "tools/host/CheckReport.h"
@@ -150,8 +151,9 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
                        "): the plug-in takes the host as set to Chinese; check the file's permissions");
         return;
     }
-    std::string value = "CN";
-    platform::TIniText(file.bytes).Find(kLanguageSection, kLanguageKey, &value);
+    // Read again by the plug-in's own call, so that the check sees what the
+    // plug-in sees in any encoding it reads (a UTF-16 file included).
+    const std::string value = platform::ReadIniValue(folder + "kdwusr70.ini", kLanguageSection, kLanguageKey, "CN");
     language.english = value == "EN";
     if (language.english)
         report.Ok("kdwusr70.ini selects English (" + where + "=EN): the dialog is translated through Orvale7.lng");
