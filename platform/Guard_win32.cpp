@@ -2,6 +2,7 @@
 // exception registration record of its own into the thread's chain (fs:0)
 // around a C++ try block. Its handler lets the frames above it unwind (so a
 // host's own handlers and cleanups run), unlinks the record and jumps back.
+// A discarded call also hands the host back its floating-point settings.
 #include <windows.h>
 
 #include <cstdint>
@@ -11,11 +12,18 @@
 namespace platform {
 namespace {
 
+// The caller's floating-point settings, taken before the guarded call.
+struct FloatSettings {
+    WORD x87Control;
+    DWORD mxcsr;
+};
+
 struct GuardFrame {
     GuardFrame* prev;  // the layout of EXCEPTION_REGISTRATION_RECORD
     void* handler;
     void* jump[5];     // for __builtin_setjmp
     DWORD code;        // what was discarded
+    FloatSettings floats;
 };
 
 GuardFrame* ChainHead() {
@@ -61,6 +69,32 @@ __attribute__((noinline)) bool RestoreStackGuard() noexcept {
     return VirtualProtect(guard, page, PAGE_READWRITE | PAGE_GUARD, &old) != 0;
 }
 
+// MXCSR exists only where the processor and the system support SSE; XP runs
+// on processors without it. (The system answers from a page it shares with
+// every process: no call into the kernel.)
+bool HasMxcsr() noexcept { return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0; }
+
+FloatSettings SaveFloatSettings() noexcept {
+    FloatSettings settings{0x037F, 0x1F80};
+    asm volatile("fnstcw %0" : "=m"(settings.x87Control));
+    if (HasMxcsr()) asm volatile("stmxcsr %0" : "=m"(settings.mxcsr));
+    return settings;
+}
+
+// A fault taken mid-arithmetic leaves its exception pending and operands on
+// the x87 register stack. A Delphi host runs with zero-divide, overflow and
+// invalid operation unmasked, so its next floating-point instruction, far
+// from the faulty call, would trap. fninit clears the pending state and
+// empties the stack without waiting on it; then the caller's settings go
+// back, with the SSE exception flags cleared.
+void RestoreFloatSettings(const FloatSettings& settings) noexcept {
+    constexpr DWORD kMxcsrExceptionFlags = 0x3F;
+    asm volatile("fninit\n\tfldcw %0" : : "m"(settings.x87Control));
+    if (!HasMxcsr()) return;
+    const DWORD mxcsr = settings.mxcsr & ~kMxcsrExceptionFlags;
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
 }  // namespace
 
 bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
@@ -68,7 +102,9 @@ bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
     frame.prev = ChainHead();
     frame.handler = reinterpret_cast<void*>(&GuardHandler);
     frame.code = 0;
+    frame.floats = SaveFloatSettings();
     if (__builtin_setjmp(frame.jump)) {  // back from the handler
+        RestoreFloatSettings(frame.floats);
         if (frame.code == DWORD(STATUS_STACK_OVERFLOW)) RestoreStackGuard();
         return false;
     }
@@ -78,6 +114,7 @@ bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
         fn(arg);
     } catch (...) {
         ok = false;
+        RestoreFloatSettings(frame.floats);
     }
     SetChainHead(frame.prev);
     return ok;

@@ -90,6 +90,76 @@ TEST(Guard, LeavesTheExceptionChainAsItFoundIt) {
     EXPECT_EQ(before, after);
 }
 
+// The host's floating-point state as a fault may leave it behind.
+struct FloatState {
+    unsigned short control, status, tags;
+    unsigned mxcsr;
+};
+
+FloatState ReadFloatState() {
+    unsigned short env[14];  // the 32-bit protected-mode layout: control, status, tags at 0, 2, 4
+    unsigned mxcsr = 0;
+    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    return {env[0], env[2], env[4], mxcsr};
+}
+
+// What a Delphi host runs with: zero-divide, overflow and invalid operation
+// unmasked; and an SSE mode of its own, with its exception flags clean.
+constexpr unsigned short kDelphiControl = 0x1372;
+constexpr unsigned kHostMxcsr = 0x1F80 & ~0x0200u;  // zero-divide unmasked, round to nearest
+
+void SetFloatMode(unsigned short control, unsigned mxcsr) {
+    asm volatile("fninit\n\tfldcw %0" : : "m"(control));
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+volatile double g_zero = 0.0;
+volatile double g_quotient;
+volatile float g_zeroSingle = 0.0f;
+volatile float g_quotientSingle;
+
+// The x87 division leaves its operand on the stack when the store after it
+// traps; the SSE one, masked here, only sets its flag before the fault.
+void DivideByZero() { g_quotient = 1.0 / g_zero; }
+__attribute__((target("sse"))) void DivideByZeroInSseThenFault() {
+    unsigned mxcsr = kHostMxcsr | 0x0200;  // zero-divide masked: a flag, no trap
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+    float one = 1.0f, zero = g_zeroSingle;
+    asm volatile("divss %1, %0" : "+x"(one) : "x"(zero));
+    g_quotientSingle = one;
+    WriteThroughNull();
+}
+
+// A fault discarded by the guard must hand the host back its own
+// floating-point state: otherwise the pending exception traps in the host's
+// next arithmetic, far from the callback that caused it.
+TEST(Guard, DiscardedFaultsLeaveTheHostsFloatingPointStateAsItWas) {
+    const FloatState saved = ReadFloatState();
+    SetFloatMode(kDelphiControl, kHostMxcsr);
+    volatile double two = 2.0, root = 0.0;
+    for (int i = 0; i < 500 && !HasFailure(); ++i) {
+        SCOPED_TRACE(i);
+        root = 0.0;
+        ASSERT_FALSE(Guarded(DivideByZero));
+        // Nothing but reads of the state until the host's own arithmetic,
+        // under its unmasked exceptions: a pending one traps at the first.
+        const FloatState x87 = ReadFloatState();
+        const bool arithmeticRan = Guarded([&] { root = __builtin_sqrt(two) * two; });
+        ASSERT_FALSE(Guarded(DivideByZeroInSseThenFault));
+        const FloatState sse = ReadFloatState();
+        SetFloatMode(kDelphiControl, kHostMxcsr);  // the checks below must not trap themselves
+        EXPECT_EQ(kDelphiControl, x87.control);
+        EXPECT_EQ(0, x87.status) << std::hex << "x87 status " << x87.status;
+        EXPECT_EQ(0xFFFF, x87.tags) << std::hex << "x87 tags " << x87.tags;
+        EXPECT_TRUE(arithmeticRan) << "sqrt(2) trapped in the host's own code";
+        EXPECT_EQ(kHostMxcsr, sse.mxcsr) << std::hex << "MXCSR " << sse.mxcsr;
+        EXPECT_EQ(kDelphiControl, sse.control);
+    }
+    SetFloatMode(saved.control, saved.mxcsr);
+    EXPECT_NEAR(2.828427, root, 1e-6);
+}
+
 TEST(Guard, FaultInsideNestedGuardLeavesOuterGuardWorking) {
     bool innerFailed = false;
     EXPECT_TRUE(Guarded([&] { innerFailed = !Guarded(WriteThroughNull); }));

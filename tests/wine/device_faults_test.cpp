@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
+#include "platform/Guard.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/wine/support/StackProbe.h"
@@ -43,6 +45,10 @@ void Misbehave(const std::string& text) {
         // In assembly: a division by zero the compiler can see is dropped.
         int dividend = 1;
         asm volatile("cltd\n\tidivl %1" : "+a"(dividend) : "r"(0) : "edx", "cc");
+    } else if (text == "x87 divide by zero") {
+        // Under unmasked exceptions the store traps, its operand still stacked.
+        volatile double zero = 0.0, quotient = 1.0 / zero;
+        (void)quotient;
     }
 }
 
@@ -68,6 +74,78 @@ TEST_F(FaultsTest, CallbacksThatFaultOrRaiseAreContainedAndTheNextRingArrives) {
     EXPECT_EQ(expected, recorder::Texts());
     for (const RecordedCall& call : recorder::Calls()) EXPECT_EQ(GetCurrentThreadId(), call.ThreadId);
     EXPECT_EQ(1u, sim.PollThreads().size()) << "the reader was replaced";
+}
+
+struct X87State {
+    WORD control, status, tags;
+    // Exceptions that trap at the next instruction: the summary bit and any
+    // flag whose mask is off. (Masked flags, such as the host's own inexact
+    // results, are harmless.)
+    WORD Pending() const { return status & (0x80 | (0x3F & ~control)); }
+    int StackTop() const { return (status >> 11) & 7; }
+};
+
+// Reads without waiting, so a pending exception is seen, not raised.
+X87State ReadX87() {
+    WORD env[14];  // the 32-bit layout: control, status and tag words at 0, 2, 4
+    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
+    return {env[0], env[2], env[4]};
+}
+
+void SetX87Control(WORD control) { asm volatile("fninit\n\tfldcw %0" : : "m"(control)); }
+
+// What Delphi and Free Pascal hosts run with: zero-divide, overflow and
+// invalid operation unmasked.
+constexpr WORD kDelphiControlWord = 0x1372;
+
+// A trap in the host's own code after a discarded fault ends the process at
+// once, with a word, instead of waiting for a debugger.
+LONG WINAPI ReportStrayTrap(EXCEPTION_POINTERS* info) {
+    std::fprintf(stderr, "exception %08lX in the host's own code at %p\n", info->ExceptionRecord->ExceptionCode,
+                 info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas) {
+    constexpr int kRounds = 8;
+    for (int i = 0; i < kRounds; ++i) {
+        sim.Queue(30, "x87 divide by zero");
+        sim.Queue(32, "next");
+    }
+    std::vector<X87State> seenByNext;
+    recorder::SetAction([&seenByNext](const RecordedCall& call) {
+        if (call.Text == "next")
+            seenByNext.push_back(ReadX87());
+        else
+            Misbehave(call.Text);
+    });
+    const LPTOP_LEVEL_EXCEPTION_FILTER crtFilter = SetUnhandledExceptionFilter(&ReportStrayTrap);
+    const WORD testControlWord = ReadX87().control;
+    SetX87Control(kDelphiControlWord);
+    OpenDevice();
+    volatile double two = 2.0, root = 0.0;
+    std::vector<bool> arithmeticRan;
+    for (int i = 0; i < kRounds; ++i) {
+        if (!PumpUntilCalls(2 * i + 2, kPatienceMs)) break;
+        // The host's own arithmetic, in its main code after the callbacks.
+        arithmeticRan.push_back(platform::Guarded([&] { root = __builtin_sqrt(two) * two; }));
+    }
+    SetX87Control(testControlWord);
+    SetUnhandledExceptionFilter(crtFilter);
+
+    ASSERT_EQ(std::size_t(kRounds), seenByNext.size());
+    for (int i = 0; i < kRounds; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kDelphiControlWord, seenByNext[i].control);
+        EXPECT_EQ(0, seenByNext[i].Pending()) << std::hex << "x87 status " << seenByNext[i].status;
+        EXPECT_EQ(0, seenByNext[i].StackTop()) << std::hex << "x87 status " << seenByNext[i].status;
+        EXPECT_EQ(0xFFFF, seenByNext[i].tags) << std::hex << "x87 tags " << seenByNext[i].tags;
+        EXPECT_TRUE(arithmeticRan[i]) << "sqrt(2) trapped in the host's main code";
+    }
+    EXPECT_NEAR(2.828427, root, 1e-6);
+    EXPECT_EQ(-1, Device().CloseDevice());
 }
 
 TEST_F(FaultsTest, PollsThatFaultAreContainedAndPollingGoesOn) {
