@@ -1,8 +1,10 @@
 #include "tests/support/PeImage_win32.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace ovtest {
 
@@ -61,7 +63,113 @@ std::vector<ImportedFunction> Functions(HMODULE module, DWORD lookupRva, DWORD b
     return functions;
 }
 
+// A PE file's bytes, reached by RVA through the section that holds them.
+class FileImage {
+public:
+    explicit FileImage(const std::string& file) : file_(file), nt_(Headers(Base(), file.size())) {}
+    const IMAGE_NT_HEADERS32* Nt() const { return nt_; }
+
+    // `count` items of T at `rva`, or null when they are not all in the file.
+    template <class T>
+    const T* At(DWORD rva, std::size_t count = 1) const {
+        const std::size_t at = Offset(rva);
+        if (at == 0 || at > file_.size() || (file_.size() - at) / sizeof(T) < count) return nullptr;
+        return reinterpret_cast<const T*>(Base() + at);
+    }
+
+    // A NUL-terminated name at `rva`, or null when it runs off the file.
+    const char* Text(DWORD rva) const {
+        const char* text = At<char>(rva);
+        return text && std::memchr(text, 0, file_.size() - Offset(rva)) ? text : nullptr;
+    }
+
+private:
+    const BYTE* Base() const { return reinterpret_cast<const BYTE*>(file_.data()); }
+
+    std::size_t Offset(DWORD rva) const {
+        if (!nt_) return 0;
+        const auto* section = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+            reinterpret_cast<const BYTE*>(&nt_->OptionalHeader) + nt_->FileHeader.SizeOfOptionalHeader);
+        const std::size_t table = std::size_t(reinterpret_cast<const BYTE*>(section) - Base());
+        if (table > file_.size() ||
+            (file_.size() - table) / sizeof *section < nt_->FileHeader.NumberOfSections)
+            return 0;
+        for (WORD i = 0; i < nt_->FileHeader.NumberOfSections; ++i, ++section) {
+            if (rva < section->VirtualAddress || rva - section->VirtualAddress >= section->SizeOfRawData) continue;
+            return section->PointerToRawData + (rva - section->VirtualAddress);
+        }
+        return 0;
+    }
+
+    const std::string& file_;
+    const IMAGE_NT_HEADERS32* nt_;
+};
+
+// One import descriptor's functions, read from the file's lookup table.
+bool FileFunctions(const FileImage& image, DWORD lookupRva, std::vector<ImportedFunction>& functions) {
+    for (DWORD rva = lookupRva;; rva += sizeof(IMAGE_THUNK_DATA32)) {
+        const auto* thunk = image.At<IMAGE_THUNK_DATA32>(rva);
+        if (!thunk) return false;
+        if (!thunk->u1.AddressOfData) return true;
+        ImportedFunction f;
+        if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
+            f.Ordinal = static_cast<WORD>(IMAGE_ORDINAL32(thunk->u1.Ordinal));
+        } else {
+            const char* name = image.Text(thunk->u1.AddressOfData + offsetof(IMAGE_IMPORT_BY_NAME, Name));
+            if (!name) return false;
+            f.Name = name;
+        }
+        functions.push_back(f);
+    }
+}
+
+template <class Descriptor, class Fields>
+bool FileDescriptors(const FileImage& image, int index, bool delayed, Fields fields,
+                     std::vector<ImportedModule>& imports) {
+    const IMAGE_OPTIONAL_HEADER32& optional = image.Nt()->OptionalHeader;
+    if (optional.NumberOfRvaAndSizes <= static_cast<DWORD>(index) || !optional.DataDirectory[index].VirtualAddress)
+        return true;
+    for (DWORD rva = optional.DataDirectory[index].VirtualAddress;; rva += sizeof(Descriptor)) {
+        const Descriptor* d = image.At<Descriptor>(rva);
+        if (!d) return false;
+        const auto [nameRva, lookupRva] = fields(*d);
+        if (!nameRva) return true;
+        const char* dll = image.Text(nameRva);
+        if (!dll) return false;
+        imports.push_back({dll, delayed, {}});
+        if (!FileFunctions(image, lookupRva, imports.back().Functions)) return false;
+    }
+}
+
 }  // namespace
+
+bool ImportsOfFile(const std::string& file, std::vector<ImportedModule>& imports) {
+    imports.clear();
+    const FileImage image(file);
+    if (!image.Nt()) return false;
+    return FileDescriptors<IMAGE_IMPORT_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_IMPORT, false,
+                                                    [](const IMAGE_IMPORT_DESCRIPTOR& d) {
+                                                        return std::pair<DWORD, DWORD>(
+                                                            d.Name, d.OriginalFirstThunk ? d.OriginalFirstThunk
+                                                                                         : d.FirstThunk);
+                                                    },
+                                                    imports) &&
+           FileDescriptors<IMAGE_DELAYLOAD_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, true,
+                                                       [](const IMAGE_DELAYLOAD_DESCRIPTOR& d) {
+                                                           return std::pair<DWORD, DWORD>(d.DllNameRVA,
+                                                                                          d.ImportNameTableRVA);
+                                                       },
+                                                       imports);
+}
+
+bool VersionsOfFile(const std::string& file, ImageVersions& versions) {
+    const IMAGE_NT_HEADERS32* nt = Headers(reinterpret_cast<const BYTE*>(file.data()), file.size());
+    if (!nt) return false;
+    const IMAGE_OPTIONAL_HEADER32& optional = nt->OptionalHeader;
+    versions = {optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion,
+                optional.MajorSubsystemVersion, optional.MinorSubsystemVersion};
+    return true;
+}
 
 std::vector<ImportedModule> ImportsOf(HMODULE module) {
     std::vector<ImportedModule> modules;

@@ -25,6 +25,17 @@ struct ImportedModule {
 // Load-time and delay-load imports of `module`.
 std::vector<ImportedModule> ImportsOf(HMODULE module);
 
+// The same read from a PE file's bytes (nothing bound); false when `file`
+// is not a well-formed PE file or a table lies outside it.
+bool ImportsOfFile(const std::string& file, std::vector<ImportedModule>& imports);
+
+// The systems a PE file's optional header says it needs.
+struct ImageVersions {
+    WORD OsMajor = 0, OsMinor = 0;
+    WORD SubsystemMajor = 0, SubsystemMinor = 0;
+};
+bool VersionsOfFile(const std::string& file, ImageVersions& versions);
+
 // The names in the export directory of `module`.
 std::vector<std::string> ExportNamesOf(HMODULE module);
 
