@@ -20,8 +20,16 @@
   Texts are NUL-terminated 8-bit strings (PAnsiChar) in the system's ANSI
   code page, for which the box is made: code page 936 (GB2312). The DLL never
   converts them.
+
+  Free Pascal: the unit sets its own mode, so it compiles in a Lazarus
+  project (mode objfpc) and under any -M option; sizes are fixed
+  (LongInt, LongBool), whatever Integer means in the host's mode.
 }
 unit Orvale8;
+
+{$IFDEF FPC}
+  {$MODE DELPHI}
+{$ENDIF}
 
 interface
 
@@ -52,14 +60,14 @@ type
     so copy them (string(Text)) before keeping them. A fault or exception
     raised in it is discarded and the device goes on.
   }
-  TDeviceCallback = procedure(Data: Integer; Text: PAnsiChar; Event: PAnsiChar); stdcall;
+  TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
 {
   Registers the callback and its data value, replacing any earlier pair;
   nil turns notifications off (events are then dropped, not kept).
   May be called before or after InitDevice, and from a callback. OV_TRUE.
 }
-function InitCallbackEx(Data: Integer; Callback: TDeviceCallback): TOvBool32; stdcall;
+function InitCallbackEx(Data: LongInt; Callback: TDeviceCallback): TOvBool32; stdcall;
 
 {
   Opens the voice box and starts polling it every 200 ms. Calling it again
@@ -89,6 +97,19 @@ function OrvaleGetLastError: PAnsiChar; stdcall;
   OV_TRUE when the dialog ended with OK.
 }
 function ShowProperties(ParentWindow: HWND): TOvBool32; stdcall;
+
+type
+  {
+    The same functions as procedural types, for a host that loads the DLL
+    at run time (LoadLibrary, then GetProcAddress by the export's name:
+    'InitCallbackEx', 'InitDevice', 'CloseDevice', 'GetLastError',
+    'ShowProperties') instead of linking it when the program loads.
+  }
+  TInitCallbackEx = function(Data: LongInt; Callback: TDeviceCallback): TOvBool32; stdcall;
+  TInitDevice = function: TOvBool32; stdcall;
+  TCloseDevice = function: TOvBool32; stdcall;
+  TOrvaleGetLastError = function: PAnsiChar; stdcall;
+  TShowProperties = function(ParentWindow: HWND): TOvBool32; stdcall;
 
 implementation
 

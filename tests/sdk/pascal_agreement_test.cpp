@@ -37,9 +37,11 @@ std::string CKind(std::string type) {
     return found == kinds.end() ? "unknown C type '" + type + "'" : found->second;
 }
 
+// Integer is not among them: its size follows the compiler's mode (16 bits
+// under Turbo Pascal's).
 std::string PascalKind(const std::string& type) {
     static const std::map<std::string, std::string> kinds = {
-        {"TOvBool32", "bool32"}, {"LongBool", "bool32"}, {"Integer", "int32"},      {"LongInt", "int32"},
+        {"TOvBool32", "bool32"}, {"LongBool", "bool32"}, {"LongInt", "int32"},
         {"PAnsiChar", "text"},   {"HWND", "handle"},     {"TDeviceCallback", "callback"}};
     const auto found = kinds.find(Trim(type));
     return found == kinds.end() ? "unknown Pascal type '" + Trim(type) + "'" : found->second;
@@ -85,16 +87,36 @@ Api CFunctions(const std::string& header, const std::map<std::string, std::strin
     return api;
 }
 
-Api PascalFunctions(const std::string& unit) {
-    const std::string interface = unit.substr(0, unit.find("\nimplementation"));
-    std::map<std::string, std::string> exportOf;  // Pascal name -> DLL export
+// Pascal name -> DLL export, from the implementation's external clauses.
+std::map<std::string, std::string> PascalExports(const std::string& unit) {
+    std::map<std::string, std::string> exportOf;
     const std::regex external(R"(function (\w+); external \w+ name '(\w+)';)");
     for (std::sregex_iterator m(unit.begin(), unit.end(), external), end; m != end; ++m) exportOf[(*m)[1]] = (*m)[2];
+    return exportOf;
+}
+
+Api PascalFunctions(const std::string& unit) {
+    const std::string interface = unit.substr(0, unit.find("\nimplementation"));
+    const std::map<std::string, std::string> exportOf = PascalExports(unit);
     Api api;
     const std::regex declaration(R"(\nfunction (\w+)(?:\(([^)]*)\))?: (\w+); stdcall;)");
     for (std::sregex_iterator m(interface.begin(), interface.end(), declaration), end; m != end; ++m) {
         const auto name = exportOf.find((*m)[1]);
         const std::string exported = name == exportOf.end() ? "(no external) " + (*m)[1].str() : name->second;
+        api[exported] = {PascalKind((*m)[3]), PascalParameters((*m)[2])};
+    }
+    return api;
+}
+
+// The procedural types for loading the DLL at run time, "T" and the
+// function's Pascal name, by the export they are for.
+Api PascalProceduralTypes(const std::string& unit) {
+    const std::map<std::string, std::string> exportOf = PascalExports(unit);
+    Api api;
+    const std::regex type(R"(\n  T(\w+) = function(?:\(([^)]*)\))?: (\w+); stdcall;)");
+    for (std::sregex_iterator m(unit.begin(), unit.end(), type), end; m != end; ++m) {
+        const auto name = exportOf.find((*m)[1]);
+        const std::string exported = name == exportOf.end() ? "(no such function) T" + (*m)[1].str() : name->second;
         api[exported] = {PascalKind((*m)[3]), PascalParameters((*m)[2])};
     }
     return api;
@@ -135,6 +157,25 @@ TEST(PascalUnit, DeclaresWhatTheHeaderDeclares) {
         EXPECT_EQ(other->second.Result, function.Result);
         EXPECT_EQ(other->second.Parameters, function.Parameters);
         EXPECT_EQ(bytes[name], 4 * static_cast<int>(function.Parameters.size())) << "the .def's stack bytes";
+    }
+}
+
+// A host that loads the DLL at run time casts GetProcAddress's result to
+// these types: a wrong one corrupts its stack on the first call.
+TEST(PascalUnit, ProceduralTypesForRunTimeLoadingMatchTheHeader) {
+    const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
+    std::map<std::string, std::string> exportOf;
+    std::map<std::string, int> bytes;
+    ReadDef(Read("sdk/Orvale8.imp.def"), exportOf, bytes);
+    const Api c = CFunctions(header, exportOf), types = PascalProceduralTypes(unit);
+    ASSERT_EQ(c.size(), 5u);
+    EXPECT_EQ(types.size(), c.size());
+    for (const auto& [name, function] : c) {
+        SCOPED_TRACE(name);
+        const auto type = types.find(name);
+        ASSERT_NE(type, types.end()) << "no procedural type for it";
+        EXPECT_EQ(type->second.Result, function.Result);
+        EXPECT_EQ(type->second.Parameters, function.Parameters);
     }
 }
 
