@@ -66,15 +66,23 @@ std::vector<ImportedFunction> Functions(HMODULE module, DWORD lookupRva, DWORD b
 // A PE file's bytes, reached by RVA through the section that holds them.
 class FileImage {
 public:
-    explicit FileImage(const std::string& file) : file_(file), nt_(Headers(Base(), file.size())) {}
+    explicit FileImage(const std::string& file) : file_(file), nt_(Headers(Base(), file.size())) {
+        if (!nt_) return;
+        const BYTE* table = reinterpret_cast<const BYTE*>(&nt_->OptionalHeader) + nt_->FileHeader.SizeOfOptionalHeader;
+        const std::size_t at = std::size_t(table - Base());
+        if (at > file.size() || (file.size() - at) / sizeof(IMAGE_SECTION_HEADER) < nt_->FileHeader.NumberOfSections)
+            nt_ = nullptr;
+        else
+            sections_ = reinterpret_cast<const IMAGE_SECTION_HEADER*>(table);
+    }
     const IMAGE_NT_HEADERS32* Nt() const { return nt_; }
 
-    // `count` items of T at `rva`, or null when they are not all in the file.
+    // A T at `rva`, or null when it is not all in the file.
     template <class T>
-    const T* At(DWORD rva, std::size_t count = 1) const {
+    const T* At(DWORD rva) const {
         const std::size_t at = Offset(rva);
-        if (at == 0 || at > file_.size() || (file_.size() - at) / sizeof(T) < count) return nullptr;
-        return reinterpret_cast<const T*>(Base() + at);
+        return at && at <= file_.size() && file_.size() - at >= sizeof(T) ? reinterpret_cast<const T*>(Base() + at)
+                                                                         : nullptr;
     }
 
     // A NUL-terminated name at `rva`, or null when it runs off the file.
@@ -86,23 +94,19 @@ public:
 private:
     const BYTE* Base() const { return reinterpret_cast<const BYTE*>(file_.data()); }
 
+    // 0 when no section's file data holds `rva`.
     std::size_t Offset(DWORD rva) const {
-        if (!nt_) return 0;
-        const auto* section = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
-            reinterpret_cast<const BYTE*>(&nt_->OptionalHeader) + nt_->FileHeader.SizeOfOptionalHeader);
-        const std::size_t table = std::size_t(reinterpret_cast<const BYTE*>(section) - Base());
-        if (table > file_.size() ||
-            (file_.size() - table) / sizeof *section < nt_->FileHeader.NumberOfSections)
-            return 0;
-        for (WORD i = 0; i < nt_->FileHeader.NumberOfSections; ++i, ++section) {
-            if (rva < section->VirtualAddress || rva - section->VirtualAddress >= section->SizeOfRawData) continue;
-            return section->PointerToRawData + (rva - section->VirtualAddress);
+        for (WORD i = 0; nt_ && i < nt_->FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& s = sections_[i];
+            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.SizeOfRawData)
+                return s.PointerToRawData + (rva - s.VirtualAddress);
         }
         return 0;
     }
 
     const std::string& file_;
     const IMAGE_NT_HEADERS32* nt_;
+    const IMAGE_SECTION_HEADER* sections_ = nullptr;
 };
 
 // One import descriptor's functions, read from the file's lookup table.
@@ -123,20 +127,27 @@ bool FileFunctions(const FileImage& image, DWORD lookupRva, std::vector<Imported
     }
 }
 
-template <class Descriptor, class Fields>
-bool FileDescriptors(const FileImage& image, int index, bool delayed, Fields fields,
-                     std::vector<ImportedModule>& imports) {
+// A descriptor's DLL name and the table that names its functions.
+std::pair<DWORD, DWORD> NameAndLookup(const IMAGE_IMPORT_DESCRIPTOR& d) {
+    return {d.Name, d.OriginalFirstThunk ? d.OriginalFirstThunk : d.FirstThunk};
+}
+std::pair<DWORD, DWORD> NameAndLookup(const IMAGE_DELAYLOAD_DESCRIPTOR& d) {
+    return {d.DllNameRVA, d.ImportNameTableRVA};
+}
+
+template <class Descriptor>
+bool FileDescriptors(const FileImage& image, int index, std::vector<ImportedModule>& imports) {
     const IMAGE_OPTIONAL_HEADER32& optional = image.Nt()->OptionalHeader;
     if (optional.NumberOfRvaAndSizes <= static_cast<DWORD>(index) || !optional.DataDirectory[index].VirtualAddress)
         return true;
     for (DWORD rva = optional.DataDirectory[index].VirtualAddress;; rva += sizeof(Descriptor)) {
         const Descriptor* d = image.At<Descriptor>(rva);
         if (!d) return false;
-        const auto [nameRva, lookupRva] = fields(*d);
+        const auto [nameRva, lookupRva] = NameAndLookup(*d);
         if (!nameRva) return true;
         const char* dll = image.Text(nameRva);
         if (!dll) return false;
-        imports.push_back({dll, delayed, {}});
+        imports.push_back({dll, index == IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, {}});
         if (!FileFunctions(image, lookupRva, imports.back().Functions)) return false;
     }
 }
@@ -146,20 +157,8 @@ bool FileDescriptors(const FileImage& image, int index, bool delayed, Fields fie
 bool ImportsOfFile(const std::string& file, std::vector<ImportedModule>& imports) {
     imports.clear();
     const FileImage image(file);
-    if (!image.Nt()) return false;
-    return FileDescriptors<IMAGE_IMPORT_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_IMPORT, false,
-                                                    [](const IMAGE_IMPORT_DESCRIPTOR& d) {
-                                                        return std::pair<DWORD, DWORD>(
-                                                            d.Name, d.OriginalFirstThunk ? d.OriginalFirstThunk
-                                                                                         : d.FirstThunk);
-                                                    },
-                                                    imports) &&
-           FileDescriptors<IMAGE_DELAYLOAD_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, true,
-                                                       [](const IMAGE_DELAYLOAD_DESCRIPTOR& d) {
-                                                           return std::pair<DWORD, DWORD>(d.DllNameRVA,
-                                                                                          d.ImportNameTableRVA);
-                                                       },
-                                                       imports);
+    return image.Nt() && FileDescriptors<IMAGE_IMPORT_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_IMPORT, imports) &&
+           FileDescriptors<IMAGE_DELAYLOAD_DESCRIPTOR>(image, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, imports);
 }
 
 bool VersionsOfFile(const std::string& file, ImageVersions& versions) {
