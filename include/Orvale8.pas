@@ -58,7 +58,8 @@ type
     The host's callback, always called on the host thread. Data is the value
     given to InitCallbackEx; Text and Event are valid only during the call,
     so copy them (string(Text)) before keeping them. A fault or exception
-    raised in it is discarded and the device goes on.
+    raised in it is discarded and the device goes on; the floating-point
+    settings the host had before the call are put back, nothing pending.
   }
   TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
