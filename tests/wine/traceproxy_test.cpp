@@ -99,7 +99,7 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
         ovtest::RunProgram("\"" + replayed.Path() + "ovhost.exe\" --replay=field.log", replayed.Path(), 60000);
     ASSERT_TRUE(replay.Started && !replay.TimedOut);
     EXPECT_EQ(replay.ExitCode, 0u) << replay.Output;
-    EXPECT_NE(replay.Output.find("(trace log, 6 events, 0 lines skipped)"), std::string::npos) << replay.Output;
+    EXPECT_NE(replay.Output.find("(trace log, 6 events, 0 lines skipped; ANSI"), std::string::npos) << replay.Output;
     EXPECT_EQ(RingsIn(replay.Output), expected) << replay.Output << log;
 }
 
