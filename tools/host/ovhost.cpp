@@ -64,9 +64,12 @@ bool StartReplay(HostOptions& options) {
         WriteErr("ovhost: " + file + " " + report.substr(start, end - start) + "\n");
         start = end + 1;
     }
+    // Its times count from here: the box is already enabled.
+    char from[32];
+    std::snprintf(from, sizeof from, " from %.3f s", SecondsSinceStart());
     WriteOut("ovhost: the simulated box plays " + file + " (" + (info.FromTrace ? "trace log, " : "") +
              std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped; " +
-             info.Encoding + ")\n");
+             info.Encoding + ")" + std::string(from) + "\n");
     // Played once: run until two seconds after its last event (a poll every
     // 200 ms or so takes one event each) unless told otherwise.
     if (!options.secondsGiven && info.RepeatMs == 0)
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
     HostOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, options, error)) {
-        WriteErr("ovhost: " + error + "\n" + UsageText());
+        WriteErr("ovhost: " + AnsiToUtf8(error) + "\n" + UsageText());  // it may quote an argument
         return 2;
     }
     if (options.help) {
