@@ -116,7 +116,7 @@ TEST_F(InstallCheck, TracingDriverWithoutTheVendorDriver) {
 }
 
 // The broken file is named, not the sound driver beside it.
-TEST_F(InstallCheck, TruncatedPlugin) {
+TEST_F(InstallCheck, TruncatedFiles) {
     const std::string image = ovtest::ReadBytes(Path("Orvale8.dll"));
     ovtest::WriteBytes(Path("Orvale8.dll"), image.substr(0, image.size() / 2));
     const std::string output = Check({"Orvale8.dll is broken, it is cut short: " + std::to_string(image.size() / 2) +
@@ -124,6 +124,12 @@ TEST_F(InstallCheck, TruncatedPlugin) {
     ExpectFinding(output, "replace it with the released file");
     ExpectFinding(output, "ok      TmA4Drv.dll loads and has its four functions");
     EXPECT_EQ(output.find("see above"), std::string::npos) << output;
+
+    // And the driver cut short is named as broken, not merely as not loading.
+    ovtest::WriteBytes(Path("Orvale8.dll"), image);
+    const std::string driver = ovtest::ReadBytes(Path("TmA4Drv.dll"));
+    ovtest::WriteBytes(Path("TmA4Drv.dll"), driver.substr(0, driver.size() / 2));
+    Check({"TmA4Drv.dll is broken, it is cut short", "Orvale8.dll does not load without a complete TmA4Drv.dll"});
 }
 
 // Some other DLL under the driver's name: one error naming every missing

@@ -113,15 +113,15 @@ UniqueModule CheckDriver(const std::string& folder, const std::string& shown, Ch
                      "not load");
         return UniqueModule();
     }
-    const std::string damage = PeFileDamage(path);
-    if (!damage.empty()) {
-        report.Error("TmA4Drv.dll is broken, " + damage + ": reinstall the vendor's driver");
-        return UniqueModule();
-    }
     DWORD error = 0;
     UniqueModule driver = LoadFrom(path, error);
     if (!driver) {
-        report.Error("TmA4Drv.dll does not load" + LoadFailure(error) + ": reinstall the vendor's driver");
+        // Only then is the vendor's file judged by its headers: what the
+        // loader accepts is not for the check to call broken.
+        const std::string damage = PeFileDamage(path);
+        report.Error((damage.empty() ? "TmA4Drv.dll does not load" + LoadFailure(error)
+                                     : "TmA4Drv.dll is broken, " + damage) +
+                     ": reinstall the vendor's driver");
         return driver;
     }
     const std::vector<const char*> missing = MissingFunctions(driver.Get());
