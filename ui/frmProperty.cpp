@@ -28,8 +28,6 @@ private:
 
 }  // namespace
 
-TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
-
 extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
     HWND parent = static_cast<HWND>(parentWindow);
     // The pause and the form live outside the guard: a structured exception

@@ -1,5 +1,9 @@
 // TPropertyForm as designed (form "PropertyForm"), over TBaseDialogForm's.
+// The constructor lives here, apart from the export that shows the form, so
+// that a tool can make the form and walk it without linking the device.
 #include "ui/frmProperty.h"
+
+TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
 
 void TPropertyForm::ReadDesign() {
     Name = "PropertyForm";

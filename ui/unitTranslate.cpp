@@ -74,7 +74,40 @@ const TKindRow kKindRows[] = {
      {{".Text", Text<TComboBox, &TComboBox::Text>}, {".Items", nullptr, Items<TComboBox, &TComboBox::Items>}}},
 };
 
+// The translator's walk: `visit` is called for every key the component and
+// the components it owns are given, in order, with the text (or item list)
+// the key applies to.
+template <class Visit>
+void VisitKeys(TComponent& component, const std::string& section, const Visit& visit) {
+    if (As<TRadioButton>(component)) return;
+    // A copy: a key applied may not change whom the walk visits next.
+    const std::vector<TComponent*> owned = component.Components();
+    if (TForm* form = As<TForm>(component)) {
+        visit(section, "Caption", &form->Caption, nullptr);
+        visit(section, "Hint", &form->Hint, nullptr);
+        for (TComponent* child : owned) VisitKeys(*child, section, visit);
+        return;
+    }
+    if (TControl* control = As<TControl>(component)) visit(section, component.Name + ".Hint", &control->Hint, nullptr);
+    for (const TKindRow& row : kKindRows) {
+        if (!row.matches(component)) continue;
+        for (const TKindKey& key : row.keys) {
+            if (!key.suffix) break;
+            visit(section, component.Name + key.suffix, key.text ? key.text(component) : nullptr,
+                  key.items ? key.items(component) : nullptr);
+        }
+        break;
+    }
+    for (TComponent* child : owned) VisitKeys(*child, section + "." + component.Name, visit);
+}
+
 }  // namespace
+
+namespace unitTranslate {
+const char kLanguageSection[] = "语言设置";
+const char kLanguageKey[] = "系统语言";
+const char kEnglish[] = "EN";
+}  // namespace unitTranslate
 
 TTranslator::TTranslator() : TTranslator(HostDirectory()) {}
 
@@ -88,7 +121,8 @@ TTranslator::~TTranslator() = default;
 // Whatever fails, the language stays Chinese.
 void TTranslator::ReadLanguageSetting() {
     try {
-        language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), "语言设置", "系统语言", "CN");
+        language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), unitTranslate::kLanguageSection,
+                                 unitTranslate::kLanguageKey, "CN");
     } catch (...) {
         language_ = "CN";
     }
@@ -105,35 +139,13 @@ void TTranslator::TranslateForm(TForm& form) {
 }
 
 void TTranslator::TranslateComponent(TComponent& component, const std::string& section) {
-    if (!languageFile_ || language_ != "EN" || As<TRadioButton>(component)) return;
-    if (TForm* form = As<TForm>(component)) {
-        ApplyKey(section, "Caption", form->Caption);
-        ApplyKey(section, "Hint", form->Hint);
-        TranslateOwned(component, section);
-        return;
-    }
-    if (TControl* control = As<TControl>(component)) {
-        ApplyKey(section, component.Name + ".Hint", control->Hint);
-    }
-    ApplyKindKeys(component, section);
-    TranslateOwned(component, section + "." + component.Name);
-}
-
-void TTranslator::TranslateOwned(TComponent& owner, const std::string& section) {
-    const std::vector<TComponent*> owned = owner.Components();
-    for (TComponent* child : owned) TranslateComponent(*child, section);
-}
-
-void TTranslator::ApplyKindKeys(TComponent& c, const std::string& section) {
-    for (const TKindRow& row : kKindRows) {
-        if (!row.matches(c)) continue;
-        for (const TKindKey& key : row.keys) {
-            if (!key.suffix) break;
-            if (key.text) ApplyKey(section, c.Name + key.suffix, *key.text(c));
-            if (key.items) ApplyItemsKey(section, c.Name + key.suffix, *key.items(c));
-        }
-        return;
-    }
+    if (!languageFile_ || language_ != unitTranslate::kEnglish) return;
+    VisitKeys(component, section,
+              [this](const std::string& keySection, const std::string& key, std::string* text,
+                     std::vector<std::string>* items) {
+                  if (text) ApplyKey(keySection, key, *text);
+                  if (items) ApplyItemsKey(keySection, key, *items);
+              });
 }
 
 // Presence decides, so a key with an empty value blanks the text. True when
@@ -176,6 +188,15 @@ std::string TTranslator::UnescapeValue(const std::string& value) {
 TTranslator& GetTranslator() {
     if (!g_translator) g_translator = std::make_unique<TTranslator>();
     return *g_translator;
+}
+
+std::vector<TTranslationKey> TranslationKeys(TForm& form) {
+    std::vector<TTranslationKey> keys;
+    VisitKeys(form, form.ClassName(),
+              [&keys](const std::string& section, const std::string& key, std::string*, std::vector<std::string>*) {
+                  keys.push_back({section, key});
+              });
+    return keys;
 }
 
 std::string HostDirectory() { return ExecutableDirectory(); }

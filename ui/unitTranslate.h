@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Components.h"
 
@@ -28,11 +29,9 @@ public:
     const std::string& Language() const { return language_; }
 
 private:
-    void TranslateOwned(platform::TComponent& owner, const std::string& section);
     bool ApplyKey(const std::string& section, const std::string& key, std::string& text);
     void ApplyItemsKey(const std::string& section, const std::string& key,
                        std::vector<std::string>& items);
-    void ApplyKindKeys(platform::TComponent& component, const std::string& section);
 
     std::string hostDirectory_;
     std::unique_ptr<platform::TIniFile> languageFile_;
@@ -42,10 +41,26 @@ private:
 // The one translator, created on first use.
 TTranslator& GetTranslator();
 
+// A key of the language file and the section it is looked up in.
+struct TTranslationKey {
+    std::string Section;
+    std::string Key;
+};
+
+// The keys TranslateForm looks up for `form`, in the order it does, found by
+// the same walk; nothing is read or written. For tools that check a language
+// file against the forms.
+std::vector<TTranslationKey> TranslationKeys(platform::TForm& form);
+
 // The directory of the host's executable, with its trailing separator.
 std::string HostDirectory();
 
 namespace unitTranslate {
+// Where the host's settings file holds the language (code page 936 names),
+// and the one value, in capitals, that selects English.
+extern const char kLanguageSection[];
+extern const char kLanguageKey[];
+extern const char kEnglish[];
 // The host settings file's name, "kdwusr70.ini" until Finalize.
 std::string SettingsFileName();
 // Module shutdown: frees the translator and clears the settings file name.

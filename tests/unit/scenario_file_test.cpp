@@ -6,12 +6,15 @@
 #include <random>
 #include <string>
 
+#include "tools/simdrv/Scenario.h"
 #include "tools/simdrv/ScenarioFile.h"
 
 namespace {
 
 using simdrv::ParseScenario;
+using simdrv::ProblemReport;
 using simdrv::Scenario;
+using simdrv::TextEncoding;
 
 std::string TextOf(const simdrv::ScriptedEvent& event) {
     return std::string(event.Record.Text, strnlen(event.Record.Text, sizeof event.Record.Text));
@@ -99,6 +102,151 @@ TEST(ScenarioFile, TraceLogReplaysEachRecordedEventFromTheFirstInitialize) {
     ASSERT_EQ(s.ProblemCount, 2);
     EXPECT_EQ(s.Problems[0].Line, 6) << "a record cut short";
     EXPECT_EQ(s.Problems[1].Line, 7);
+}
+
+// The same two events as an editor may save them: the Chinese text reaches
+// the record as code page 936 bytes whatever the file's encoding, and a
+// byte-order mark never spoils the first line.
+TEST(ScenarioFile, ReadsUtf8AndUtf16FilesAsTheirEditorsSaveThem) {
+    const std::u16string text = u"# \u672a\u77e5 first line\r\n0.4 30 \u672a\u77e5\u53f7\u7801\r\n1 32 138\r\n";
+    std::string utf16le = "\xFF\xFE", utf16be = "\xFE\xFF";
+    for (char16_t c : text) {
+        utf16le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        utf16be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+    const std::string utf8 =
+        "# \xe6\x9c\xaa\xe7\x9f\xa5 first line\r\n0.4 30 \xe6\x9c\xaa\xe7\x9f\xa5\xe5\x8f\xb7\xe7\xa0\x81\r\n1 32 138\r\n";
+    const std::pair<std::string, TextEncoding> files[] = {{utf8, TextEncoding::Utf8},
+                                                          {"\xEF\xBB\xBF" + utf8, TextEncoding::Utf8WithMark},
+                                                          {utf16le, TextEncoding::Utf16Le},
+                                                          {utf16be, TextEncoding::Utf16Be}};
+    for (const auto& [bytes, encoding] : files) {
+        const Scenario s = ParseScenario(bytes);
+        EXPECT_EQ(s.Encoding, encoding) << simdrv::EncodingName(encoding);
+        EXPECT_EQ(s.ProblemCount, 0) << simdrv::EncodingName(encoding) << ": " << ProblemReport(s);
+        ASSERT_EQ(s.Events.size(), 2u) << simdrv::EncodingName(encoding);
+        EXPECT_EQ(TextOf(s.Events[0]), "\xce\xb4\xd6\xaa\xba\xc5\xc2\xeb") << simdrv::EncodingName(encoding);
+        EXPECT_EQ(s.Events[1].AtMs, 1000);
+        EXPECT_EQ(TextOf(s.Events[1]), "138");
+    }
+    // A mark in front of a log does not hide its first time stamp either.
+    const Scenario log = ParseScenario("\xEF\xBB\xBF" "2026-12-08 00:00:00.000 tid=1 TV_Initialize() -> 1\r\n");
+    EXPECT_TRUE(log.FromTrace);
+    EXPECT_EQ(log.ProblemCount, 0) << ProblemReport(log);
+}
+
+bool AllPrintableAscii(const std::string& text) {
+    for (char c : text)
+        if ((c < 0x20 || c > 0x7E) && c != '\n') return false;
+    return true;
+}
+
+// The report travels as a NUL-terminated text to a terminal: a line's NULs,
+// control bytes and code page 936 bytes are shown escaped, and all of its
+// hundred problems get there, however long each is.
+TEST(ScenarioFile, TheReportIsPrintableAndListsAHundredProblems) {
+    static const char kBad[] = "so\0on 30 x\n\xce\xb4 30 x\n\x1b[2J 30 x\n1 30\xff\x07 x\n";
+    const Scenario few = ParseScenario(std::string(kBad, sizeof kBad - 1));
+    const std::string report = ProblemReport(few);
+    EXPECT_TRUE(AllPrintableAscii(report)) << report;
+    EXPECT_NE(report.find("line 1: the line holds NUL bytes"), std::string::npos) << report;
+    EXPECT_NE(report.find("byte-order mark"), std::string::npos) << "a hint at UTF-16: " << report;
+    EXPECT_NE(report.find("line 2: the time \"\\xce\\xb4\""), std::string::npos) << report;
+    EXPECT_NE(report.find("line 3: the time \"\\x1b[2J\""), std::string::npos) << report;
+    EXPECT_NE(report.find("line 4: the event code \"30\\xff\\x07\""), std::string::npos) << report;
+
+    std::string hostile;
+    for (int i = 0; i < 150; ++i) hostile += std::string(i % 2 ? 40 : 3, '\xff') + " 30 x\n" + std::string("\0\0\n", 3);
+    const Scenario many = ParseScenario(hostile);
+    const std::string longReport = ProblemReport(many);
+    EXPECT_EQ(many.ProblemCount, 300);
+    EXPECT_TRUE(AllPrintableAscii(longReport));
+    EXPECT_LE(longReport.size(), simdrv::kLongestProblemReport);
+    std::size_t lines = 0;
+    for (char c : longReport) lines += c == '\n';
+    EXPECT_EQ(lines, simdrv::kMaxProblems + 1);
+    EXPECT_NE(longReport.find("line 100: "), std::string::npos);
+    EXPECT_EQ(longReport.find("line 101: "), std::string::npos);
+    EXPECT_NE(longReport.find("\n200 more\n"), std::string::npos) << longReport.substr(longReport.size() - 200);
+}
+
+// A week is the longest time or repeat; beyond it a value is an error
+// rather than a number that wraps around in the box or the host bench.
+TEST(ScenarioFile, TimesAndRepeatsBeyondAWeekAreRefused) {
+    const Scenario s = ParseScenario(
+        "604800 30 a\n"           // 1: a week exactly
+        "604800.001 30 b\n"       // 2
+        "4294967.5 30 c\n"        // 3
+        "99999999999999999999 30 d\n"  // 4
+        "repeat 4294967.296\n");  // 5
+    ASSERT_EQ(s.Events.size(), 1u);
+    EXPECT_EQ(s.Events[0].AtMs, simdrv::kLongestTimeMs);
+    EXPECT_EQ(s.RepeatMs, 0);
+    ASSERT_EQ(s.Problems.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(s.Problems[i].Line, static_cast<int>(i) + 2);
+        EXPECT_NE(s.Problems[i].Message.find("beyond the longest, 604800 s"), std::string::npos)
+            << s.Problems[i].Message;
+    }
+    EXPECT_EQ(ParseScenario("1 30 a\nrepeat 604800\n").RepeatMs, simdrv::kLongestTimeMs);
+}
+
+// A log is checked as a scenario is: a time going back and an impossible
+// date are reported by line, not played or misnamed.
+TEST(ScenarioFile, TraceLogTimesAreCheckedLikeAScenarios) {
+    const std::string record = "1e00000000000000" "31" + std::string(94, '0');  // 56 bytes, code 30
+    const auto poll = [&](const char* stamp) { return std::string(stamp) + " tid=9 TV_GetEvent() -> 1 record=" + record + "\r\n"; };
+    const Scenario s = ParseScenario("2026-12-08 10:00:00.000 tid=8 TV_Initialize() -> 1\r\n" +  // 1
+                                     poll("2026-12-08 10:00:01.000") +                            // 2
+                                     poll("2026-12-08 10:00:00.500") +                            // 3: back
+                                     poll("2026-13-08 10:00:02.000") +                            // 4: month 13
+                                     poll("2026-02-30 10:00:02.000") +                            // 5: 30 February
+                                     poll("2026-12-15 10:00:00.001") +                            // 6: past a week
+                                     poll("2026-12-08 10:00:03.000"));                            // 7
+    ASSERT_EQ(s.Events.size(), 2u);
+    EXPECT_EQ(s.Events[0].AtMs, 1000);
+    EXPECT_EQ(s.Events[1].AtMs, 3000);
+    ASSERT_EQ(s.Problems.size(), 4u) << ProblemReport(s);
+    EXPECT_EQ(s.Problems[0].Line, 3);
+    EXPECT_EQ(s.Problems[0].Message, "the time is earlier than the event before");
+    EXPECT_EQ(s.Problems[1].Line, 4);
+    EXPECT_EQ(s.Problems[1].Message, "the time stamp \"2026-13-08 10:00:02.000\" is not a date and time");
+    EXPECT_EQ(s.Problems[2].Line, 5);
+    EXPECT_NE(s.Problems[2].Message.find("is not a date and time"), std::string::npos);
+    EXPECT_EQ(s.Problems[3].Line, 6);
+    EXPECT_NE(s.Problems[3].Message.find("a week"), std::string::npos) << s.Problems[3].Message;
+}
+
+// When the box hands out what it plays: an event at the first poll at or
+// after its time and not a millisecond before, one event a poll, and each
+// round of a repeat shifted by exactly its period.
+TEST(ScenarioFile, ReplayedEventsFallDueAtTheirTimes) {
+    simdrv::ScriptPlayer player;
+    player.Load(ParseScenario("0.4 30 a\n1.4 31 b\n1.5 32 c\nrepeat 4\n"));
+    std::string played;
+    const auto poll = [&](std::int64_t ms) {
+        const simdrv::ScriptedEvent* event = player.Due(ms);
+        return event ? TextOf(*event) : std::string("-");
+    };
+    EXPECT_EQ(poll(0), "-");
+    EXPECT_EQ(poll(399), "-");
+    EXPECT_EQ(poll(400), "a");
+    EXPECT_EQ(poll(400), "-") << "once";
+    EXPECT_EQ(poll(1399), "-");
+    EXPECT_EQ(poll(1600), "b") << "a late poll takes one event";
+    EXPECT_EQ(poll(1600), "c") << "and the next poll the next";
+    EXPECT_EQ(poll(4399), "-");
+    EXPECT_EQ(poll(4400), "a") << "the second round, one period on";
+    EXPECT_EQ(poll(5399), "-");
+    EXPECT_EQ(poll(5400), "b");
+
+    simdrv::ScriptPlayer once;
+    once.Load(ParseScenario("0.2 30 only\n"));
+    EXPECT_NE(once.Due(200), nullptr);
+    EXPECT_EQ(once.Due(1000000), nullptr) << "without a repeat it plays once";
+    once.Restart();
+    EXPECT_EQ(once.Due(199), nullptr) << "a restart counts from the new start";
+    EXPECT_NE(once.Due(200), nullptr);
 }
 
 // Mutations of valid files, and noise: the reader under AddressSanitizer

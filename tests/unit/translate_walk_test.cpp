@@ -2,7 +2,9 @@
 // which sections and order, and what it sets from a filled language file.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -151,6 +153,20 @@ TEST_F(TranslateTest, EveryKindWritesItsKeysInTableOrderAndNestedSections) {
               "[TMyForm.Frame1.GroupBox2]\r\nEdit3.Hint=\r\nEdit3.Text=deep\r\n"
               "[TMyForm.Plain]\r\nLabel2.Hint=\r\nLabel2.Caption=L2\r\n"
               "[TMyForm.]\r\nLabel3.Hint=\r\nLabel3.Caption=L3\r\n");
+
+    // The keys a tool is told the form looks up are exactly those written,
+    // in the order written within each section.
+    std::map<std::string, std::vector<std::string>> listed, written;
+    for (const TTranslationKey& key : TranslationKeys(form)) listed[key.Section].push_back(key.Key);
+    std::istringstream lines(ReadBytes(Lng()));
+    std::string section;
+    for (std::string line; std::getline(lines, line);) {
+        if (line[0] == '[')
+            section = line.substr(1, line.find(']') - 1);
+        else
+            written[section].push_back(line.substr(0, line.find('=')));
+    }
+    EXPECT_EQ(listed, written);
 }
 
 TEST_F(TranslateTest, AFilledFileSetsEveryKindOfText) {

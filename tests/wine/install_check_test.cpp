@@ -57,6 +57,11 @@ protected:
     PrivateHostDir dir_;
 };
 
+// The finding's line as printed, verdict first, when it is in `output`.
+void ExpectFinding(const std::string& output, const std::string& line) {
+    EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+}
+
 TEST_F(InstallCheck, ASoundFolderPasses) {
     const std::string output = Check();
     for (const char* finding :
@@ -94,6 +99,83 @@ TEST_F(InstallCheck, UnreadableLanguageFile) {
         CreateFileA(Path("Orvale7.lng").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid());
     Check({"Orvale7.lng cannot be read"});
+}
+
+// The tracing driver with nothing behind it opens the device and never rings:
+// an error, not a pass; with the vendor's driver behind it, only a reminder.
+TEST_F(InstallCheck, TracingDriverWithoutTheVendorDriver) {
+    ASSERT_TRUE(dir_.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll"));
+    const std::string output =
+        Check({"TmA4Drv.dll is the tracing driver, and the vendor's driver behind it is not usable "
+               "(TmA4Drv_vendor.dll not found): the device opens but no ring ever reaches the host; rename the "
+               "vendor's driver to TmA4Drv_vendor.dll beside it"});
+    EXPECT_EQ(output.find("warning the tracing driver is installed"), std::string::npos) << output;
+
+    ASSERT_TRUE(dir_.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll"));
+    ExpectFinding(Check(), "warning the tracing driver is installed (TmA4Drv_vendor.dll behind it)");
+}
+
+// The broken file is named, not the sound driver beside it.
+TEST_F(InstallCheck, TruncatedFiles) {
+    const std::string image = ovtest::ReadBytes(Path("Orvale8.dll"));
+    ovtest::WriteBytes(Path("Orvale8.dll"), image.substr(0, image.size() / 2));
+    const std::string output = Check({"Orvale8.dll is broken, it is cut short: " + std::to_string(image.size() / 2) +
+                                      " bytes where its sections need"});
+    ExpectFinding(output, "replace it with the released file");
+    ExpectFinding(output, "ok      TmA4Drv.dll loads and has its four functions");
+    EXPECT_EQ(output.find("see above"), std::string::npos) << output;
+
+    // And the driver cut short is named as broken, not merely as not loading.
+    ovtest::WriteBytes(Path("Orvale8.dll"), image);
+    const std::string driver = ovtest::ReadBytes(Path("TmA4Drv.dll"));
+    ovtest::WriteBytes(Path("TmA4Drv.dll"), driver.substr(0, driver.size() / 2));
+    Check({"TmA4Drv.dll is broken, it is cut short", "Orvale8.dll does not load without a complete TmA4Drv.dll"});
+}
+
+// Some other DLL under the driver's name: one error naming every missing
+// function, and nothing more of that DLL is reported (no version as "ok").
+TEST_F(InstallCheck, AnotherDllUnderTheDriversName) {
+    char system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    ovtest::WriteBytes(Path("TmA4Drv.dll"), ovtest::ReadBytes(std::string(system) + "\\version.dll"));
+    const std::string output =
+        Check({"TmA4Drv.dll lacks the functions Tma4drv_DLL_Version, TV_Initialize, TV_Disable and TV_GetEvent: it "
+               "is not the voice box driver",
+               "Orvale8.dll does not load without a complete TmA4Drv.dll"});
+    EXPECT_EQ(output.find("TmA4Drv.dll version text"), std::string::npos) << output;
+    EXPECT_EQ(output.find("TmA4Drv.dll carries no version"), std::string::npos) << output;
+}
+
+TEST_F(InstallCheck, DebugFileInAShopFolder) {
+    ovtest::WriteBytes(Path("Orvale8.dll.debug"), "debug sections");
+    ExpectFinding(Check(), "warning Orvale8.dll.debug is installed: it is the debug information for reading crash "
+                           "reports, of no use to the host; delete it here");
+}
+
+// A folder whose name the ANSI code page spells in bytes that are not UTF-8
+// (GBK under 936, Latin-1 under 1252): the path in the findings comes out
+// in UTF-8 like the rest, so the output is one encoding throughout.
+TEST_F(InstallCheck, OneEncodingForPathsAndFindings) {
+    const std::wstring wideFolder = std::wstring(dir_.Path().begin(), dir_.Path().end()) + L"caf\u00e9";
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    for (const wchar_t* file : {L"Orvale8.dll", L"TmA4Drv.dll", L"kdwusr70.ini", L"Orvale7.lng"})
+        ASSERT_TRUE(CopyFileW((std::wstring(dir_.Path().begin(), dir_.Path().end()) + file).c_str(),
+                              (wideFolder + L"\\" + file).c_str(), FALSE));
+    char ansi[MAX_PATH] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, wideFolder.c_str(), -1, ansi, MAX_PATH, nullptr, nullptr), 0);
+    const auto run = ovtest::RunProgram("\"" + ovtest::ProgramDirectory() + "ovhost.exe\" --check \"" + ansi + "\"",
+                                        dir_.Path(), 60000);
+    ASSERT_TRUE(run.Started && !run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    ExpectFinding(run.Output, "ovhost: checking " + dir_.Path() + "caf\xc3\xa9\\");
+    ExpectFinding(run.Output, "ok      kdwusr70.ini selects English ([\xe8\xaf\xad\xe8\xa8\x80\xe8\xae\xbe\xe7\xbd\xae]");
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, run.Output.data(), static_cast<int>(run.Output.size()),
+                                  nullptr, 0),
+              0)
+        << "not UTF-8 throughout: " << run.Output;
+    for (const wchar_t* file : {L"Orvale8.dll", L"TmA4Drv.dll", L"kdwusr70.ini", L"Orvale7.lng"})
+        DeleteFileW((wideFolder + L"\\" + file).c_str());
+    RemoveDirectoryW(wideFolder.c_str());
 }
 
 // Notepad's "Unicode": read in its encoding, so every key is still found.

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -99,10 +100,47 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
         ovtest::RunProgram("\"" + replayed.Path() + "ovhost.exe\" --replay=field.log", replayed.Path(), 60000);
     ASSERT_TRUE(replay.Started && !replay.TimedOut);
     EXPECT_EQ(replay.ExitCode, 0u) << replay.Output;
-    EXPECT_NE(replay.Output.find("(trace log, 6 events, 0 lines skipped)"), std::string::npos) << replay.Output;
+    EXPECT_NE(replay.Output.find("(trace log, 6 events, 0 lines skipped; ANSI"), std::string::npos) << replay.Output;
     EXPECT_EQ(RingsIn(replay.Output), expected) << replay.Output << log;
 }
 
+// Seconds since the host bench started, as printed at the start of a line
+// holding `marker`, or after " from " on the replay's line; -1 when absent.
+std::vector<double> TimesOf(const std::string& output, const std::string& marker) {
+    std::vector<double> times;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(marker) == std::string::npos) continue;
+        const std::size_t from = line.find(") from ");
+        times.push_back(std::atof(line.c_str() + (from == std::string::npos ? 0 : from + 7)));
+    }
+    return times;
+}
+
+// Each replayed event reaches the host at its time after the replay began:
+// not before, and within a poll or two after (the plug-in polls every
+// 200 ms; the bound leaves room for a loaded machine, not for a second).
+TEST(Replay, EventsReachTheHostAtTheirTimes) {
+    ovtest::ExpectAnsiCodePage();
+    PrivateHostDir dir;
+    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("Orvale8.dll") && dir.CopyFromBin("TmA4Drv.dll"));
+    ovtest::WriteBytes(dir.Path() + "timed.scenario", "0.4 30 first\n1.4 30 second\n2.5 32 third\n");
+    const auto run =
+        ovtest::RunProgram("\"" + dir.Path() + "ovhost.exe\" --replay timed.scenario", dir.Path(), 60000);
+    ASSERT_TRUE(run.Started && !run.TimedOut);
+    const std::vector<double> start = TimesOf(run.Output, "the simulated box plays");
+    const std::vector<double> rings = TimesOf(run.Output, "ue_ring");
+    ASSERT_EQ(start.size(), 1u) << run.Output;
+    ASSERT_EQ(rings.size(), 3u) << run.Output;
+    const double due[] = {0.4, 1.4, 2.5};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_GE(rings[i] - start[0], due[i] - 0.005) << "event " << i << "\n" << run.Output;
+        EXPECT_LE(rings[i] - start[0], due[i] + 0.7) << "event " << i << "\n" << run.Output;
+    }
+}
+
+// The host keeps loading (an order program must not fail to start for a
+// diagnosis tool), and the log says why no ring comes.
 TEST(TraceProxy, WithoutTheVendorDriverAnswersNoEventAndSaysWhy) {
     ovtest::ExpectAnsiCodePage();
     PrivateHostDir dir;
@@ -113,9 +151,16 @@ TEST(TraceProxy, WithoutTheVendorDriverAnswersNoEventAndSaysWhy) {
     ASSERT_FALSE(run.TimedOut);
     EXPECT_EQ(run.ExitCode, 0u) << run.Output;
     EXPECT_EQ(run.Output.find("ue_ring"), std::string::npos) << run.Output;
+    // Said at load, before the first call, and again at every call.
     const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
-    EXPECT_NE(log.find("TV_GetEvent: vendor driver TmA4Drv_vendor.dll not found or incomplete"), std::string::npos)
-        << log;
+    const std::size_t atLoad = log.find("FAILURE: vendor driver TmA4Drv_vendor.dll not found beside the tracing driver");
+    const std::size_t firstCall = log.find("Tma4drv_DLL_Version: no vendor driver behind the tracing driver");
+    const std::size_t poll = log.find("TV_GetEvent: no vendor driver behind the tracing driver "
+                                      "(TmA4Drv_vendor.dll not found): answered 0");
+    ASSERT_NE(atLoad, std::string::npos) << log;
+    ASSERT_NE(firstCall, std::string::npos) << log;
+    EXPECT_NE(poll, std::string::npos) << log;
+    EXPECT_LT(atLoad, firstCall);
 }
 
 // Whether a process runs from an executable of this file name.

@@ -9,16 +9,14 @@
 #include "platform/IniText.h"
 #include "platform/Utf16Text.h"
 #include "tools/host/CheckReport.h"
+#include "ui/frmProperty.h"
+#include "ui/unitTranslate.h"
 
 namespace {
 
-// Names as the plug-in stores them: code page 936 bytes (the sources are
-// compiled to GBK), printed through Cp936ToUtf8.
-const char kLanguageSection[] = "语言设置";
-const char kLanguageKey[] = "系统语言";
-const char kDialogSection[] = "TPropertyForm";
-// Every key the property dialog reads in English mode, in the order it asks.
-const char* const kDialogKeys[] = {"Caption", "Hint", "Label1.Hint", "Label1.Caption", "btnOk.Hint", "btnOk.Caption"};
+// The plug-in's own names (code page 936 bytes), printed through Cp936ToUtf8.
+const auto& kLanguageSection = unitTranslate::kLanguageSection;
+const auto& kLanguageKey = unitTranslate::kLanguageKey;
 
 struct FileBytes {
     bool exists = false;
@@ -106,12 +104,31 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
+// Every key the property dialog looks up in English mode, found by the
+// translator's own walk over the dialog as designed, so the check cannot
+// drift from the dialog. A section's name is the form's class, or nested.
+std::vector<TTranslationKey> DialogKeys() {
+    TPropertyForm dialog(nullptr);
+    return TranslationKeys(dialog);
+}
+
+// Key names, with their section where it is not the form's own.
+std::string KeysAndSections(const std::vector<TTranslationKey>& keys, const std::string& formSection) {
+    std::vector<std::string> names;
+    for (const TTranslationKey& key : keys)
+        names.push_back(key.Section == formSection ? key.Key : key.Key + " in [" + key.Section + "]");
+    return Joined(names);
+}
+
 void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& report) {
     const platform::TIniText ini(bytes);
-    std::vector<std::string> missing, chinese;
-    for (const char* key : kDialogKeys) {
+    const std::vector<TTranslationKey> keys = DialogKeys();
+    const std::string& formSection = keys.front().Section;  // the form's "Caption" comes first
+    const std::string section = "[" + formSection + "]";
+    std::vector<TTranslationKey> missing, chinese;
+    for (const TTranslationKey& key : keys) {
         std::string value;
-        if (!ini.Find(kDialogSection, key, &value))
+        if (!ini.Find(key.Section, key.Key, &value))
             missing.push_back(key);
         else
             for (char c : value)
@@ -121,14 +138,14 @@ void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& repor
                 }
     }
     if (!chinese.empty())
-        report.Warning("Orvale7.lng still has non-English texts for " + Joined(chinese) + ": translate them");
+        report.Warning("Orvale7.lng still has non-English texts for " + KeysAndSections(chinese, formSection) + ": translate them");
     if (missing.empty()) {
-        report.Ok("Orvale7.lng has every text of the dialog in section [TPropertyForm]");
+        report.Ok("Orvale7.lng has every text of the dialog in section " + section);
         return;
     }
-    const std::string lacks = missing.size() == std::size(kDialogKeys)
-                                  ? std::string("Orvale7.lng has no section [TPropertyForm]")
-                                  : "Orvale7.lng lacks " + Joined(missing) + " in section [TPropertyForm]";
+    const std::string lacks = missing.size() == keys.size()
+                                  ? "Orvale7.lng has no section " + section
+                                  : "Orvale7.lng lacks " + KeysAndSections(missing, formSection) + " in section " + section;
     if (writable)
         report.Warning(lacks + ": the plug-in adds them in Chinese when the dialog first opens; translate them then, "
                                "or copy the kit's Orvale7.lng");
@@ -154,7 +171,7 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
     // Read again by the plug-in's own call, so that the check sees what the
     // plug-in sees in any encoding it reads (a UTF-16 file included).
     const std::string value = platform::ReadIniValue(folder + "kdwusr70.ini", kLanguageSection, kLanguageKey, "CN");
-    language.english = value == "EN";
+    language.english = value == unitTranslate::kEnglish;
     if (language.english)
         report.Ok("kdwusr70.ini selects English (" + where + "=EN): the dialog is translated through Orvale7.lng");
     else if (value == "CN")

@@ -1,6 +1,8 @@
 // Output for a Linux terminal behind Wine. The plug-in's texts are code page
-// 936 bytes; lines are built in UTF-8 and reach a pipe or file as UTF-8
-// bytes, a console as wide text.
+// 936 bytes, paths and other texts of the ANSI API are in the system's ANSI
+// code page; every line is built in UTF-8 from them and reaches a pipe or
+// file as UTF-8 bytes, a console as wide text (in the console's own
+// encoding), so one stream never mixes two encodings.
 #pragma once
 
 #include <string>
@@ -8,6 +10,9 @@
 // The bytes of `text` (NUL-terminated, code page 936) in UTF-8; bytes that
 // are not valid code page 936 come out as replacement characters.
 std::string Cp936ToUtf8(const char* text);
+// A path or another text the ANSI API gave, in UTF-8.
+std::string AnsiToUtf8(const std::string& text);
+std::string WideToUtf8(const std::wstring& text);
 
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
+#include "platform/Stdcall.h"
 #include "platform/UniqueResource.h"
 #include "tools/host/CheckReport.h"
+#include "tools/host/PeFile.h"
 
 namespace {
 
@@ -35,11 +38,12 @@ std::string VersionText(const std::string& path) {
                         &length) ||
         length < sizeof *translations)
         return std::string();
-    char key[64];
-    wsprintfA(key, "\\StringFileInfo\\%04x%04x\\FileVersion", translations->Language, translations->CodePage);
-    char* text = nullptr;
-    if (!VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&text), &length) || !length) return std::string();
-    return Cp936ToUtf8(text);
+    wchar_t key[64];
+    wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\FileVersion", translations->Language, translations->CodePage);
+    // Read wide: the ANSI query would give it in the system's code page.
+    wchar_t* text = nullptr;
+    if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&text), &length) || !length) return std::string();
+    return WideToUtf8(std::wstring(text, wcsnlen(text, length)));
 }
 
 std::string LoadFailure(DWORD error) {
@@ -58,13 +62,53 @@ UniqueModule LoadFrom(const std::string& path, DWORD& error) {
     return module;
 }
 
+// Reads as a list: "A", "A and B", "A, B and C".
+std::string Listed(const std::vector<const char*>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
+    return text;
+}
+
+std::vector<const char*> MissingFunctions(HMODULE module) {
+    std::vector<const char*> missing;
+    for (const char* name : kDriverFunctions)
+        if (!GetProcAddress(module, name)) missing.push_back(name);
+    return missing;
+}
+
+// A tracing driver answers every call with "no event" when the vendor's
+// driver is not behind it: the host opens the device and never hears a ring.
+void CheckTracingDriver(HMODULE driver, const std::string& folder, CheckReport& report) {
+    using VendorProblem = std::int32_t(OV_STDCALL*)(char*, std::int32_t);
+    const auto problem =
+        reinterpret_cast<VendorProblem>(reinterpret_cast<void*>(GetProcAddress(driver, "TraceProxy_VendorProblem")));
+    if (!problem) {
+        if (FileExists(folder + "TmA4Drv_vendor.dll"))
+            report.Warning("TmA4Drv_vendor.dll lies beside TmA4Drv.dll, as the tracing driver needs it, but "
+                           "TmA4Drv.dll is not the tracing driver: rename TmA4Drv_vendor.dll back to TmA4Drv.dll");
+        return;
+    }
+    char why[256] = {};
+    if (problem(why, sizeof why)) {
+        report.Error(std::string("TmA4Drv.dll is the tracing driver, and the vendor's driver behind it is not "
+                                 "usable (") + why + "): the device opens but no ring ever reaches the host; "
+                     "rename the vendor's driver to TmA4Drv_vendor.dll beside it, or put the vendor's driver back "
+                     "as TmA4Drv.dll");
+        return;
+    }
+    report.Warning("the tracing driver is installed (TmA4Drv_vendor.dll behind it): when the diagnosis is done, "
+                   "delete TmA4Drv.dll and TmA4Drv.trace.log and rename TmA4Drv_vendor.dll back to TmA4Drv.dll");
+}
+
 // The driver stays loaded while the plug-in is checked, so the plug-in's
 // import of it is the one in the folder; none is returned when it is missing,
-// does not load or lacks a function.
-UniqueModule CheckDriver(const std::string& folder, CheckReport& report) {
+// broken, does not load or lacks a function. A DLL that lacks one is no voice
+// box driver: nothing more of it is asked or called.
+UniqueModule CheckDriver(const std::string& folder, const std::string& shown, CheckReport& report) {
     const std::string path = folder + "TmA4Drv.dll";
     if (!FileExists(path)) {
-        report.Error("TmA4Drv.dll not found in " + folder +
+        report.Error("TmA4Drv.dll not found in " + shown +
                      ": install the voice box vendor's driver beside the host program; without it Orvale8.dll does "
                      "not load");
         return UniqueModule();
@@ -72,17 +116,22 @@ UniqueModule CheckDriver(const std::string& folder, CheckReport& report) {
     DWORD error = 0;
     UniqueModule driver = LoadFrom(path, error);
     if (!driver) {
-        report.Error("TmA4Drv.dll does not load" + LoadFailure(error) + ": reinstall the vendor's driver");
+        // Only then is the vendor's file judged by its headers: what the
+        // loader accepts is not for the check to call broken.
+        const std::string damage = PeFileDamage(path);
+        report.Error((damage.empty() ? "TmA4Drv.dll does not load" + LoadFailure(error)
+                                     : "TmA4Drv.dll is broken, " + damage) +
+                     ": reinstall the vendor's driver");
         return driver;
     }
-    bool complete = true;
-    for (const char* name : kDriverFunctions) {
-        if (GetProcAddress(driver.Get(), name)) continue;
-        complete = false;
-        report.Error(std::string("TmA4Drv.dll lacks the function ") + name +
-                     ": it is not the voice box driver, or a damaged copy; reinstall the vendor's driver");
+    const std::vector<const char*> missing = MissingFunctions(driver.Get());
+    if (!missing.empty()) {
+        report.Error("TmA4Drv.dll lacks the function" + std::string(missing.size() > 1 ? "s " : " ") +
+                     Listed(missing) + ": it is not the voice box driver, or a damaged copy; reinstall the "
+                     "vendor's driver");
+        return UniqueModule();
     }
-    if (complete) report.Ok("TmA4Drv.dll loads and has its four functions");
+    report.Ok("TmA4Drv.dll loads and has its four functions");
     const std::string version = VersionText(path);
     if (version.empty())
         report.Warning("TmA4Drv.dll carries no version text: ask the vendor which version it is");
@@ -91,19 +140,24 @@ UniqueModule CheckDriver(const std::string& folder, CheckReport& report) {
     if (GetProcAddress(driver.Get(), "SimDrv_Reset"))
         report.Warning("TmA4Drv.dll is the simulated box of the test kit, not the vendor's driver: install the "
                        "vendor's driver for a real line");
-    if (FileExists(folder + "TmA4Drv_vendor.dll"))
-        report.Warning("the tracing driver is installed (TmA4Drv_vendor.dll beside it): when the diagnosis is done, "
-                       "delete TmA4Drv.dll and TmA4Drv.trace.log and rename TmA4Drv_vendor.dll back to TmA4Drv.dll");
-    if (!complete) driver.Reset();
+    CheckTracingDriver(driver.Get(), folder, report);
     return driver;
 }
 
 // Not loaded beside a driver that is missing or incomplete: Windows then
 // refuses it, but Wine would load it with a stub for the missing function.
-void CheckPlugin(const std::string& folder, bool driverSound, CheckReport& report) {
+void CheckPlugin(const std::string& folder, const std::string& shown, bool driverSound, CheckReport& report) {
     const std::string path = folder + "Orvale8.dll";
     if (!FileExists(path)) {
-        report.Error("Orvale8.dll not found in " + folder + ": copy it beside the host program");
+        report.Error("Orvale8.dll not found in " + shown + ": copy it beside the host program");
+        return;
+    }
+    if (FileExists(path + ".debug"))
+        report.Warning("Orvale8.dll.debug is installed: it is the debug information for reading crash reports, "
+                       "of no use to the host; delete it here and keep it with the release");
+    const std::string damage = PeFileDamage(path);
+    if (!damage.empty()) {
+        report.Error("Orvale8.dll is broken, " + damage + ": replace it with the released file");
         return;
     }
     if (!driverSound) {
@@ -113,8 +167,7 @@ void CheckPlugin(const std::string& folder, bool driverSound, CheckReport& repor
     DWORD error = 0;
     const UniqueModule plugin = LoadFrom(path, error);
     if (!plugin) {
-        report.Error("Orvale8.dll does not load" + LoadFailure(error) +
-                     ": it needs TmA4Drv.dll with its four functions beside it (see above)");
+        report.Error("Orvale8.dll does not load" + LoadFailure(error) + ": replace it with the released file");
         return;
     }
     bool complete = true;
@@ -156,13 +209,15 @@ int RunInstallCheck(const std::string& folderName) {
     CheckReport report;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        report.Error(folderName + " is not a folder: give the folder of the host program");
+        report.Error(AnsiToUtf8(folderName) + " is not a folder: give the folder of the host program");
         return 1;
     }
-    WriteOut("ovhost: checking " + folder + "\n");
+    // Paths come from the ANSI API; the findings are UTF-8, and so is the path in them.
+    const std::string shown = AnsiToUtf8(folder);
+    WriteOut("ovhost: checking " + shown + "\n");
     {
-        const UniqueModule driver = CheckDriver(folder, report);
-        CheckPlugin(folder, driver.Valid(), report);
+        const UniqueModule driver = CheckDriver(folder, shown, report);
+        CheckPlugin(folder, shown, driver.Valid(), report);
     }
     HostLanguage language;
     CheckSettingsFile(folder, report, language);

@@ -34,7 +34,10 @@ bool RunMessageLoop(int seconds) {
     if (seconds <= 0) return true;
     g_loopThread = GetCurrentThreadId();
     SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
-    LoopTimer timer(static_cast<UINT>(seconds) * 1000u);
+    // Longer than the timer can count (some 24 days) is as long as it can:
+    // never a product that wraps around to a few seconds.
+    const long long ms = seconds * 1000LL;
+    LoopTimer timer(static_cast<UINT>(ms < USER_TIMER_MAXIMUM ? ms : USER_TIMER_MAXIMUM));
     MSG msg;
     bool timedOut = false;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

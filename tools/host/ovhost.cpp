@@ -53,18 +53,23 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
 bool StartReplay(HostOptions& options) {
     simdrv::ScenarioInfo info{};
     std::string error;
+    const std::string file = AnsiToUtf8(options.replay);
     if (!PlayOnSimulatedBox(options.replay, info, error)) {
-        WriteErr("ovhost: " + error + "\n");
+        WriteErr("ovhost: " + (info.Events < 0 ? file + " " : std::string()) + error + "\n");
         return false;
     }
     std::string report = info.Report;
     for (std::size_t start = 0; start < report.size();) {
         const std::size_t end = std::min(report.find('\n', start), report.size());
-        WriteErr("ovhost: " + options.replay + " " + report.substr(start, end - start) + "\n");
+        WriteErr("ovhost: " + file + " " + report.substr(start, end - start) + "\n");
         start = end + 1;
     }
-    WriteOut("ovhost: the simulated box plays " + options.replay + " (" + (info.FromTrace ? "trace log, " : "") +
-             std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped)\n");
+    // Its times count from here: the box is already enabled.
+    char from[32];
+    std::snprintf(from, sizeof from, " from %.3f s", SecondsSinceStart());
+    WriteOut("ovhost: the simulated box plays " + file + " (" + (info.FromTrace ? "trace log, " : "") +
+             std::to_string(info.Events) + " events, " + std::to_string(info.Problems) + " lines skipped; " +
+             info.Encoding + ")" + std::string(from) + "\n");
     // Played once: run until two seconds after its last event (a poll every
     // 200 ms or so takes one event each) unless told otherwise.
     if (!options.secondsGiven && info.RepeatMs == 0)
@@ -114,7 +119,7 @@ int main(int argc, char** argv) {
     HostOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, options, error)) {
-        WriteErr("ovhost: " + error + "\n" + UsageText());
+        WriteErr("ovhost: " + AnsiToUtf8(error) + "\n" + UsageText());  // it may quote an argument
         return 2;
     }
     if (options.help) {
@@ -131,7 +136,8 @@ int main(int argc, char** argv) {
     {
         PluginLibrary plugin("Orvale8.dll");
         if (!plugin.Loaded()) {
-            WriteErr("ovhost: cannot load " + plugin.Path() + " (error " + std::to_string(plugin.LoadError()) + ")\n");
+            WriteErr("ovhost: cannot load " + AnsiToUtf8(plugin.Path()) + " (error " +
+                     std::to_string(plugin.LoadError()) + ")\n");
             return 3;
         }
         DeviceFunctions device;
@@ -139,7 +145,7 @@ int main(int argc, char** argv) {
             WriteErr("ovhost: Orvale8.dll has no export " + error + "\n");
             return 4;
         }
-        WriteOut("ovhost: loaded " + plugin.Path() + "\n");
+        WriteOut("ovhost: loaded " + AnsiToUtf8(plugin.Path()) + "\n");
         result = RunDevice(device, options);
     }
     WriteOut("ovhost: unloaded\n");

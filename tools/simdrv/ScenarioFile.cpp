@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/simdrv/ScenarioText.h"
+
 namespace simdrv {
 namespace {
 
-constexpr std::int64_t kLongestTimeMs = 10000000LL * 1000;  // some four months
-constexpr std::size_t kStampLength = 23;                    // "2026-12-07 22:06:28.554"
+constexpr std::size_t kStampLength = 23;  // "2026-12-07 22:06:28.554"
+// How much of a line a problem quotes.
+constexpr std::size_t kQuotedBytes = 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -44,18 +47,30 @@ private:
     std::size_t pos_ = 0;
 };
 
-// "12", "0.4", "1.250": seconds with at most three decimals, as milliseconds.
-bool ParseSeconds(const std::string& word, std::int64_t& ms) {
+enum class Seconds { Read, Malformed, TooLong };
+
+// "12", "0.4", "1.250": seconds with at most three decimals, as milliseconds,
+// at most kLongestTimeMs.
+Seconds ParseSeconds(const std::string& word, std::int64_t& ms) {
     const std::size_t dot = word.find('.');
     const std::string whole = word.substr(0, dot);
     const std::string fraction = dot == std::string::npos ? std::string() : word.substr(dot + 1);
-    if (whole.empty() || whole.size() > 7 || fraction.size() > 3 || (dot != std::string::npos && fraction.empty()))
-        return false;
+    if (whole.empty() || fraction.size() > 3 || (dot != std::string::npos && fraction.empty())) return Seconds::Malformed;
     if (!std::all_of(whole.begin(), whole.end(), IsDigit) || !std::all_of(fraction.begin(), fraction.end(), IsDigit))
-        return false;
+        return Seconds::Malformed;
+    if (whole.size() > 10) return Seconds::TooLong;  // and std::stoll cannot overflow
     ms = std::stoll(whole) * 1000;
     if (!fraction.empty()) ms += std::stoll((fraction + "00").substr(0, 3));
-    return ms <= kLongestTimeMs;
+    return ms <= kLongestTimeMs ? Seconds::Read : Seconds::TooLong;
+}
+
+std::string Quoted(const std::string& word, std::size_t limit = kQuotedBytes) {
+    return "\"" + Printable(word, limit) + "\"";
+}
+
+std::string BeyondTheLongest(const char* what, const std::string& word) {
+    return std::string(what) + " " + Quoted(word) + " is beyond the longest, " +
+           std::to_string(kLongestTimeMs / 1000) + " s (a week)";
 }
 
 bool ParseInt32(const std::string& word, std::int32_t& value) {
@@ -119,9 +134,11 @@ bool ParseStamp(const std::string& line, std::int64_t& ms) {
     for (std::size_t i = 0; i < kStampLength; ++i)
         if (kShape[i] == 'd' ? !IsDigit(line[i]) : line[i] != kShape[i]) return false;
     auto number = [&](std::size_t at, std::size_t length) { return std::stoi(line.substr(at, length)); };
-    const int month = number(5, 2), day = number(8, 2), hour = number(11, 2), minute = number(14, 2),
-              second = number(17, 2);
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return false;
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2), hour = number(11, 2),
+              minute = number(14, 2), second = number(17, 2);
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 60) return false;
+    const int nextMonth = month == 12 ? 1 : month + 1, nextYear = month == 12 ? year + 1 : year;
+    if (day > DaysFromCivil(nextYear, nextMonth, 1) - DaysFromCivil(year, month, 1)) return false;
     ms = ((DaysFromCivil(number(0, 4), month, day) * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL +
          number(20, 3);
     return true;
@@ -134,7 +151,14 @@ public:
 private:
     void Problem(const std::string& message) {
         ++scenario_.ProblemCount;
-        if (scenario_.Problems.size() < kMaxProblems) scenario_.Problems.push_back({lineNumber_, message});
+        if (scenario_.Problems.size() < kMaxProblems)
+            scenario_.Problems.push_back({lineNumber_, message.substr(0, kLongestProblemMessage)});
+    }
+    // Times go forward in both forms; a time out of order is the line's mistake.
+    bool InOrder(std::int64_t atMs) {
+        if (atMs >= lastAtMs_) return true;
+        Problem("the time is earlier than the event before");
+        return false;
     }
     bool Add(const ScriptedEvent& event) {
         if (scenario_.Events.size() >= kMaxScenarioEvents) {
@@ -146,14 +170,12 @@ private:
     }
     bool ScenarioLine(const std::string& line);
     bool TraceLine(const std::string& line);
-    void FinishTrace();
 
     Scenario scenario_;
     int lineNumber_ = 0;
     bool decided_ = false;
     std::int64_t lastAtMs_ = 0;
     std::int64_t traceOrigin_ = -1;
-    std::int64_t firstPoll_ = -1;
 };
 
 bool Reader::ScenarioLine(const std::string& line) {
@@ -161,7 +183,11 @@ bool Reader::ScenarioLine(const std::string& line) {
     const std::string first = cursor.Word();
     if (first == "repeat") {
         std::int64_t period = 0;
-        if (!ParseSeconds(cursor.Word(), period) || period == 0 || !cursor.Rest().empty())
+        const std::string word = cursor.Word();
+        const Seconds read = ParseSeconds(word, period);
+        if (read == Seconds::TooLong)
+            Problem(BeyondTheLongest("the repeat", word));
+        else if (read != Seconds::Read || period == 0 || !cursor.Rest().empty())
             Problem("\"repeat\" takes one time in seconds, greater than 0");
         else if (scenario_.RepeatMs)
             Problem("a second \"repeat\"");
@@ -170,17 +196,16 @@ bool Reader::ScenarioLine(const std::string& line) {
         return true;
     }
     ScriptedEvent event;
-    if (!ParseSeconds(first, event.AtMs)) {
-        Problem("the time \"" + first.substr(0, 20) + "\" is not seconds such as 2 or 0.25");
+    const Seconds read = ParseSeconds(first, event.AtMs);
+    if (read != Seconds::Read) {
+        Problem(read == Seconds::TooLong ? BeyondTheLongest("the time", first)
+                                         : "the time " + Quoted(first) + " is not seconds such as 2 or 0.25");
         return true;
     }
-    if (event.AtMs < lastAtMs_) {
-        Problem("the time is earlier than the event before");
-        return true;
-    }
+    if (!InOrder(event.AtMs)) return true;
     const std::string codeWord = cursor.Word();
     if (!ParseInt32(codeWord, event.Record.Code)) {
-        Problem("the event code \"" + codeWord.substr(0, 20) + "\" is not a 32-bit whole number");
+        Problem("the event code " + Quoted(codeWord) + " is not a 32-bit whole number");
         return true;
     }
     std::string text = cursor.Rest(), why;
@@ -199,8 +224,12 @@ bool Reader::ScenarioLine(const std::string& line) {
 
 bool Reader::TraceLine(const std::string& line) {
     std::int64_t stamp = 0;
-    if (!LooksLikeTraceLine(line) || !ParseStamp(line, stamp)) {
+    if (!LooksLikeTraceLine(line)) {
         Problem("not a line of the tracing driver's log (no time stamp)");
+        return true;
+    }
+    if (!ParseStamp(line, stamp)) {
+        Problem("the time stamp " + Quoted(line.substr(0, kStampLength), kStampLength) + " is not a date and time");
         return true;
     }
     const std::size_t call = line.find(' ', line.find(" tid=") + 1);
@@ -230,23 +259,22 @@ bool Reader::TraceLine(const std::string& line) {
         }
         bytes[i] = static_cast<unsigned char>(high * 16 + low);
     }
-    if (firstPoll_ < 0) firstPoll_ = stamp;
-    event.AtMs = stamp;  // made relative in FinishTrace
+    // Times count from the TV_Initialize before the first event, or from
+    // the first event when the log has none before it.
+    if (traceOrigin_ < 0) traceOrigin_ = stamp;
+    event.AtMs = stamp - traceOrigin_;
+    if (event.AtMs > kLongestTimeMs) {
+        Problem("the event comes more than " + std::to_string(kLongestTimeMs / 1000) +
+                " s (a week) after the box was enabled");
+        return true;
+    }
+    if (!InOrder(event.AtMs)) return true;
+    lastAtMs_ = event.AtMs;
     return Add(event);
 }
 
-// Times from the first TV_Initialize (or the first event), never backwards:
-// lines from two threads may be a millisecond out of order.
-void Reader::FinishTrace() {
-    const std::int64_t origin = traceOrigin_ >= 0 ? traceOrigin_ : firstPoll_;
-    std::int64_t previous = 0;
-    for (ScriptedEvent& event : scenario_.Events) {
-        event.AtMs = std::clamp<std::int64_t>(event.AtMs - origin, previous, kLongestTimeMs);
-        previous = event.AtMs;
-    }
-}
-
-Scenario Reader::Read(const std::string& bytes) {
+Scenario Reader::Read(const std::string& fileBytes) {
+    const std::string bytes = DecodeScenarioText(fileBytes, scenario_.Encoding);
     std::size_t start = 0;
     while (start < bytes.size()) {
         std::size_t end = bytes.find('\n', start);
@@ -257,18 +285,31 @@ Scenario Reader::Read(const std::string& bytes) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string first = Cursor(line).Word();
         if (first.empty() || first[0] == '#' || first[0] == ';') continue;
+        if (line.find('\0') != std::string::npos) {
+            Problem("the line holds NUL bytes: a file saved as UTF-16 needs its byte-order mark; or save it as "
+                    "UTF-8 or ANSI");
+            continue;
+        }
         if (!decided_) {
             scenario_.FromTrace = LooksLikeTraceLine(line);
             decided_ = true;
         }
         if (!(scenario_.FromTrace ? TraceLine(line) : ScenarioLine(line))) break;
     }
-    if (scenario_.FromTrace) FinishTrace();
     return std::move(scenario_);
 }
 
 }  // namespace
 
 Scenario ParseScenario(const std::string& bytes) { return Reader().Read(bytes); }
+
+std::string ProblemReport(const Scenario& scenario) {
+    std::string report;
+    for (const ScenarioProblem& problem : scenario.Problems)
+        report += "line " + std::to_string(problem.Line) + ": " + problem.Message + "\n";
+    if (scenario.ProblemCount > static_cast<int>(scenario.Problems.size()))
+        report += std::to_string(scenario.ProblemCount - scenario.Problems.size()) + " more\n";
+    return report;
+}
 
 }  // namespace simdrv

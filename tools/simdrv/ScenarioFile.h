@@ -10,6 +10,11 @@
 //    played again with its recorded record and result, at its time after
 //    the log's first TV_Initialize.
 //
+// The file may be saved as ANSI (code page 936), UTF-8 with or without a
+// byte-order mark, or UTF-16 with its mark (ScenarioText.h). Times and
+// repeats are at most kLongestTimeMs; a log's times, like a scenario's, go
+// forward.
+//
 // The reader is portable and takes the file's bytes: any bytes at all, so a
 // hostile file is only ever a list of problems.
 #pragma once
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "device/usbid.h"
+#include "tools/simdrv/ScenarioText.h"
 
 namespace simdrv {
 
@@ -39,11 +45,22 @@ struct Scenario {
     bool FromTrace = false;
     std::vector<ScenarioProblem> Problems;  // at most kMaxProblems
     int ProblemCount = 0;                   // all of them
+    TextEncoding Encoding = TextEncoding::Cp936;
 };
 
 constexpr std::size_t kMaxScenarioEvents = 100000;
 constexpr std::size_t kMaxProblems = 100;
+constexpr std::size_t kLongestProblemMessage = 160;
+// A week: the longest a time, a repeat or a log's event after its start may
+// be. A player's millisecond counts then fit 32 bits, and so does a timer
+// running until the last event.
+constexpr std::int64_t kLongestTimeMs = 7LL * 24 * 3600 * 1000;
 
 Scenario ParseScenario(const std::string& bytes);
+
+// "line N: what is wrong" for each problem kept, a line each, then "N more"
+// when there were more; never longer than kLongestProblemReport bytes.
+std::string ProblemReport(const Scenario& scenario);
+constexpr std::size_t kLongestProblemReport = kMaxProblems * (kLongestProblemMessage + 20) + 32;
 
 }  // namespace simdrv

@@ -15,19 +15,19 @@ bool LoadScenarioFile(const std::string& path, Scenario& scenario, std::string& 
     platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        why = "cannot open " + path + " (error " + std::to_string(GetLastError()) + ")";
+        why = "cannot be opened (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > kLargestFile) {
-        why = path + " is not a file of at most 16 MB";
+        why = "is not a file of at most 16 MB";
         return false;
     }
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                            read != bytes.size())) {
-        why = "cannot read " + path + " (error " + std::to_string(GetLastError()) + ")";
+        why = "cannot be read (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     scenario = ParseScenario(bytes);

@@ -7,7 +7,8 @@
 
 namespace simdrv {
 
-// False when the file cannot be read or is larger than 16 MB; `why` says so.
+// False when the file cannot be read or is larger than 16 MB; `why` says so,
+// in ASCII and without the path, which the caller shows in its own encoding.
 bool LoadScenarioFile(const std::string& path, Scenario& scenario, std::string& why);
 
 // The scenario the box plays by itself when no one chose one: TmA4Drv.scenario

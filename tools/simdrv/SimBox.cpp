@@ -2,6 +2,10 @@
 
 #include "tools/simdrv/ScenarioLoad.h"
 
+static_assert(simdrv::kLongestProblemReport < sizeof simdrv::ScenarioInfo::Report,
+              "every problem the reader keeps reaches the host bench");
+static_assert(simdrv::kLongestTimeMs <= INT32_MAX, "a repeat period travels as 32 bits");
+
 #include <windows.h>
 
 #include <algorithm>
@@ -229,10 +233,8 @@ void SimBox::PlayScenario(const std::string& path, ScenarioInfo& info) {
         info.FromTrace = scenario.FromTrace ? 1 : 0;
         info.RepeatMs = static_cast<std::int32_t>(scenario.RepeatMs);
         info.LastEventMs = scenario.Events.empty() ? 0 : scenario.Events.back().AtMs;
-        for (const ScenarioProblem& problem : scenario.Problems)
-            report += "line " + std::to_string(problem.Line) + ": " + problem.Message + "\n";
-        if (scenario.ProblemCount > static_cast<int>(scenario.Problems.size()))
-            report += std::to_string(scenario.ProblemCount - scenario.Problems.size()) + " more\n";
+        std::string(EncodingName(scenario.Encoding)).copy(info.Encoding, sizeof info.Encoding - 1);
+        report = ProblemReport(scenario);
     }
     report.copy(info.Report, sizeof info.Report - 1);
     std::lock_guard<std::mutex> lock(mutex_);

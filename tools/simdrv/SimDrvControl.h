@@ -43,9 +43,11 @@ struct ScenarioInfo {
     std::int32_t FromTrace;     // 1: a log of the tracing driver
     std::int32_t RepeatMs;      // 0: played once
     std::int64_t LastEventMs;   // the last event's time from the start
-    // One line per problem, "line N: what is wrong\n", or why the file was
-    // not read; cut short, NUL-terminated.
-    char Report[4096];
+    char Encoding[40];          // as an editor names it; NUL-terminated
+    // One line per problem, "line N: what is wrong\n" (every problem the
+    // reader keeps, printable ASCII), or why the file was not read;
+    // NUL-terminated.
+    char Report[20000];
 };
 
 }  // namespace simdrv

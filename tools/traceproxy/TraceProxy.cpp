@@ -3,7 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include <windows.h>
+
 #include "device/usbid.h"
+#include "platform/Guard.h"
 #include "tools/traceproxy/TraceLog.h"
 #include "tools/traceproxy/VendorDriver.h"
 
@@ -33,15 +36,43 @@ std::string Quote(const char* text) {
     return out + "\"";
 }
 
+// Said at every call, so that however little of the log is read, the line's
+// silence is explained.
 bool VendorMissing(const char* call) {
     if (Vendor()) return false;
-    AppendLine(std::string(call) + ": vendor driver " + kVendorFileName + " not found or incomplete");
+    AppendLine(std::string(call) + ": no vendor driver behind the tracing driver (" + VendorProblem() +
+               "): answered 0, no call reaches the box and no ring the host");
     return true;
+}
+
+// Said once at load, before any call: the vendor's file can only be looked
+// for here; whether it loads is found at the first call.
+void LogLoad() {
+    char host[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, host, sizeof host - 1);
+    AppendLine(std::string("tracing driver loaded by ") + host);
+    if (!VendorFilePresent())
+        AppendLine(std::string("FAILURE: vendor driver ") + kVendorFileName + " not found beside the tracing "
+                   "driver: every call answers 0 and no ring reaches the host; rename the vendor's TmA4Drv.dll to " +
+                   kVendorFileName + " in this folder");
 }
 
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) platform::Guarded(LogLoad);
+    return TRUE;
+}
+
+// For the install check: 0 when the vendor's driver is in place behind the
+// tracing driver; else 1, with why in `text` (NUL-terminated, cut to `size`).
+std::int32_t OV_STDCALL TraceProxy_VendorProblem(char* text, std::int32_t size) {
+    const std::string& problem = VendorProblem();
+    if (text && size > 0) text[problem.copy(text, static_cast<std::size_t>(size) - 1)] = '\0';
+    return problem.empty() ? 0 : 1;
+}
 
 std::int32_t OV_STDCALL Tma4drv_DLL_Version(const char* text) {
     if (VendorMissing("Tma4drv_DLL_Version")) return 0;

@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/Module.h"
 
@@ -28,19 +29,55 @@ const char* ProxyFolder() {
     return folder.c_str();
 }
 
-const VendorDriver* Vendor() {
-    static VendorDriver driver;
-    static bool found = false;
+namespace {
+
+struct Loaded {
+    VendorDriver driver{};
+    std::string problem;  // empty when every function was found
+};
+
+const Loaded& LoadVendor() {
+    static Loaded loaded;
     static std::once_flag once;
     std::call_once(once, [] {
+        const std::string path = std::string(ProxyFolder()) + kVendorFileName;
+        if (!VendorFilePresent()) {
+            loaded.problem = std::string(kVendorFileName) + " not found";
+            return;
+        }
         // Never released: the vendor's driver stays for the proxy's lifetime,
         // as it would if the plug-in had loaded it directly.
-        HMODULE module = LoadLibraryA((std::string(ProxyFolder()) + kVendorFileName).c_str());
-        found = module && Resolve(module, "Tma4drv_DLL_Version", driver.Version) &&
-                Resolve(module, "TV_Initialize", driver.Initialize) &&
-                Resolve(module, "TV_Disable", driver.Disable) && Resolve(module, "TV_GetEvent", driver.GetEvent);
+        HMODULE module = LoadLibraryA(path.c_str());
+        if (!module) {
+            loaded.problem = std::string(kVendorFileName) + " does not load (error " +
+                             std::to_string(GetLastError()) + ")";
+            return;
+        }
+        VendorDriver& d = loaded.driver;
+        const std::pair<const char*, bool> functions[] = {
+            {"Tma4drv_DLL_Version", Resolve(module, "Tma4drv_DLL_Version", d.Version)},
+            {"TV_Initialize", Resolve(module, "TV_Initialize", d.Initialize)},
+            {"TV_Disable", Resolve(module, "TV_Disable", d.Disable)},
+            {"TV_GetEvent", Resolve(module, "TV_GetEvent", d.GetEvent)}};
+        for (const auto& [name, found] : functions)
+            if (!found) loaded.problem += (loaded.problem.empty() ? "" : ", ") + std::string(name);
+        if (!loaded.problem.empty()) loaded.problem = std::string(kVendorFileName) + " lacks " + loaded.problem;
     });
-    return found ? &driver : nullptr;
+    return loaded;
+}
+
+}  // namespace
+
+const VendorDriver* Vendor() {
+    const Loaded& loaded = LoadVendor();
+    return loaded.problem.empty() ? &loaded.driver : nullptr;
+}
+
+const std::string& VendorProblem() { return LoadVendor().problem; }
+
+bool VendorFilePresent() {
+    const DWORD attributes = GetFileAttributesA((std::string(ProxyFolder()) + kVendorFileName).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace traceproxy

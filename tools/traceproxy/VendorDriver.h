@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/usbid.h"
 
@@ -20,6 +21,14 @@ struct VendorDriver {
 // The vendor's four functions, or nullptr when its file or one of them is
 // missing (the proxy then logs that and answers "no event").
 const VendorDriver* Vendor();
+
+// Why Vendor() is null ("TmA4Drv_vendor.dll not found", "... lacks
+// TV_GetEvent"); empty when the vendor's driver is in place.
+const std::string& VendorProblem();
+
+// Whether the vendor's file is there at all: all that may be asked while
+// the loader runs the proxy's entry routine, where no library is loaded.
+bool VendorFilePresent();
 
 // The folder of the proxy's own file, with its trailing separator.
 const char* ProxyFolder();

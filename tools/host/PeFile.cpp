@@ -1,0 +1,59 @@
+#include "tools/host/PeFile.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/Handles_win32.h"
+
+namespace {
+
+// The headers and the section table lie in the first pages of any DLL.
+constexpr DWORD kHeaderBytes = 64 * 1024;
+
+template <class T>
+bool ReadAt(const std::vector<char>& bytes, std::size_t at, T& value) {
+    if (at > bytes.size() || bytes.size() - at < sizeof value) return false;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return true;
+}
+
+std::string CutShort(DWORD size, unsigned long long needed) {
+    return "it is cut short: " + std::to_string(size) + " bytes where its sections need " + std::to_string(needed);
+}
+
+}  // namespace
+
+std::string PeFileDamage(const std::string& path) {
+    const platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return "it cannot be read (error " + std::to_string(GetLastError()) + ")";
+    const DWORD size = GetFileSize(file.Get(), nullptr);
+    std::vector<char> bytes(size < kHeaderBytes ? size : kHeaderBytes);
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        return "it cannot be read (error " + std::to_string(GetLastError()) + ")";
+    IMAGE_DOS_HEADER dos{};
+    if (!ReadAt(bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return "it is not a Windows DLL at all";
+    IMAGE_NT_HEADERS32 nt{};
+    if (dos.e_lfanew < 0 || !ReadAt(bytes, static_cast<std::size_t>(dos.e_lfanew), nt.Signature) ||
+        !ReadAt(bytes, static_cast<std::size_t>(dos.e_lfanew) + 4, nt.FileHeader))
+        return CutShort(size, static_cast<unsigned long long>(dos.e_lfanew) + sizeof nt);
+    if (nt.Signature != IMAGE_NT_SIGNATURE) return "it is not a Windows DLL at all";
+    if (nt.FileHeader.Machine != IMAGE_FILE_MACHINE_I386)
+        return "it is not a 32-bit DLL (machine type " + std::to_string(nt.FileHeader.Machine) + ")";
+    if (!(nt.FileHeader.Characteristics & IMAGE_FILE_DLL)) return "it is a program, not a DLL";
+    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) + 4 + sizeof nt.FileHeader +
+                                 nt.FileHeader.SizeOfOptionalHeader;
+    unsigned long long needed = sections + nt.FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section{};
+        if (!ReadAt(bytes, sections + i * sizeof section, section)) return CutShort(size, needed);
+        const unsigned long long end =
+            static_cast<unsigned long long>(section.PointerToRawData) + section.SizeOfRawData;
+        if (section.SizeOfRawData && end > needed) needed = end;
+    }
+    return needed > size ? CutShort(size, needed) : std::string();
+}
