@@ -59,4 +59,8 @@ std::string GbkToUtf16(const std::string& gbk) {
     return Convert("UTF-16LE", "GBK", gbk.data(), gbk.size(), 1, std::string("?\0", 2));
 }
 
+std::string Utf8ToGbk(const char* utf8, std::size_t bytes) { return Convert("GBK", "UTF-8", utf8, bytes, 1, "?"); }
+
+std::string GbkToUtf8(const std::string& gbk) { return Convert("UTF-8", "GBK", gbk.data(), gbk.size(), 1, "?"); }
+
 }  // namespace platform
