@@ -244,7 +244,7 @@ TEST_F(HostileFiles, SixtyFourMegabytesOfLineFeedsLoadWithinTwiceTheirSize) {
 TEST_F(HostileFiles, ByteOrderMarksAndMissingLineEndsAreReadAsTheProfileApiReadsThem) {
     // A UTF-8 mark makes the file UTF-8, as for the profile API: the section
     // right after it is found, and keys are added in UTF-8.
-    RunHostileCase({"UTF-8 mark before the settings' section", Plain(kUtf8Bom + kEnglishSettings), Plain(kEnglishFile),
+    RunHostileCase({"UTF-8 mark before the settings' section", Plain(Utf8File(kEnglishSettings)), Plain(kEnglishFile),
                     "Voice Box Settings", "(No settings available)", "&OK", kEnglishFile});
     const std::string partial = "[TPropertyForm]\r\nCaption=Voice Box Settings\r\n";
     const std::string missingKeys = "Hint=\r\nLabel1.Hint=\r\nLabel1.Caption=" + kLabel +
@@ -254,9 +254,11 @@ TEST_F(HostileFiles, ByteOrderMarksAndMissingLineEndsAreReadAsTheProfileApiReads
     RunHostileCase({"UTF-16BE files, language file lacking keys", Plain(Utf16BeFile(kEnglishSettings)),
                     Plain(Utf16BeFile(partial)), "Voice Box Settings", kLabel, kButton,
                     Utf16BeFile(partial + missingKeys)});
+    // Code page 936 bytes behind a UTF-8 mark are no UTF-8: the Chinese names
+    // of the setting do not match, for the profile API or for us.
     const std::string markedLanguage = kUtf8Bom + "; translated\r\n" + kEnglishFile;
-    RunHostileCase({"UTF-8 marks before comments", Plain(kUtf8Bom + "; host settings\r\n" + kEnglishSettings),
-                    Plain(markedLanguage), "Voice Box Settings", "(No settings available)", "&OK", markedLanguage});
+    RunHostileCase({"UTF-8 mark before code page 936 text", Plain(kUtf8Bom + "; host settings\r\n" + kEnglishSettings),
+                    Plain(markedLanguage), kCaption, kLabel, kButton, markedLanguage});
     // UTF-16 with its mark is text, as the profile API reads it; the keys an
     // English host adds go in as UTF-16 too.
     RunHostileCase({"UTF-16 settings", Plain(Utf16File(kEnglishSettings)), Plain(kEnglishFile), "Voice Box Settings",
