@@ -27,10 +27,67 @@ std::string Swapped(const char* bytes, std::size_t size) {
     return out;
 }
 
+// The length of a UTF-8 sequence by its first byte; 0 for a byte no sequence
+// starts with.
+std::size_t SequenceLength(unsigned char b) {
+    if (b < 0x80) return 1;
+    if (b >= 0xC2 && b < 0xE0) return 2;
+    if (b >= 0xE0 && b < 0xF0) return 3;
+    if (b >= 0xF0 && b < 0xF5) return 4;
+    return 0;
+}
+
+// The code point of the sequence at s[i], or -1 when it is broken: cut short,
+// overlong, a surrogate, beyond U+10FFFF.
+long DecodeSequence(const char* s, std::size_t i, std::size_t n, std::size_t length) {
+    if (length == 0 || i + length > n) return -1;
+    const auto b = static_cast<unsigned char>(s[i]);
+    long cp = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return -1;
+        cp = cp << 6 | (c & 0x3F);
+    }
+    const long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return -1;
+    return cp;
+}
+
+// UTF-8 to UTF-16LE by our own rules, not the system's, which differ between
+// versions (XP drops a broken byte, later systems replace it, Wine's swallows
+// a line end after one at the end of its input): each byte of a broken
+// sequence becomes U+FFFD, so a block read in parts decodes exactly as whole.
+std::string Utf8ToUtf16(const char* s, std::size_t n) {
+    std::string out;
+    out.reserve(n * 2);
+    auto put = [&out](unsigned long unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8 & 0xFF);
+    };
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t length = SequenceLength(static_cast<unsigned char>(s[i]));
+        const long cp = DecodeSequence(s, i, n, length);
+        if (cp < 0) {
+            put(0xFFFD);
+            ++i;
+        } else if (cp >= 0x10000) {
+            put(0xD800 | (cp - 0x10000) >> 10);
+            put(0xDC00 | ((cp - 0x10000) & 0x3FF));
+            i += length;
+        } else {
+            put(static_cast<unsigned long>(cp));
+            i += length;
+        }
+    }
+    return out;
+}
+
 std::string Decode(TTextEncoding encoding, const char* bytes, std::size_t size) {
     switch (encoding) {
-    case TTextEncoding::Utf8:
-        return Utf8ToGbk(bytes, size);
+    case TTextEncoding::Utf8: {
+        const std::string little = Utf8ToUtf16(bytes, size);
+        return Utf16ToGbk(little.data(), little.size());
+    }
     case TTextEncoding::Utf16Le:
         return Utf16ToGbk(bytes, size);
     case TTextEncoding::Utf16Be: {

@@ -25,7 +25,6 @@ std::string Utf16ToGbk(const char* utf16le, std::size_t bytes);
 // The UTF-16LE bytes of the text, without a mark.
 std::string GbkToUtf16(const std::string& gbk);
 
-std::string Utf8ToGbk(const char* utf8, std::size_t bytes);
 // The UTF-8 bytes of the text, without a mark.
 std::string GbkToUtf8(const std::string& gbk);
 

@@ -40,8 +40,6 @@ std::string GbkToUtf16(const std::string& gbk) {
     return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
 }
 
-std::string Utf8ToGbk(const char* utf8, std::size_t bytes) { return FromWide(936, ToWide(CP_UTF8, utf8, bytes)); }
-
 std::string GbkToUtf8(const std::string& gbk) { return FromWide(CP_UTF8, ToWide(936, gbk.data(), gbk.size())); }
 
 }  // namespace platform

@@ -233,8 +233,12 @@ TEST(IniFileEncoding, EveryMarkedEncodingReadsAs936AndTakesNewKeysInItsOwn) {
 // sequence, a 16-bit unit or a surrogate pair, the text is the whole file's.
 TEST(IniFileEncoding, TheBlockDecoderReadsTheWholeFilesTextWhereverABlockEnds) {
     const std::u16string text = u"[语言设置]\r\n系统语言=EN \U0001F600 \u00E9\r\n";
-    for (const auto& encoding : kMarkedEncodings) {
-        const std::string bytes = encoding.second(text);
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& encoding : kMarkedEncodings) files.emplace_back(encoding.first, encoding.second(text));
+    // Broken sequences: a lead byte before another, one cut by a line end.
+    files.emplace_back("broken UTF-8", Utf8File(u"[s]\r\n") + "k=\xCE\xCA\x95\xE8\xAE\r\nj=\xF0\x9F\r\n\xE8");
+    for (const auto& encoding : files) {
+        const std::string& bytes = encoding.second;
         const std::string whole = platform::DecodeText(bytes).text;
         for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
             for (std::size_t second = cut; second <= bytes.size(); second += 5) {
