@@ -293,19 +293,6 @@ TEST_F(TranslateTest, ALanguageFileAboveTheLimitIsNeitherReadNorWritten) {
     EXPECT_EQ(ReadBytes(Lng()), translated + padding + "Hint=\r\n");
 }
 
-// Random bytes where the language file should be: the translator adds
-// nothing to them, and the texts stay as designed.
-TEST_F(TranslateTest, ALanguageFileThatIsNotTextIsNeverAppendedTo) {
-    std::string garbage(4096, '\0');
-    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 2654435761u) >> 13);
-    Start("EN", garbage);
-    auto form = LabelledForm();
-    translator->TranslateForm(*form);
-    EXPECT_EQ(form->Caption, "语音盒参数设置");
-    EXPECT_TRUE(ReadBytes(Lng()) == garbage);
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Orvale7.lng", "kdwusr70.ini"}));
-}
-
 TEST_F(TranslateTest, NoLanguageFileMeansNothingIsTouched) {
     WriteBytes(dir.File("kdwusr70.ini"), "[语言设置]\r\n系统语言=EN\r\n");
     TTranslator t(dir.Path());
