@@ -94,8 +94,8 @@ bool CheckEncoding(std::string& bytes, bool& lossless, CheckReport& report) {
         const char* why = bytes.find('\0') != std::string::npos ? "it holds NUL bytes"
                                                                   : "no line of it is a section, a key or a comment";
         report.Error(std::string("Orvale7.lng is not text (") + why +
-                     "): the plug-in finds no translation in it and adds nothing to it; replace it with the kit's "
-                     "Orvale7.lng");
+                     "): the plug-in adds nothing to it, so the dialog's texts stay Chinese; replace it with the "
+                     "kit's Orvale7.lng");
         return false;
     }
     if (decoded.encoding != platform::TTextEncoding::Ansi) {
