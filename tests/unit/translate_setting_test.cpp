@@ -80,25 +80,6 @@ TEST(LanguageSetting, ReadFromTheGbkNamedSectionAndKeyElseCn) {
     EXPECT_TRUE(empty.Entries().empty());  // read only: nothing created
 }
 
-// Notepad's other marked encodings, with the setting behind a long comment so
-// that the reader's blocks end inside its lines.
-TEST(LanguageSetting, ReadFromUtf8AndBigEndianFilesWithTheirMarks) {
-    const std::u16string text = u"; " + std::u16string(40000, u'注') + u"\r\n[语言设置]\r\n系统语言=EN\r\n";
-    std::string utf8 = "\xEF\xBB\xBF", bigEndian = "\xFE\xFF";
-    for (char16_t c : text) {
-        if (c < 0x80)
-            utf8 += static_cast<char>(c);
-        else
-            utf8 += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-                     static_cast<char>(0x80 | (c & 0x3F))};
-        bigEndian += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
-    }
-    EXPECT_EQ(LanguageFrom(utf8), "EN");
-    EXPECT_EQ(LanguageFrom(bigEndian), "EN");
-    // Without its mark the same UTF-8 is 8-bit text whose names are not ours.
-    EXPECT_EQ(LanguageFrom(utf8.substr(3)), "CN");
-}
-
 // The setting is one key: finding it after 64 MB of line feeds must cost a
 // block of the file, not the file. The language still reads as English.
 TEST(LanguageSetting, ALargeSettingsFileCostsABlockNotItsSize) {
