@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "platform/FileLock.h"
-#include "platform/Utf16Text.h"
 
 namespace platform {
 
@@ -15,7 +14,8 @@ const int kLockWaitMs = 5000;
 
 }  // namespace
 
-TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+TIniFile::TIniFile(std::string fileName, std::uint64_t sizeLimit)
+    : fileName_(std::move(fileName)), sizeLimit_(sizeLimit) {}
 
 TIniFile::~TIniFile() {
     try {
@@ -39,6 +39,11 @@ bool TIniFile::Load() {
     loaded_ = false;
     std::string bytes;
     TFileStamp stamp;
+    // Asked first, so that a file far above the limit costs no read at all.
+    if (sizeLimit_ != kNoSizeLimit && QueryFileStamp(fileName_).size > sizeLimit_) {
+        readable_ = false;
+        return false;
+    }
     switch (ReadWholeFile(fileName_, &bytes, &stamp)) {
     case TReadResult::Read:
         break;
@@ -49,14 +54,14 @@ bool TIniFile::Load() {
         readable_ = false;
         return false;
     }
-    utf16_ = StartsWithUtf16Mark(bytes);
-    lossless_ = true;
-    if (utf16_) {
-        std::string text = Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
-        lossless_ = kUtf16Mark + GbkToUtf16(text) == bytes;
-        bytes = std::move(text);
+    if (bytes.size() > sizeLimit_) {  // grown since it was asked
+        readable_ = false;
+        return false;
     }
-    text_ = TIniText(std::move(bytes));
+    TDecodedText decoded = DecodeText(std::move(bytes));
+    encoding_ = decoded.encoding;
+    writable_ = decoded.lossless && IsIniText(decoded.text);
+    text_ = TIniText(std::move(decoded.text));
     stamp_ = stamp;
     loaded_ = true;
     readable_ = true;
@@ -136,10 +141,12 @@ bool TIniFile::UpdateFile() {
     if (!changed) return true;
     TFileStamp written;
     bool ok = false;
-    if (!utf16_)
-        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
-    else if (lossless_)
-        ok = ReplaceFileAtomically(fileName_, kUtf16Mark + GbkToUtf16(text_.Bytes()), &written);
+    if (!writable_)
+        ok = false;
+    else if (encoding_ == TTextEncoding::Ansi)
+        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written);  // no copy of a large file
+    else
+        ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written);
     if (!ok) {
         loaded_ = false;  // the model holds the dropped writes: read the file again
         return false;
@@ -184,50 +191,20 @@ private:
     bool done_ = false;
 };
 
-// Converts UTF-16LE handed over in blocks, holding back what a block's end
-// cut: an odd byte, or the first half of a surrogate pair.
-class TUtf16Blocks {
-public:
-    std::string Convert(const char* p, std::size_t n) {
-        held_.append(p, n);
-        std::size_t whole = held_.size() & ~static_cast<std::size_t>(1);
-        if (whole >= 2) {
-            const unsigned last = static_cast<unsigned char>(held_[whole - 2]) |
-                                  static_cast<unsigned>(static_cast<unsigned char>(held_[whole - 1])) << 8;
-            if (last >= 0xD800 && last < 0xDC00) whole -= 2;
-        }
-        std::string text = Utf16ToGbk(held_.data(), whole);
-        held_.erase(0, whole);
-        return text;
-    }
-
-private:
-    std::string held_;
-};
-
 }  // namespace
 
 std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
                          const std::string& defaultValue) {
     TIniLookup lookup(section, key);
     TLineFeeder lines(lookup);
-    TUtf16Blocks utf16;
-    bool first = true, wide = false;
+    TTextDecoder decoder;
     auto sink = [&](const char* p, std::size_t n) {
-        if (first) {
-            first = false;
-            wide = StartsWithUtf16Mark(p, n);
-            if (wide) {
-                p += 2;
-                n -= 2;
-            }
-        }
-        if (!wide) return lines.Feed(p, n);
-        const std::string text = utf16.Convert(p, n);
+        const std::string text = decoder.Feed(p, n);
         return lines.Feed(text.data(), text.size());
     };
     if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
-    lines.End();
+    const std::string rest = decoder.Finish();
+    if (!lines.Feed(rest.data(), rest.size())) lines.End();
     return lookup.Found() ? lookup.Value() : defaultValue;
 }
 

@@ -7,24 +7,30 @@
 // in several processes never lose each other's keys. A change made to the
 // file by another program is seen at the next read, even one that kept its
 // size and time; held writes are applied again on top of it.
-// Memory follows the file's size: the model is its bytes. A file saved as
-// UTF-16LE with its byte-order mark (Notepad's "Unicode") is read as the
-// profile API reads it, its text converted to code page 936, and written
-// back in UTF-16LE; one holding characters that 936 lacks is never written,
-// since the conversion would lose them.
+// Memory follows the file's size: the model is its bytes. A file saved with
+// a byte-order mark (UTF-8, UTF-16LE or UTF-16BE, TextEncoding.h) is read as
+// the profile API reads it, its text converted to code page 936, and written
+// back in its encoding with its mark; one holding characters that 936 lacks
+// is never written, since the conversion would lose them. Nor is a file that
+// is not text (IsIniText). A file above the size limit given is neither read
+// nor written: it reads as unreadable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/IniFileIo.h"
 #include "platform/IniText.h"
+#include "platform/TextEncoding.h"
 
 namespace platform {
 
 class TIniFile {
 public:
-    explicit TIniFile(std::string fileName);
+    static constexpr std::uint64_t kNoSizeLimit = UINT64_MAX;
+    // sizeLimit: the largest file, in bytes, that is read or written.
+    explicit TIniFile(std::string fileName, std::uint64_t sizeLimit = kNoSizeLimit);
     ~TIniFile();  // writes what UpdateFile has not written yet
     TIniFile(const TIniFile&) = delete;
     TIniFile& operator=(const TIniFile&) = delete;
@@ -45,7 +51,8 @@ public:
 
     // Writes the held changes. False when the file cannot be written (read-
     // only, locked, unreadable, a directory, a missing folder, a full disk, its
-    // lock held elsewhere beyond the wait): the file is then left as it was
+    // lock held elsewhere beyond the wait, text that the way through code page
+    // 936 would change, not text, above the limit): the file is then left as it was
     // and the held changes are dropped. True: the change is in the file.
     bool UpdateFile();
 
@@ -66,13 +73,14 @@ private:
     void Forget();
 
     std::string fileName_;
+    std::uint64_t sizeLimit_;
     TIniText text_;  // the file as last read, with the held writes applied
     TFileStamp stamp_;
     bool loaded_ = false;
     bool readable_ = true;
     bool swept_ = false;  // temporaries of dead writers removed
-    bool utf16_ = false;  // the file is UTF-16LE with its mark
-    bool lossless_ = true;  // its text survives the way through code page 936
+    TTextEncoding encoding_ = TTextEncoding::Ansi;  // as its mark says
+    bool writable_ = true;  // text that survives the way through code page 936
     std::vector<TWrite> held_;
 };
 

@@ -186,6 +186,22 @@ std::string UnescapeLineBreaks(const std::string& value) {
     return out;
 }
 
+bool IsIniText(const std::string& bytes) {
+    if (bytes.find('\0') != kNpos) return false;
+    bool blank = true, iniLine = false;
+    ForEachLine(bytes, [&](const TLine& line) {
+        const char* t = bytes.data() + line.begin;
+        const std::size_t n = line.end - line.begin;
+        if (IsBlankLine(t, n)) return false;
+        blank = false;
+        std::size_t first = 0;
+        while (IsBlank(t[first])) ++first;
+        iniLine = t[first] == ';' || Classify(t, n).kind != TKind::Other;
+        return iniLine;
+    });
+    return blank || iniLine;
+}
+
 TIniLookup::TIniLookup(const std::string& section, const std::string& key)
     : section_(TIniText::FoldCase(Trim(section))), key_(TIniText::FoldCase(Trim(key))) {
     valid_ = !HasLineBreakOrNul(section) && !HasLineBreakOrNul(key);

@@ -35,6 +35,12 @@ std::size_t GbkCharLength(const std::string& s, std::size_t i);
 std::string EscapeLineBreaks(const std::string& value);
 std::string UnescapeLineBreaks(const std::string& value);
 
+// False for bytes that are no INI text: a NUL byte anywhere (random bytes, or
+// UTF-16 saved without its mark), or lines that are not blank of which none is
+// a section, a key or a comment. Nothing is ever added to such a file: what a
+// program would make of the garbage around the added lines is unknown.
+bool IsIniText(const std::string& bytes);
+
 // Finds one key in lines fed one at a time, so a file can be searched without
 // holding it whole.
 class TIniLookup {

@@ -1,8 +1,8 @@
-// Text saved as UTF-16LE (Notepad's "Unicode", after its byte-order mark) and
-// the code page 936 bytes that the rest of the product works in. Explicitly
-// 936, never the system's ANSI code page: the forms' texts are 936 whatever
-// the system. A character that 936 lacks becomes '?', as the system's own
-// conversion makes it.
+// Conversions between the Unicode forms Notepad saves and the code page 936
+// bytes that the rest of the product works in (see TextEncoding.h). Explicitly
+// 936, never the system's ANSI code page. A character that 936 lacks becomes
+// '?', and so does a broken sequence, as the system's own conversion makes
+// them. One implementation per platform.
 #pragma once
 
 #include <cstddef>
@@ -24,5 +24,8 @@ inline bool StartsWithUtf16Mark(const std::string& bytes) {
 std::string Utf16ToGbk(const char* utf16le, std::size_t bytes);
 // The UTF-16LE bytes of the text, without a mark.
 std::string GbkToUtf16(const std::string& gbk);
+
+// The UTF-8 bytes of the text, without a mark.
+std::string GbkToUtf8(const std::string& gbk);
 
 }  // namespace platform

@@ -35,14 +35,16 @@ std::string Convert(const char* to, const char* from, const char* in, std::size_
         if (::iconv(converter.Get(), &src, &left, &dst, &room) != static_cast<std::size_t>(-1)) break;
         if (errno == E2BIG) {
             grow();
-        } else if (errno == EILSEQ && left >= unit) {
+        } else if ((errno == EILSEQ || errno == EINVAL) && left >= unit) {
+            // EINVAL: a sequence cut by the end of the input, which is all
+            // there is; Windows makes it a replacement too.
             if (room < replacement.size()) grow();
             for (char c : replacement) *dst++ = c;
             room -= replacement.size();
             src += unit;
             left -= unit;
         } else {
-            break;  // an incomplete last character
+            break;
         }
     }
     out.resize(out.size() - room);
@@ -58,5 +60,7 @@ std::string Utf16ToGbk(const char* utf16le, std::size_t bytes) {
 std::string GbkToUtf16(const std::string& gbk) {
     return Convert("UTF-16LE", "GBK", gbk.data(), gbk.size(), 1, std::string("?\0", 2));
 }
+
+std::string GbkToUtf8(const std::string& gbk) { return Convert("UTF-8", "GBK", gbk.data(), gbk.size(), 1, "?"); }
 
 }  // namespace platform

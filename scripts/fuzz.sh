@@ -49,13 +49,13 @@ coverage() {
     llvm-profdata merge -sparse "$cov/$name.profraw" -o "$cov/$name.profdata"
     echo "== $name: coverage of $source by its corpus ($(ls "$dir/corpus-$name" | wc -l) inputs)"
     # Per function: a target may exercise one function of its file only.
-    llvm-cov report "$cov/$name" -instr-profile="$cov/$name.profdata" -show-functions "$source" |
+    llvm-cov report "$cov/$name" -instr-profile="$cov/$name.profdata" -show-functions $source |
         grep -E "^(Name|TOTAL|$3)"
 }
 
 seeds_ini_reader_fuzz=tests/fuzz/corpus
 seeds_driver_record_fuzz=tests/fuzz/driver_corpus
-source_ini_reader_fuzz=platform/IniText.cpp
+source_ini_reader_fuzz="platform/IniText.cpp platform/TextEncoding.cpp"
 source_driver_record_fuzz=device/unitOVDrv.cpp
 functions_ini_reader_fuzz=TOTAL
 functions_driver_record_fuzz=_ZN9unitOVDrv15ReadDriverEvent

@@ -131,7 +131,7 @@ void TTranslator::ReadLanguageSetting() {
 void TTranslator::LoadLanguageFile(const std::string& fileName) {
     if (!FileExists(fileName)) return;
     languageFile_.reset();  // written and freed before the next is opened
-    languageFile_ = std::make_unique<TIniFile>(fileName);
+    languageFile_ = std::make_unique<TIniFile>(fileName, unitTranslate::kLanguageFileLimit);
 }
 
 void TTranslator::TranslateForm(TForm& form) {

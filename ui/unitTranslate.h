@@ -2,6 +2,7 @@
 // to English, and writes every text the file lacks into it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,14 @@ namespace unitTranslate {
 extern const char kLanguageSection[];
 extern const char kLanguageKey[];
 extern const char kEnglish[];
+
+// The largest language file the translator reads or writes, in bytes. One
+// holding every text of the product is a few kilobytes; a larger one is no
+// translation, and each lookup in a file of many megabytes would hold up the
+// dialog for seconds. Above the limit the forms keep their designed texts and
+// nothing is written.
+constexpr std::uint64_t kLanguageFileLimit = 1u << 20;
+
 // The host settings file's name, "kdwusr70.ini" until Finalize.
 std::string SettingsFileName();
 // Module shutdown: frees the translator and clears the settings file name.

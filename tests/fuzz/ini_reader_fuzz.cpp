@@ -1,7 +1,10 @@
 // libFuzzer target for the INI reader: any bytes must parse, print back byte
 // for byte, and take a write that reads back as written without disturbing
-// the other keys. Input: three short strings (section, key, value) in
-// FuzzedDataProvider's form, then the file's bytes.
+// the other keys. The same bytes as a file go through the decoders: read in
+// blocks they give the text read whole, and a marked file that the plug-in
+// would write keeps its encoding and its text through a write. Input: three
+// short strings (section, key, value) in FuzzedDataProvider's form, then the
+// file's bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "platform/IniText.h"
+#include "platform/TextEncoding.h"
 
 using platform::TIniText;
 
@@ -51,6 +55,31 @@ std::string Lookup(const TIniText& text, const std::string& section, const std::
     return text.Find(section, key, &value) ? "=" + value : "<none>";
 }
 
+bool IsPlainAscii(const std::string& s) {
+    for (char c : s)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+// Two cuts chosen from the names' lengths, so each input is one run.
+void CheckDecoding(const std::string& bytes, const std::string& section, const std::string& key,
+                   const std::string& value) {
+    const platform::TDecodedText whole = platform::DecodeText(bytes);
+    const std::size_t first = bytes.empty() ? 0 : (section.size() * 7919 + key.size()) % (bytes.size() + 1);
+    const std::size_t second = first + (bytes.size() - first) * value.size() / 257;
+    platform::TTextDecoder blocks;
+    std::string read = blocks.Feed(bytes.data(), first);
+    read += blocks.Feed(bytes.data() + first, second - first);
+    read += blocks.Feed(bytes.data() + second, bytes.size() - second);
+    read += blocks.Finish();
+    Check(read == whole.text);
+    if (!whole.lossless || !IsPlainAscii(section + key + value)) return;
+    TIniText text(whole.text);
+    if (!text.Set(section, key, value)) return;
+    const platform::TDecodedText again = platform::DecodeText(platform::EncodeText(whole.encoding, text.Bytes()));
+    Check(again.encoding == whole.encoding && again.lossless && again.text == text.Bytes());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string value = input.ConsumeRandomLengthString(256);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
+    CheckDecoding(bytes, section, key, value);
     TIniText text(bytes);
     Check(text.Bytes() == bytes);
 

@@ -8,6 +8,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/FileLock.h"
@@ -35,6 +36,41 @@ std::string Utf16File(const std::u16string& text) {
     }
     return bytes;
 }
+
+// "Unicode big endian".
+std::string Utf16BeFile(const std::u16string& text) {
+    std::string bytes = "\xFE\xFF";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c >> 8);
+        bytes += static_cast<char>(c & 0xFF);
+    }
+    return bytes;
+}
+
+// "UTF-8 with BOM".
+std::string Utf8File(const std::u16string& text) {
+    std::string bytes = "\xEF\xBB\xBF";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+            const char32_t full = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            bytes += {static_cast<char>(0xF0 | full >> 18), static_cast<char>(0x80 | (full >> 12 & 0x3F)),
+                      static_cast<char>(0x80 | (full >> 6 & 0x3F)), static_cast<char>(0x80 | (full & 0x3F))};
+        } else if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        } else {
+            bytes += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                      static_cast<char>(0x80 | (c & 0x3F))};
+        }
+    }
+    return bytes;
+}
+
+using FileOf = std::string (*)(const std::u16string&);
+const std::pair<const char*, FileOf> kMarkedEncodings[] = {
+    {"UTF-8", Utf8File}, {"UTF-16LE", Utf16File}, {"UTF-16BE", Utf16BeFile}};
 
 }  // namespace
 
@@ -165,6 +201,79 @@ TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
     EXPECT_EQ(ReadBytes(path), thai);
 }
 
+// Notepad's other two marked encodings, as the profile API reads and extends
+// them: texts reach us as code page 936, new keys go in in the file's own
+// encoding behind its mark, every other byte stays.
+TEST(IniFileEncoding, EveryMarkedEncodingReadsAs936AndTakesNewKeysInItsOwn) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("marked.lng");
+    for (const auto& encoding : kMarkedEncodings) {
+        SCOPED_TRACE(encoding.first);
+        const FileOf file = encoding.second;
+        WriteBytes(path, file(u"; 注释\r\n[TPropertyForm]\r\nCaption=语音盒\r\n\r\n[Other]\r\n"));
+        TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("tpropertyform", "CAPTION", ""), "\xD3\xEF\xD2\xF4\xBA\xD0");
+        ASSERT_TRUE(ini.WriteString("TPropertyForm", "btnOk.Caption", "\xC8\xB7\xB6\xA8(&O)"));  // 确定(&O)
+        ASSERT_TRUE(ini.UpdateFile());
+        EXPECT_EQ(ReadBytes(path),
+                  file(u"; 注释\r\n[TPropertyForm]\r\nCaption=语音盒\r\nbtnOk.Caption=确定(&O)\r\n\r\n[Other]\r\n"));
+    }
+    // A file without a mark is 8-bit whatever it holds: UTF-8 names are not
+    // the code page 936 ones, and a key goes in as 936 bytes.
+    const std::string unmarked = Utf8File(u"[语言设置]\r\n系统语言=EN\r\n").substr(3);
+    WriteBytes(path, unmarked);
+    TIniFile ini(path);
+    EXPECT_FALSE(ini.ValueExists("\xD3\xEF\xD1\xD4\xC9\xE8\xD6\xC3", "\xCF\xB5\xCD\xB3\xD3\xEF\xD1\xD4"));
+    ASSERT_TRUE(ini.WriteString("s", "k", "\xD3\xEF"));
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), unmarked + "[s]\r\nk=\xD3\xEF\r\n");
+}
+
+// The settings are read in blocks; wherever a block ends, inside a UTF-8
+// sequence, a 16-bit unit or a surrogate pair, the text is the whole file's.
+TEST(IniFileEncoding, TheBlockDecoderReadsTheWholeFilesTextWhereverABlockEnds) {
+    const std::u16string text = u"[语言设置]\r\n系统语言=EN \U0001F600 \u00E9\r\n";
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& encoding : kMarkedEncodings) files.emplace_back(encoding.first, encoding.second(text));
+    // Broken sequences: a lead byte before another, one cut by a line end.
+    files.emplace_back("broken UTF-8", Utf8File(u"[s]\r\n") + "k=\xCE\xCA\x95\xE8\xAE\r\nj=\xF0\x9F\r\n\xE8");
+    for (const auto& encoding : files) {
+        const std::string& bytes = encoding.second;
+        const std::string whole = platform::DecodeText(bytes).text;
+        for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+            for (std::size_t second = cut; second <= bytes.size(); second += 5) {
+                platform::TTextDecoder decoder;
+                std::string read = decoder.Feed(bytes.data(), cut);
+                read += decoder.Feed(bytes.data() + cut, second - cut);
+                read += decoder.Feed(bytes.data() + second, bytes.size() - second);
+                read += decoder.Finish();
+                ASSERT_EQ(read, whole) << encoding.first << " cut at " << cut << " and " << second;
+            }
+        }
+    }
+}
+
+// Written back through code page 936, a character it lacks, or a broken
+// UTF-8 sequence, would become '?': such a file is read, never written.
+TEST(IniFileEncoding, AMarkedFileThatCodePage936CannotHoldIsNeverWritten) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("lossy.lng");
+    std::vector<std::string> files;
+    for (const auto& encoding : kMarkedEncodings) {
+        files.push_back(encoding.second(u"[s]\r\nthai=\u0E01\r\n"));
+        files.push_back(encoding.second(u"[s]\r\nkorean=\uD55C\r\n"));
+    }
+    files.push_back(Utf8File(u"[s]\r\nk=v\r\n") + "broken=\xE8\xAF\r\n");
+    files.push_back(Utf8File(u"[s]\r\nk=v\r\n") + "overlong=\xC0\xAF\r\n");
+    for (const std::string& bytes : files) {
+        WriteBytes(path, bytes);
+        TIniFile ini(path);
+        ini.WriteString("s", "j", "1");
+        EXPECT_FALSE(ini.UpdateFile());
+        EXPECT_TRUE(ReadBytes(path) == bytes);
+    }
+}
+
 // The file is replaced by a new one at each write; to its users it must stay
 // the same file.
 TEST(IniFileReplace, TheFileKeepsItsAttributes) {
@@ -240,6 +349,47 @@ TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
     nowhere.WriteString("s", "k", "v");
     EXPECT_FALSE(nowhere.UpdateFile());
     EXPECT_TRUE(dir.Entries().empty());
+}
+
+// Random bytes, or UTF-16 saved without its mark: keys appended to them
+// would be lines no reader finds, and the garbage stays garbage.
+TEST(IniFileFailures, AFileThatIsNotTextIsNeverWritten) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("garbage.lng");
+    const std::string files[] = {std::string("\x8F\x00\x13\xFE=\r\n\x00\x00[q", 11),
+                                 std::string("[\0s\0]\0\r\0\n\0k\0=\0v\0", 16), "plain words\r\nand more\r\n"};
+    for (const std::string& bytes : files) {
+        WriteBytes(path, bytes);
+        TIniFile ini(path);
+        ASSERT_TRUE(ini.AddString("TPropertyForm", "Caption", "x"));
+        EXPECT_FALSE(ini.UpdateFile());
+        EXPECT_TRUE(ReadBytes(path) == bytes);
+    }
+    EXPECT_EQ(dir.Entries(), Names{"garbage.lng"});
+}
+
+// Above its limit a file is neither read nor written, as if it could not be
+// read; at the limit it is an ordinary file.
+TEST(IniFileFailures, AFileAboveTheSizeLimitIsNeitherReadNorWritten) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("big.lng");
+    const std::string bytes = "[s]\r\nk=1\r\n;" + std::string(100, '.') + "\r\n";
+    WriteBytes(path, bytes);
+    TIniFile over(path, bytes.size() - 1);
+    EXPECT_FALSE(over.ValueExists("s", "k"));
+    EXPECT_TRUE(over.ReadFailed());
+    over.AddString("s", "j", "2");
+    EXPECT_FALSE(over.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), bytes);
+
+    TIniFile at(path, bytes.size());
+    EXPECT_EQ(at.ReadString("s", "k", ""), "1");
+    at.AddString("s", "j", "2");
+    EXPECT_TRUE(at.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), bytes + "j=2\r\n");
+    // Now above its limit, the file is not written again.
+    at.AddString("s", "i", "3");
+    EXPECT_FALSE(at.UpdateFile());
 }
 
 // Another writer that holds the file's lock and never lets go: the flush

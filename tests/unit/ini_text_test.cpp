@@ -168,3 +168,17 @@ TEST(IniWrite, WritingEveryKeyAgainChangesNothing) {
     EXPECT_EQ(text.Bytes(), once);
     EXPECT_EQ(once.substr(0, 24), "[s0]\r\nk0=0\r\nk3=3\r\nk6=6\r\n");
 }
+
+// What the translator never appends to: a file that is not text (random bytes,
+// UTF-16 without its mark), or text without a single line of the INI form.
+// Anything an editor saves as an INI file, empty or only comments, stays text.
+TEST(IniText, NotTextIsNulBytesOrNoLineOfTheIniForm) {
+    EXPECT_TRUE(platform::IsIniText(""));
+    EXPECT_TRUE(platform::IsIniText("\r\n \t\r\n\n"));
+    EXPECT_TRUE(platform::IsIniText("  ; only a comment\r\n"));
+    EXPECT_TRUE(platform::IsIniText("junk line\r\n\x81\x40 more junk\r\n[TPropertyForm]"));
+    EXPECT_TRUE(platform::IsIniText("junk\nlonely=key"));
+    EXPECT_FALSE(platform::IsIniText(std::string("[s]\r\nk=v\r\n\0", 12)));
+    EXPECT_FALSE(platform::IsIniText(std::string("[\0s\0]\0\r\0\n\0", 10)));  // UTF-16LE without a mark
+    EXPECT_FALSE(platform::IsIniText("no line here\r\nis of the form\r\n[not closed\r\n"));
+}

@@ -1,6 +1,11 @@
 // The language setting, loading the language file, and the "\n" convention.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -10,7 +15,43 @@
 using ovtest::ReadBytes;
 using ovtest::WriteBytes;
 
+// Every allocation of this program is counted, so a test can see the peak of
+// what one call held, whatever container it used. Each block carries its size
+// in front of it.
 namespace {
+std::atomic<std::size_t> g_heldBytes{0}, g_peakBytes{0};
+constexpr std::size_t kHeader = 16;
+}  // namespace
+
+void* operator new(std::size_t size) {
+    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+    if (!block) throw std::bad_alloc();
+    *reinterpret_cast<std::size_t*>(block) = size;
+    const std::size_t held = g_heldBytes += size;
+    for (std::size_t peak = g_peakBytes; held > peak && !g_peakBytes.compare_exchange_weak(peak, held);) {
+    }
+    return block + kHeader;
+}
+
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    auto* block = static_cast<unsigned char*>(p) - kHeader;
+    g_heldBytes -= *reinterpret_cast<std::size_t*>(block);
+    std::free(block);
+}
+
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace {
+
+// The most the call held at once beyond what was held before it.
+template <class F>
+std::size_t PeakAddedBy(F call) {
+    const std::size_t before = g_heldBytes;
+    g_peakBytes = before;
+    call();
+    return g_peakBytes - before;
+}
 
 std::string LanguageFrom(const std::string& settingsBytes) {
     ovtest::ScratchDir dir;
@@ -37,6 +78,29 @@ TEST(LanguageSetting, ReadFromTheGbkNamedSectionAndKeyElseCn) {
     ovtest::ScratchDir empty;
     EXPECT_EQ(TTranslator(empty.Path()).Language(), "CN");
     EXPECT_TRUE(empty.Entries().empty());  // read only: nothing created
+}
+
+// The setting is one key: finding it after 64 MB of line feeds must cost a
+// block of the file, not the file. The language still reads as English.
+TEST(LanguageSetting, ALargeSettingsFileCostsABlockNotItsSize) {
+    ovtest::ScratchDir dir;
+    const std::string settings = dir.File("kdwusr70.ini");
+    WriteBytes(settings, "[语言设置]\r\n系统语言=EN\r\n");
+    std::string small;
+    const std::size_t smallPeak = PeakAddedBy([&] { small = TTranslator(dir.Path()).Language(); });
+    {
+        std::ofstream out(settings, std::ios::binary | std::ios::trunc);
+        const std::string feeds(1 << 20, '\n');
+        for (int i = 0; i < 64; ++i) out << feeds;
+        out << "[语言设置]\r\n系统语言=EN\r\n";
+    }
+    std::string large;
+    const std::size_t largePeak = PeakAddedBy([&] { large = TTranslator(dir.Path()).Language(); });
+    EXPECT_EQ(small, "EN");
+    EXPECT_EQ(large, "EN");
+    std::printf("[settings peak] small file %lu bytes, 64 MB of line feeds %lu bytes\n", static_cast<unsigned long>(smallPeak),
+                static_cast<unsigned long>(largePeak));
+    EXPECT_LE(largePeak, smallPeak + (std::size_t(16) << 20));
 }
 
 TEST(LanguageSetting, ReadingAgainSeesTheFileAsItIsNow) {

@@ -290,6 +290,25 @@ TEST_F(TranslateTest, AFileThatCannotBeWrittenLeavesTheTextsAsDesigned) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Orvale7.lng", "kdwusr70.ini"}));
 }
 
+// A language file is a few kilobytes; one above the limit is no translation,
+// and is neither read (each lookup would scan it) nor written.
+TEST_F(TranslateTest, ALanguageFileAboveTheLimitIsNeitherReadNorWritten) {
+    const std::string translated = "[TMyForm]\r\nCaption=From file\r\n";
+    const std::string padding = ";" + std::string(unitTranslate::kLanguageFileLimit - translated.size() - 3, '.') + "\r\n";
+    Start("EN", translated + padding + ";");
+    auto over = LabelledForm();
+    translator->TranslateForm(*over);
+    EXPECT_EQ(over->Caption, "语音盒参数设置");
+    EXPECT_EQ(ReadBytes(Lng()), translated + padding + ";");
+
+    WriteBytes(Lng(), translated + padding);  // at the limit: an ordinary file
+    auto at = LabelledForm();
+    translator->TranslateForm(*at);
+    EXPECT_EQ(at->Caption, "From file");
+    // The first key it adds takes it above the limit: nothing more is written.
+    EXPECT_EQ(ReadBytes(Lng()), translated + padding + "Hint=\r\n");
+}
+
 TEST_F(TranslateTest, NoLanguageFileMeansNothingIsTouched) {
     WriteBytes(dir.File("kdwusr70.ini"), "[语言设置]\r\n系统语言=EN\r\n");
     TTranslator t(dir.Path());

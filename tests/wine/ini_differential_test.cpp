@@ -13,9 +13,11 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/IniFile.h"
@@ -297,28 +299,67 @@ TEST_F(IniDifferential, DeliberateDifferencesStillReadBackAsWrittenThroughTheApi
 
 namespace {
 
-std::string Utf16File(const std::wstring& text) {
-    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+// Notepad's three marked encodings, each with its own conversion to and from
+// wide text, made here with the system's converters, not the product's.
+struct Encoding {
+    const char* name;
+    const char* mark;
+    std::string (*encode)(const std::wstring&);
+    std::wstring (*decode)(const std::string&);
+};
+
+std::string Utf16Le(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+std::wstring FromUtf16Le(const std::string& bytes) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+std::string Swap16(std::string bytes) {
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+    return bytes;
+}
+std::string Utf16Be(const std::wstring& text) { return Swap16(Utf16Le(text)); }
+std::wstring FromUtf16Be(const std::string& bytes) { return FromUtf16Le(Swap16(bytes)); }
+std::string Utf8Of(const std::wstring& text) { return ovtest::Utf8(text); }
+std::wstring FromUtf8(const std::string& bytes) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring wide(std::size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &wide[0], n);
+    return wide;
 }
 
-// The file's text, when it is UTF-16LE with its mark.
-std::wstring Utf16Text(const std::string& bytes) {
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return L"<not UTF-16>";
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+const Encoding kEncodings[] = {
+    {"UTF-16LE", "\xFF\xFE", Utf16Le, FromUtf16Le},
+    {"UTF-16BE", "\xFE\xFF", Utf16Be, FromUtf16Be},
+    {"UTF-8", "\xEF\xBB\xBF", Utf8Of, FromUtf8},
+};
+
+std::string FileIn(const Encoding& e, const std::wstring& text) { return e.mark + e.encode(text); }
+
+// The file's text, when it is in that encoding with its mark.
+std::wstring TextOf(const Encoding& e, const std::string& bytes) {
+    const std::string mark = e.mark;
+    if (bytes.compare(0, mark.size(), mark) != 0) return L"<not " + std::wstring(e.name, e.name + std::strlen(e.name)) + L">";
+    return e.decode(bytes.substr(mark.size()));
 }
 
 }  // namespace
 
-// Notepad's "Unicode" files: the API reads them as text and keeps them
-// UTF-16 when it writes. Ours reads the same texts, as code page 936 whatever
-// the system's code page, and adds keys in UTF-16 too.
-TEST_F(IniDifferential, Utf16FilesReadAndTakeKeysAsTheApiDoes) {
-    Load(Utf16File(L"[语言设置]\r\n系统语言=EN\r\n[TPropertyForm]\r\nCaption=语音盒参数设置\r\n  Hint = \"q\" \r\n"));
+// Notepad's marked files ("Unicode", "Unicode big endian", "UTF-8 with BOM"):
+// the API reads them as text and keeps their encoding and mark when it
+// writes. Ours reads the same texts, as code page 936 whatever the system's
+// code page, and adds keys in the file's encoding too.
+TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
     const std::vector<std::pair<std::wstring, std::wstring>> lookups = {
         {L"语言设置", L"系统语言"}, {L"TPropertyForm", L"Caption"}, {L"tpropertyform", L"HINT"},
-        {L"TPropertyForm", L"absent"}};
+        {L"TPropertyForm", L"absent"}, {L"absent", L"Caption"}};
+    const std::vector<std::pair<std::wstring, std::wstring>> writes = {
+        {L"Label1.Caption", L"（无可用的参数）"}, {L"btnOk.Caption", L"确定(&O)"}, {L"Caption", L"Voice box"}};
     const std::wstring theirsWide(theirs.begin(), theirs.end());
-    {
+    for (const Encoding& e : kEncodings) {
+        SCOPED_TRACE(e.name);
+        Load(FileIn(e, L"; 注释\r\n[语言设置]\r\n系统语言=EN\r\n[TPropertyForm]\r\nCaption=语音盒参数设置\r\n"
+                       L"  Hint = \"q\" \r\n"));
         platform::TIniFile ini(ours);
         for (const auto& l : lookups) {
             wchar_t api[4096];
@@ -326,14 +367,31 @@ TEST_F(IniDifferential, Utf16FilesReadAndTakeKeysAsTheApiDoes) {
             EXPECT_EQ(ovtest::Utf8(ovtest::Wide936(ini.ReadString(Narrow936(l.first), Narrow936(l.second), None))),
                       ovtest::Utf8(api));
         }
-        ASSERT_TRUE(ini.WriteString(Narrow936(L"TPropertyForm"), Narrow936(L"Label1.Caption"),
-                                    Narrow936(L"（无可用的参数）")));
+        for (const auto& w : writes) {
+            ASSERT_TRUE(ini.WriteString("TPropertyForm", Narrow936(w.first), Narrow936(w.second)));
+            ASSERT_TRUE(ini.UpdateFile());
+            WritePrivateProfileStringW(L"TPropertyForm", w.first.c_str(), w.second.c_str(), theirsWide.c_str());
+        }
         ASSERT_TRUE(ini.WriteString("New", "k", "v"));
         ASSERT_TRUE(ini.UpdateFile());
+        WritePrivateProfileStringW(L"New", L"k", L"v", theirsWide.c_str());
+        ForgetCache(theirs);
+        const std::string oursBytes = ReadFileBytes(ours), theirsBytes = ReadFileBytes(theirs);
+        EXPECT_EQ(Normalized(ovtest::Utf8(TextOf(e, oursBytes))), Normalized(ovtest::Utf8(TextOf(e, theirsBytes))));
+        // The new caption in the file's own bytes: E7 A1 AE E5 AE 9A in UTF-8.
+        const std::string added = e.encode(L"btnOk.Caption=确定(&O)\r\n");
+        EXPECT_NE(oursBytes.find(added), std::string::npos);
+        EXPECT_NE(theirsBytes.find(added), std::string::npos);
     }
-    WritePrivateProfileStringW(L"TPropertyForm", L"Label1.Caption", L"（无可用的参数）", theirsWide.c_str());
-    WritePrivateProfileStringW(L"New", L"k", L"v", theirsWide.c_str());
-    ForgetCache(theirs);
-    const std::wstring oursText = Utf16Text(ReadFileBytes(ours)), theirsText = Utf16Text(ReadFileBytes(theirs));
-    EXPECT_EQ(Normalized(ovtest::Utf8(oursText)), Normalized(ovtest::Utf8(theirsText)));
+}
+
+// Without a mark a file is 8-bit text to the API, whatever it holds: UTF-8
+// bytes do not spell the code page 936 names, for the API or for us.
+TEST_F(IniDifferential, AFileWithoutAMarkIsEightBitText) {
+    Load(Utf8Of(L"[语言设置]\r\n系统语言=EN\r\n[s]\r\nk=v\r\n"));
+    platform::TIniFile ini(ours);
+    for (const Lookup& l : {Lookup{Narrow936(L"语言设置"), Narrow936(L"系统语言")}, Lookup{"s", "k"}}) {
+        EXPECT_EQ(ini.ReadString(l.section, l.key, None), ApiRead(theirs, l));
+        EXPECT_EQ(ini.ValueExists(l.section, l.key), ApiFinds(theirs, l));
+    }
 }

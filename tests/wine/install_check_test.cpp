@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Handles_win32.h"
@@ -205,6 +206,109 @@ TEST_F(InstallCheck, ReadOnlyLanguageFile) {
     ovtest::WriteBytes(Path("Orvale7.lng"), lacking);
     ASSERT_TRUE(SetFileAttributesA(Path("Orvale7.lng").c_str(), FILE_ATTRIBUTE_READONLY));
     Check({"Orvale7.lng lacks btnOk.Caption in section [TPropertyForm] and the plug-in cannot add them"});
+}
+
+// The texts of code page 936 in the forms Notepad saves; mark: with the
+// byte-order mark.
+std::string Wide936(const std::string& text) {
+    const int n = MultiByteToWideChar(936, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(std::size_t(n), L'\0');
+    MultiByteToWideChar(936, 0, text.data(), int(text.size()), &wide[0], n);
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+}
+std::string Utf16Le(const std::string& text, bool mark) { return (mark ? "\xFF\xFE" : "") + Wide936(text); }
+std::string Utf16Be(const std::string& text, bool mark) {
+    std::string bytes = Wide936(text);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+    return (mark ? "\xFE\xFF" : "") + bytes;
+}
+std::string Utf8(const std::string& text, bool mark) {
+    const std::string wide = Wide936(text);
+    const int units = int(wide.size() / 2);
+    const auto* w = reinterpret_cast<const wchar_t*>(wide.data());
+    std::string bytes(std::size_t(WideCharToMultiByte(CP_UTF8, 0, w, units, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, units, &bytes[0], int(bytes.size()), nullptr, nullptr);
+    return (mark ? "\xEF\xBB\xBF" : "") + bytes;
+}
+
+void ExpectFinding(const std::string& output, const std::string& finding) {
+    EXPECT_NE(output.find(finding), std::string::npos) << finding << "\n" << output;
+}
+
+// The settings' encoding as the check sees it, and whether the plug-in reads
+// it: a technician who set English in a form the plug-in does not read is told.
+TEST_F(InstallCheck, SettingsFileEncodings) {
+    struct Form {
+        std::string bytes;
+        const char* finding;
+    };
+    const Form forms[] = {
+        {kEnglishSettings, "ok      kdwusr70.ini is 8-bit text, which the plug-in reads"},
+        {Utf8(kEnglishSettings, true), "ok      kdwusr70.ini is saved as UTF-8 with a byte-order mark, which the plug-in reads"},
+        {Utf16Le(kEnglishSettings, true), "ok      kdwusr70.ini is saved as Unicode (UTF-16LE), which the plug-in reads"},
+        {Utf16Be(kEnglishSettings, true), "ok      kdwusr70.ini is saved as big-endian Unicode (UTF-16BE), which the plug-in reads"},
+    };
+    for (const Form& form : forms) {
+        ovtest::WriteBytes(Path("kdwusr70.ini"), form.bytes);
+        const std::string output = Check();
+        ExpectFinding(output, form.finding);
+        ExpectFinding(output, "ok      kdwusr70.ini selects English");
+    }
+    const Form unread[] = {
+        {Utf8(kEnglishSettings, false), "warning kdwusr70.ini sets English, but it is saved as UTF-8 without a byte-order mark"},
+        {Utf16Le(kEnglishSettings, false), "warning kdwusr70.ini sets English, but it is saved as UTF-16LE without a byte-order mark"},
+        {Utf16Be(kEnglishSettings, false), "warning kdwusr70.ini sets English, but it is saved as UTF-16BE without a byte-order mark"},
+    };
+    for (const Form& form : unread) {
+        ovtest::WriteBytes(Path("kdwusr70.ini"), form.bytes);
+        const std::string output = Check();
+        ExpectFinding(output, form.finding);
+        EXPECT_EQ(output.find("selects English"), std::string::npos) << output;
+    }
+    // Chinese in a form the plug-in does not read is no cause for a warning.
+    ovtest::WriteBytes(Path("kdwusr70.ini"), Utf8("[语言设置]\r\n系统语言=CN\r\n", false));
+    ExpectFinding(Check(), "ok      kdwusr70.ini is saved as UTF-8 without a byte-order mark: the plug-in reads it as 8-bit");
+}
+
+// Notepad's marked encodings: read, so every key is still found, and named.
+TEST_F(InstallCheck, MarkedLanguageFiles) {
+    for (const auto& file : {std::make_pair(Utf8(kCompleteLanguageFile, true), "UTF-8 with a byte-order mark"),
+                             std::make_pair(Utf16Be(kCompleteLanguageFile, true), "big-endian Unicode (UTF-16BE)")}) {
+        ovtest::WriteBytes(Path("Orvale7.lng"), file.first);
+        const std::string output = Check();
+        ExpectFinding(output, std::string("warning Orvale7.lng is saved as ") + file.second);
+        ExpectFinding(output, "ok      Orvale7.lng has every text of the dialog");
+    }
+    // A text the plug-in cannot write back through code page 936: it would
+    // never add the missing keys, so they stay Chinese.
+    ovtest::WriteBytes(Path("Orvale7.lng"), Utf8("[TPropertyForm]\r\nCaption=", true) + "\xE0\xB8\x81\r\n");
+    const std::string output = Check({"Orvale7.lng lacks Hint"});
+    ExpectFinding(output, "warning Orvale7.lng holds characters that code page 936 lacks");
+}
+
+// Random bytes, or text with no line of the INI form, is no language file;
+// the plug-in adds nothing to it.
+TEST_F(InstallCheck, LanguageFileThatIsNotText) {
+    std::string garbage(4096, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 2654435761u) >> 13);
+    ovtest::WriteBytes(Path("Orvale7.lng"), garbage);
+    Check({"Orvale7.lng is not text (it holds NUL bytes)"});
+    EXPECT_TRUE(ovtest::ReadBytes(Path("Orvale7.lng")) == garbage);
+    ovtest::WriteBytes(Path("Orvale7.lng"), "Voice Box Settings\r\n(No settings available)\r\n");
+    Check({"Orvale7.lng is not text (no line of it is a section, a key or a comment)"});
+}
+
+// Too large for the plug-in, beyond what the check reads, or a folder: the
+// reason, not advice to close a program that holds it.
+TEST_F(InstallCheck, LanguageFileTooLargeOrAFolder) {
+    ovtest::WriteBytes(Path("Orvale7.lng"), kCompleteLanguageFile + std::string(2 << 20, '\n'));
+    Check({"Orvale7.lng is 2.0 MB, above the 1.0 MB the plug-in accepts for a language file"});
+    ovtest::WriteBytes(Path("Orvale7.lng"), std::string(65 << 20, '\n'));
+    Check({"Orvale7.lng is 65.0 MB, above the 1.0 MB"});
+    ASSERT_TRUE(DeleteFileA(Path("Orvale7.lng").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(Path("Orvale7.lng").c_str(), nullptr));
+    Check({"Orvale7.lng is a folder, not a file"});
+    RemoveDirectoryA(Path("Orvale7.lng").c_str());
 }
 
 }  // namespace

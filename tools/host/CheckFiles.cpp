@@ -2,12 +2,13 @@
 // folder, read with the plug-in's own INI reader so both see the same keys.
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "platform/Handles_win32.h"
 #include "platform/IniFile.h"
 #include "platform/IniText.h"
-#include "platform/Utf16Text.h"
+#include "platform/TextEncoding.h"
 #include "tools/host/CheckReport.h"
 #include "ui/frmProperty.h"
 #include "ui/unitTranslate.h"
@@ -20,19 +21,28 @@ const auto& kLanguageKey = unitTranslate::kLanguageKey;
 
 struct FileBytes {
     bool exists = false;
+    bool folder = false;  // the name is a folder's
+    unsigned long long size = 0;
     DWORD error = 0;  // why it could not be read; 0 when it was
     std::string bytes;
 };
 
+// The check reads a file whole only up to this size; the plug-in reads the
+// settings in blocks and no language file above its own, far smaller, limit.
+const unsigned long long kLargestRead = 64u << 20;
+
 FileBytes ReadWhole(const std::string& path) {
     FileBytes file;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    file.exists = attributes != INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    file.exists = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
     if (!file.exists) return file;
+    file.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    file.size = static_cast<unsigned long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    if (file.folder || file.size > kLargestRead) return file;
     platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
-    if (!handle || size == INVALID_FILE_SIZE || size > (64u << 20)) {
+    if (!handle || size == INVALID_FILE_SIZE || size > kLargestRead) {
         file.error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
         return file;
     }
@@ -43,8 +53,6 @@ FileBytes ReadWhole(const std::string& path) {
     return file;
 }
 
-bool StartsWith(const std::string& bytes, const char* prefix) { return bytes.rfind(prefix, 0) == 0; }
-
 bool IsUtf8WithNonAscii(const std::string& bytes) {
     bool nonAscii = false;
     for (char c : bytes) nonAscii |= static_cast<unsigned char>(c) >= 0x80;
@@ -52,31 +60,120 @@ bool IsUtf8WithNonAscii(const std::string& bytes) {
                                            static_cast<int>(bytes.size()), nullptr, 0) > 0;
 }
 
-// Reports the file's encoding; false when the plug-in cannot read it at all.
-bool CheckEncoding(std::string& bytes, CheckReport& report) {
-    if (platform::StartsWithUtf16Mark(bytes)) {
-        report.Warning("Orvale7.lng is saved as Unicode (UTF-16LE): this plug-in reads and extends it in that "
-                       "encoding, older plug-ins do not; save it as ANSI (code page 936) if they share it");
-        // As the plug-in's reader hands such a file's texts to the translator.
-        bytes = platform::Utf16ToGbk(bytes.data() + 2, bytes.size() - 2);
+const char* EncodingName(platform::TTextEncoding encoding) {
+    switch (encoding) {
+    case platform::TTextEncoding::Utf8:
+        return "UTF-8 with a byte-order mark";
+    case platform::TTextEncoding::Utf16Le:
+        return "Unicode (UTF-16LE)";
+    case platform::TTextEncoding::Utf16Be:
+        return "big-endian Unicode (UTF-16BE)";
+    case platform::TTextEncoding::Ansi:
+        break;
+    }
+    return "8-bit text";
+}
+
+std::string Megabytes(unsigned long long size) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(size) / (1 << 20));
+    return text;
+}
+
+// Reports the file's encoding; false when nothing more of it is worth
+// checking. bytes become the text as the plug-in's reader hands it to the
+// translator; lossless tells whether the plug-in would write it.
+bool CheckEncoding(std::string& bytes, bool& lossless, CheckReport& report) {
+    platform::TDecodedText decoded = platform::DecodeText(std::move(bytes));
+    bytes = std::move(decoded.text);
+    lossless = decoded.lossless;
+    if (!platform::IsIniText(bytes)) {
+        const char* why = bytes.find('\0') != std::string::npos ? "it holds NUL bytes"
+                                                                  : "no line of it is a section, a key or a comment";
+        report.Error(std::string("Orvale7.lng is not text (") + why +
+                     "): the plug-in adds nothing to it, so the dialog's texts stay Chinese; replace it with the "
+                     "kit's Orvale7.lng");
+        return false;
+    }
+    if (decoded.encoding != platform::TTextEncoding::Ansi) {
+        report.Warning(std::string("Orvale7.lng is saved as ") + EncodingName(decoded.encoding) +
+                       ": this plug-in reads and extends it in that encoding, older plug-ins do not; save it as ANSI "
+                       "(code page 936) if they share it");
+        if (!lossless)
+            report.Warning("Orvale7.lng holds characters that code page 936 lacks (or broken ones): the plug-in reads "
+                           "it but never writes it, so the texts it lacks are not added");
         return true;
     }
-    if (StartsWith(bytes, "\xFE\xFF")) {
-        report.Error("Orvale7.lng is saved as big-endian Unicode, which the plug-in cannot read: save it as ANSI "
-                     "(code page 936)");
-        return false;
-    }
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) {
-        report.Error("Orvale7.lng starts with a UTF-8 byte-order mark, which hides its first section from the "
-                     "plug-in: save it as ANSI (code page 936)");
-        return false;
-    }
     if (IsUtf8WithNonAscii(bytes))
-        report.Warning("Orvale7.lng looks like UTF-8: its non-English texts show garbled; save it as ANSI (code "
-                       "page 936)");
+        report.Warning("Orvale7.lng looks like UTF-8 without a byte-order mark, which the plug-in reads as code page "
+                       "936: its non-English texts show garbled; save it as ANSI (code page 936) or as UTF-8 with BOM");
     else
         report.Ok("Orvale7.lng is 8-bit text, read as code page 936");
     return true;
+}
+
+// The text of the file, read as UTF-16 or UTF-8 without a mark, when it looks
+// like that; empty when it looks like 8-bit text.
+std::string UnmarkedUnicodeText(const std::string& bytes, std::string& form) {
+    std::size_t evenNuls = 0, oddNuls = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\0') ++(i % 2 ? oddNuls : evenNuls);
+    // ASCII in UTF-16 has a NUL in every unit, at the odd byte in little-endian
+    // order; a Chinese character has one only now and then (U+8A00, 言).
+    if (oddNuls > 2 * evenNuls) {
+        form = "UTF-16LE without a byte-order mark";
+        return platform::DecodeText(platform::MarkOf(platform::TTextEncoding::Utf16Le) + bytes).text;
+    }
+    if (evenNuls > 2 * oddNuls) {
+        form = "UTF-16BE without a byte-order mark";
+        return platform::DecodeText(platform::MarkOf(platform::TTextEncoding::Utf16Be) + bytes).text;
+    }
+    if (IsUtf8WithNonAscii(bytes)) {
+        form = "UTF-8 without a byte-order mark";
+        return platform::DecodeText(platform::MarkOf(platform::TTextEncoding::Utf8) + bytes).text;
+    }
+    return std::string();
+}
+
+// The encoding the plug-in sees, and whether an English setting hides in a
+// form it does not read: such a file is 8-bit text to the plug-in (and to the
+// profile API), so the Chinese names of the setting do not match.
+void CheckSettingsEncoding(const std::string& bytes, bool english, CheckReport& report) {
+    const platform::TTextEncoding encoding = platform::EncodingOf(bytes);
+    if (encoding != platform::TTextEncoding::Ansi) {
+        report.Ok(std::string("kdwusr70.ini is saved as ") + EncodingName(encoding) + ", which the plug-in reads");
+        return;
+    }
+    std::string form;
+    const std::string text = UnmarkedUnicodeText(bytes, form);
+    if (form.empty()) {
+        report.Ok("kdwusr70.ini is 8-bit text, which the plug-in reads as code page 936");
+        return;
+    }
+    std::string value;
+    if (!english && platform::TIniText(text).Find(kLanguageSection, kLanguageKey, &value) && value == unitTranslate::kEnglish) {
+        report.Warning("kdwusr70.ini sets English, but it is saved as " + form +
+                       ", which the plug-in reads as 8-bit text and so does not see the setting: the dialog stays "
+                       "Chinese; save it as ANSI (code page 936), or as UTF-8 or Unicode with a byte-order mark");
+        return;
+    }
+    report.Ok("kdwusr70.ini is saved as " + form + ": the plug-in reads it as 8-bit text (code page 936)");
+}
+
+// A language file the plug-in cannot use whatever it holds: a folder of that
+// name, or a file above the plug-in's limit. False when it is one of those.
+bool CheckLanguageFileKind(const FileBytes& file, bool english, CheckReport& report) {
+    std::string text;
+    if (file.folder)
+        text = "Orvale7.lng is a folder, not a file: the plug-in finds no language file and the dialog stays Chinese; "
+               "remove the folder and copy the kit's Orvale7.lng beside the host program";
+    else if (file.size > unitTranslate::kLanguageFileLimit)
+        text = "Orvale7.lng is " + Megabytes(file.size) + ", above the " + Megabytes(unitTranslate::kLanguageFileLimit) +
+               " the plug-in accepts for a language file: it neither reads nor writes it and the dialog stays "
+               "Chinese; a complete language file is a few kilobytes: copy the kit's Orvale7.lng";
+    if (text.empty()) return true;
+    english ? report.Error(text) : report.Warning(text);
+    return false;
 }
 
 // Whether the plug-in could add keys: the file opens for writing and is not
@@ -163,6 +260,10 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
         report.Ok("no kdwusr70.ini: the host is set to Chinese and the dialog stays Chinese");
         return;
     }
+    if (file.folder) {
+        report.Warning("kdwusr70.ini is a folder, not a file: the plug-in takes the host as set to Chinese");
+        return;
+    }
     if (file.error) {
         report.Warning("kdwusr70.ini cannot be read (error " + std::to_string(file.error) +
                        "): the plug-in takes the host as set to Chinese; check the file's permissions");
@@ -172,6 +273,7 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
     // plug-in sees in any encoding it reads (a UTF-16 file included).
     const std::string value = platform::ReadIniValue(folder + "kdwusr70.ini", kLanguageSection, kLanguageKey, "CN");
     language.english = value == unitTranslate::kEnglish;
+    if (file.size <= kLargestRead) CheckSettingsEncoding(file.bytes, language.english, report);
     if (language.english)
         report.Ok("kdwusr70.ini selects English (" + where + "=EN): the dialog is translated through Orvale7.lng");
     else if (value == "CN")
@@ -192,18 +294,20 @@ void CheckLanguageFile(const std::string& folder, const HostLanguage& language, 
             report.Ok("no Orvale7.lng: not needed while the host is set to Chinese");
         return;
     }
+    if (!CheckLanguageFileKind(file, language.english, report)) return;
     if (file.error) {
         const std::string text = "Orvale7.lng cannot be read (error " + std::to_string(file.error) +
                                  "): close any program holding it open and check its permissions";
         language.english ? report.Error(text) : report.Warning(text);
         return;
     }
-    if (!CheckEncoding(file.bytes, report) || !language.english) return;
+    bool lossless = true;
+    if (!CheckEncoding(file.bytes, lossless, report) || !language.english) return;
     const bool writable = Writable(path);
     if (!writable)
         report.Warning("Orvale7.lng is read-only or locked: the plug-in cannot add the texts it lacks");
     else if (!FolderWritable(folder))
         report.Warning("the folder is not writable: the plug-in writes Orvale7.lng in place instead of replacing it "
                        "whole, so a crash while it writes can tear the file; let the host's users write the folder");
-    CheckDialogKeys(file.bytes, writable, report);
+    CheckDialogKeys(file.bytes, writable && lossless, report);
 }
