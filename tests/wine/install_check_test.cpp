@@ -231,10 +231,6 @@ std::string Utf8(const std::string& text, bool mark) {
     return (mark ? "\xEF\xBB\xBF" : "") + bytes;
 }
 
-void ExpectFinding(const std::string& output, const std::string& finding) {
-    EXPECT_NE(output.find(finding), std::string::npos) << finding << "\n" << output;
-}
-
 // The settings' encoding as the check sees it, and whether the plug-in reads
 // it: a technician who set English in a form the plug-in does not read is told.
 TEST_F(InstallCheck, SettingsFileEncodings) {
