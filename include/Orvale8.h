@@ -67,6 +67,12 @@ OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
 OV_BOOL32 OV_STDCALL InitDevice(void);
 
 /*
+ * How long CloseDevice waits at most for a poll of the driver to return, in
+ * milliseconds, counted again after each callback delivered meanwhile.
+ */
+#define OV_CLOSE_WAIT_MS 2000
+
+/*
  * Disables the box and stops the reader, waiting for it to end (up to one
  * poll interval plus one poll and one callback). A ring read by the last poll
  * is still delivered, from inside this call.

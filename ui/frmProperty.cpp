@@ -10,20 +10,30 @@
 
 namespace {
 
-// Closes the device while it lives, if it was open, and opens it again after.
+// Closes the device while it lives, if it was open, and opens it again
+// after, unless the host opened or closed it meanwhile (from a timer, or
+// from its window's destruction on the way to unloading the plug-in): the
+// host's last word stands.
 class DevicePause {
 public:
     DevicePause() : wasOpen_(unitOVDevice::IsOpen()) {
-        if (wasOpen_) CloseDevice();
+        if (!wasOpen_) return;
+        paused_ = CloseDevice() == OV_TRUE;
+        openCloseCount_ = unitOVDevice::OpenCloseCount();
     }
     ~DevicePause() {
-        if (wasOpen_) InitDevice();
+        if (paused_ && unitOVDevice::OpenCloseCount() == openCloseCount_) InitDevice();
     }
     DevicePause(const DevicePause&) = delete;
     DevicePause& operator=(const DevicePause&) = delete;
 
+    // The device was open and could not be closed cleanly: it is closed now.
+    bool Failed() const { return wasOpen_ && !paused_; }
+
 private:
     const bool wasOpen_;
+    bool paused_ = false;
+    unsigned openCloseCount_ = 0;
 };
 
 }  // namespace
@@ -36,7 +46,11 @@ extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
     // skips our destructors on its way to the guard, and whatever the dialog
     // raises, the form is freed and the device opened again. The device
     // exports guard themselves.
+    if (!unitOVDevice::AdmitHostCall("ShowProperties", unitOVDevice::IsOpen())) return OV_FALSE;
     const DevicePause pause;
+    // A driver that faults or hangs on closing: say so (the close's text
+    // stands) rather than show a dialog over a device in doubt.
+    if (pause.Failed()) return OV_FALSE;
     std::unique_ptr<TPropertyForm> form;
     OV_BOOL32 result = OV_FALSE;
     platform::Guarded([&] {
