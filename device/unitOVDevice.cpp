@@ -9,6 +9,7 @@
 
 #include "device/unitOVDrv.h"
 #include "platform/Guard.h"
+#include "platform/ModuleHold.h"
 #include "platform/Sleep.h"
 #include "platform/Thread.h"
 
@@ -64,15 +65,19 @@ char g_lastErrorText[256];
 unsigned g_openCloseCount = 0;       // InitDevice and CloseDevice calls that acted
 int g_closeWaits = 0;                // CloseDevice calls waiting for a reader
 int g_callbacksOutsideClose = 0;     // callbacks running that no such wait delivered
+platform::ModuleHold* g_closeHold = nullptr;  // the innermost CloseDevice wait's
 
 // Marks a callback in progress. A reader waits for it to return, so waiting
 // for that reader from inside it would never end; inside a CloseDevice wait
-// the reader waited for is no longer the one that is blocked. Kept outside
-// the guard, whose fault path skips destructors.
+// the reader waited for is no longer the one that is blocked, but it is
+// ending, and with it its hold on the module, while CloseDevice is still to
+// return: the wait holds the module from then on. Kept outside the guard,
+// whose fault path skips destructors.
 class CallbackScope {
 public:
     CallbackScope() : outside_(g_closeWaits == 0) {
         if (outside_) ++g_callbacksOutsideClose;
+        else if (g_closeHold) g_closeHold->Take();
     }
     ~CallbackScope() {
         if (outside_) --g_callbacksOutsideClose;
@@ -86,10 +91,22 @@ private:
 
 class CloseWaitScope {
 public:
-    CloseWaitScope() { ++g_closeWaits; }
-    ~CloseWaitScope() { --g_closeWaits; }
+    CloseWaitScope() : outer_(g_closeHold) {
+        ++g_closeWaits;
+        g_closeHold = &hold_;
+    }
+    ~CloseWaitScope() {
+        --g_closeWaits;
+        g_closeHold = outer_;
+        // A reader opened meanwhile holds the module on its own.
+        if (g_readThread) hold_.OthersHoldIt();
+    }
     CloseWaitScope(const CloseWaitScope&) = delete;
     CloseWaitScope& operator=(const CloseWaitScope&) = delete;
+
+private:
+    platform::ModuleHold hold_;
+    platform::ModuleHold* const outer_;
 };
 
 void TReadThread::Execute() {

@@ -6,6 +6,7 @@
 #include "platform/FormCreate.h"
 #include "platform/FormWindow_win32.h"
 #include "platform/Guard.h"
+#include "platform/ModuleHold.h"
 #include "ui/unitTranslate.h"
 
 namespace {
@@ -36,17 +37,11 @@ private:
     unsigned openCloseCount_ = 0;
 };
 
-}  // namespace
-
-TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
-
-extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
-    HWND parent = static_cast<HWND>(parentWindow);
-    // The pause and the form live outside the guard: a structured exception
-    // skips our destructors on its way to the guard, and whatever the dialog
-    // raises, the form is freed and the device opened again. The device
-    // exports guard themselves.
-    if (!unitOVDevice::AdmitHostCall("ShowProperties", unitOVDevice::IsOpen())) return OV_FALSE;
+// The pause and the form live outside the guard: a structured exception
+// skips our destructors on its way to the guard, and whatever the dialog
+// raises, the form is freed and the device opened again. The device exports
+// guard themselves.
+OV_BOOL32 ShowPaused(HWND parent) {
     const DevicePause pause;
     // A driver that faults or hangs on closing: say so (the close's text
     // stands) rather than show a dialog over a device in doubt.
@@ -59,6 +54,21 @@ extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
         form->CenterOnWindow(parent);
         result = platform::ShowModal(*form) == platform::mrOk ? OV_TRUE : OV_FALSE;
     });
+    return result;
+}
+
+}  // namespace
+
+TPropertyForm::TPropertyForm(platform::TComponent* owner) : TBaseDialogForm(owner) { ReadDesign(); }
+
+extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
+    if (!unitOVDevice::AdmitHostCall("ShowProperties", unitOVDevice::IsOpen())) return OV_FALSE;
+    // The modal loop runs the host's own code (its timers, its windows),
+    // which may unload the plug-in before the call returns into it.
+    platform::ModuleHold hold;
+    hold.Take();
+    const OV_BOOL32 result = ShowPaused(static_cast<HWND>(parentWindow));
+    if (unitOVDevice::IsOpen()) hold.OthersHoldIt();
     return result;
 }
 
