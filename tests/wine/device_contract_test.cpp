@@ -345,6 +345,11 @@ void ContractTest::SetUpStateAndCall(const Cell& cell, Outcome& out) {
         ASSERT_TRUE(PumpUntilPolls(1));
         sim.FaultDisables(1);
         ASSERT_EQ(F, dev_->CloseDevice());
+        {
+            const int polls = sim.Count(simdrv::fnGetEvent);
+            PumpFor(2 * kCycleMs);
+            ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after the faulting close";
+        }
         ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), "faulted in TV_Disable")) << dev_->GetLastError();
         out = MakeCall(call);
         break;
