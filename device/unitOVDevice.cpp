@@ -1,6 +1,7 @@
 #include "device/unitOVDevice.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -8,6 +9,7 @@
 
 #include "device/unitOVDrv.h"
 #include "platform/Guard.h"
+#include "platform/ModuleHold.h"
 #include "platform/Sleep.h"
 #include "platform/Thread.h"
 
@@ -16,6 +18,10 @@ namespace {
 constexpr int kPollIntervalMs = 200;  // milliseconds between polls
 constexpr std::int32_t kEventRing = 30;
 constexpr std::int32_t kEventRingAgain = 32;
+
+// Readers given up on in a poll that has not returned yet. Written by the
+// host thread when it gives up and by the reader when it finally ends.
+std::atomic<int> g_strandedReaders{0};
 
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
@@ -27,6 +33,15 @@ public:
     ~TReadThread() override {
         Terminate();
         WaitFor();
+        if (stranded_) --g_strandedReaders;
+    }
+
+    // Gives up on a reader whose poll does not return: it frees itself
+    // when the poll returns, without calling back or polling again.
+    static void LeaveBehind(TReadThread* reader) {
+        reader->stranded_ = true;
+        ++g_strandedReaders;
+        if (!reader->Abandon()) delete reader;
     }
 
 protected:
@@ -39,6 +54,7 @@ private:
     TDeviceEvent event_;
     std::int32_t lastCode_ = -1;
     std::string lastText_;
+    bool stranded_ = false;
 };
 
 // Module state; touched on the host thread only.
@@ -46,6 +62,52 @@ TDeviceCallback g_hostCallback = nullptr;
 int g_hostCallbackData = 0;
 TReadThread* g_readThread = nullptr;
 char g_lastErrorText[256];
+unsigned g_openCloseCount = 0;       // InitDevice and CloseDevice calls that acted
+int g_closeWaits = 0;                // CloseDevice calls waiting for a reader
+int g_callbacksOutsideClose = 0;     // callbacks running that no such wait delivered
+platform::ModuleHold* g_closeHold = nullptr;  // the innermost CloseDevice wait's
+
+// Marks a callback in progress. A reader waits for it to return, so waiting
+// for that reader from inside it would never end; inside a CloseDevice wait
+// the reader waited for is no longer the one that is blocked, but it is
+// ending, and with it its hold on the module, while CloseDevice is still to
+// return: the wait holds the module from then on. Kept outside the guard,
+// whose fault path skips destructors.
+class CallbackScope {
+public:
+    CallbackScope() : outside_(g_closeWaits == 0) {
+        if (outside_) ++g_callbacksOutsideClose;
+        else if (g_closeHold) g_closeHold->Take();
+    }
+    ~CallbackScope() {
+        if (outside_) --g_callbacksOutsideClose;
+    }
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+
+private:
+    const bool outside_;
+};
+
+class CloseWaitScope {
+public:
+    CloseWaitScope() : outer_(g_closeHold) {
+        ++g_closeWaits;
+        g_closeHold = &hold_;
+    }
+    ~CloseWaitScope() {
+        --g_closeWaits;
+        g_closeHold = outer_;
+        // A reader opened meanwhile holds the module on its own.
+        if (g_readThread) hold_.OthersHoldIt();
+    }
+    CloseWaitScope(const CloseWaitScope&) = delete;
+    CloseWaitScope& operator=(const CloseWaitScope&) = delete;
+
+private:
+    platform::ModuleHold hold_;
+    platform::ModuleHold* const outer_;
+};
 
 void TReadThread::Execute() {
     const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
@@ -68,18 +130,17 @@ void TReadThread::Execute() {
 }
 
 void TReadThread::DoRingNotify() {
-    platform::Guarded([this] {
-        if (g_hostCallback && (lastCode_ == kEventRing || lastCode_ == kEventRingAgain) && !lastText_.empty())
-            g_hostCallback(g_hostCallbackData, lastText_.c_str(), OV_EVENT_RING);
-    });
+    if (!g_hostCallback || (lastCode_ != kEventRing && lastCode_ != kEventRingAgain) || lastText_.empty()) return;
+    const CallbackScope scope;
+    platform::Guarded([this] { g_hostCallback(g_hostCallbackData, lastText_.c_str(), OV_EVENT_RING); });
 }
 
 void TReadThread::DoErrorNotify() {
-    platform::Guarded([] {
-        if (!g_hostCallback) return;
-        const std::string text = unitOVDrv::GetDriverErrorText();
-        if (!text.empty()) g_hostCallback(g_hostCallbackData, text.c_str(), OV_EVENT_ERROR);
-    });
+    std::string text;
+    platform::Guarded([&] { text = unitOVDrv::GetDriverErrorText(); });
+    if (!g_hostCallback || text.empty()) return;
+    const CallbackScope scope;
+    platform::Guarded([&] { g_hostCallback(g_hostCallbackData, text.c_str(), OV_EVENT_ERROR); });
 }
 
 void SetLastErrorText(const std::string& text) {
@@ -110,6 +171,13 @@ OV_BOOL32 OpenDevice() {
         SetLastErrorText("the plug-in's hidden window could not be created (out of window handles)");
         return OV_FALSE;
     }
+    // A second poll beside one the driver never returned from would share
+    // the driver's event record with it.
+    if (!g_readThread && g_strandedReaders > 0) {
+        SetLastErrorText("TmA4Drv.dll has not yet returned from the poll that CloseDevice gave up on; "
+                         "the device stays closed, try again later");
+        return OV_FALSE;
+    }
     if (!unitOVDrv::OpenDriver()) {
         SetLastErrorFromDriver();
         return OV_FALSE;
@@ -118,19 +186,50 @@ OV_BOOL32 OpenDevice() {
     return OV_TRUE;
 }
 
+// Stops the reader and waits for it, a bounded time. Waiting runs the
+// reader's pending notification, which may call back into the host, which
+// may open the device again.
+bool StopReader() {
+    TReadThread* reader = g_readThread;
+    if (!reader) return true;
+    g_readThread = nullptr;
+    reader->Terminate();
+    bool ended;
+    {
+        const CloseWaitScope wait;
+        ended = reader->WaitFor(OV_CLOSE_WAIT_MS);
+    }
+    if (ended) {
+        delete reader;
+        return true;
+    }
+    TReadThread::LeaveBehind(reader);
+    SetLastErrorText("TmA4Drv.dll did not return from a poll (TV_GetEvent) within " +
+                     std::to_string(OV_CLOSE_WAIT_MS) +
+                     " ms; the device is closed and that poll was left behind");
+    return false;
+}
+
+// The reader stops whatever the driver does: a driver that faults or fails
+// on disabling must not leave a reader polling that the host cannot stop.
 OV_BOOL32 CloseOpenDevice() {
-    if (!unitOVDrv::CloseDriver()) {
+    bool disabled = false;
+    const bool noFault = platform::Guarded([&] { disabled = unitOVDrv::CloseDriver(); });
+    if (!StopReader()) return OV_FALSE;
+    if (!noFault) {
+        SetLastErrorText("TmA4Drv.dll faulted in TV_Disable; the reader was stopped and the device is closed");
+        return OV_FALSE;
+    }
+    if (!disabled) {
         SetLastErrorFromDriver();
         return OV_FALSE;
     }
-    if (TReadThread* reader = g_readThread) {
-        reader->Terminate();
-        g_readThread = nullptr;
-        // Waiting runs the reader's pending notification, which may call back
-        // into the host, which may open the device again.
-        delete reader;
-    }
     return OV_TRUE;
+}
+
+bool Refuse(const std::string& text) {
+    SetLastErrorText(text);
+    return false;
 }
 
 }  // namespace
@@ -144,14 +243,18 @@ OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
 }
 
 OV_BOOL32 OV_STDCALL InitDevice() {
+    if (!unitOVDevice::AdmitHostCall("InitDevice", false)) return OV_FALSE;
+    ++g_openCloseCount;
     OV_BOOL32 result = OV_FALSE;
     if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver faulted while the device was opened");
     return result;
 }
 
 OV_BOOL32 OV_STDCALL CloseDevice() {
+    if (!unitOVDevice::AdmitHostCall("CloseDevice", true)) return OV_FALSE;
+    ++g_openCloseCount;
     OV_BOOL32 result = OV_FALSE;
-    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the driver faulted while the device was closed");
+    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the plug-in faulted while the device was closed");
     return result;
 }
 
@@ -162,5 +265,22 @@ const char* OV_STDCALL OrvaleGetLastError() { return g_lastErrorText; }
 namespace unitOVDevice {
 
 bool IsOpen() { return g_readThread != nullptr; }
+
+unsigned OpenCloseCount() { return g_openCloseCount; }
+
+bool AdmitHostCall(const char* name, bool waitsForReader) {
+    const std::string call = name;
+    // Checked first: once it has ended, another thread may carry its number.
+    if (platform::MainThreadEnded())
+        return Refuse(call + ": the thread that loaded Orvale8.dll has ended, and callbacks can only reach the host "
+                             "on it; unload the plug-in and load it again on the thread that will call it");
+    if (!platform::IsMainThread())
+        return Refuse(call + " was called on a thread that did not load Orvale8.dll; call every function on the "
+                             "thread that loaded it");
+    if (waitsForReader && g_callbacksOutsideClose > 0)
+        return Refuse(call + " was called inside a callback; inside a callback call only InitCallbackEx, "
+                             "InitDevice and the last-error function");
+    return true;
+}
 
 }  // namespace unitOVDevice

@@ -3,17 +3,24 @@
  * For C and C++ hosts on 32-bit Windows. Link with the import library
  * libOrvale8.a (MinGW), or load the DLL and resolve the names yourself.
  *
- * The host's obligations:
+ * The host's obligations (docs/host-guide.md has a table of every function in
+ * every state):
  *  - Call every function on the thread that loaded the DLL (the host thread).
+ *    InitDevice, CloseDevice and ShowProperties called on another thread, or
+ *    once that thread has ended, return OV_FALSE at once with a last-error
+ *    text naming the rule; InitCallbackEx and OrvaleGetLastError work there.
  *  - Keep that thread's window messages flowing: callbacks are delivered from
  *    its message loop (any GetMessage/DispatchMessage loop, a modal dialog's
  *    included). While it does not pump, the box is not polled.
- *  - Call CloseDevice before unloading the DLL.
+ *  - Call CloseDevice before unloading the DLL. Without it the DLL stays
+ *    loaded, the device open, until the process ends: the reader holds the
+ *    module. Loading it again and calling CloseDevice ends that.
  *  - From inside a callback, call only InitCallbackEx, InitDevice and
  *    OrvaleGetLastError. CloseDevice, and ShowProperties while the device is
  *    open, would wait for the reader that is waiting for the callback to
- *    return, and never come back. (Callbacks delivered while CloseDevice
- *    itself waits are the exception: CloseDevice there is harmless.)
+ *    return: they return OV_FALSE at once, with a last-error text quoting
+ *    this rule. (Callbacks delivered while CloseDevice itself waits are the
+ *    exception: every function works there.)
  *
  * Texts are NUL-terminated 8-bit strings in the system's ANSI code page, for
  * which the box is made: code page 936 (GB2312). The DLL never converts them.
@@ -62,14 +69,26 @@ OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
 /*
  * Opens the voice box and starts polling it every 200 ms. Calling it again
  * opens the driver again but never starts a second reader.
- * OV_FALSE on failure, with the reason behind OrvaleGetLastError.
+ * OV_FALSE on failure, with the reason behind OrvaleGetLastError; among
+ * them: a poll that CloseDevice gave up on has not returned yet.
  */
 OV_BOOL32 OV_STDCALL InitDevice(void);
 
 /*
+ * How long CloseDevice waits at most for a poll of the driver to return, in
+ * milliseconds, counted again after each callback delivered meanwhile.
+ */
+#define OV_CLOSE_WAIT_MS 2000
+
+/*
  * Disables the box and stops the reader, waiting for it to end (up to one
  * poll interval plus one poll and one callback). A ring read by the last poll
- * is still delivered, from inside this call.
+ * is still delivered, from inside this call. Once it has returned OV_TRUE
+ * the driver is not called again. The reader is stopped whatever the
+ * driver does; OV_FALSE, with a text naming TmA4Drv.dll, when TV_Disable
+ * faulted, or when a poll did not return within OV_CLOSE_WAIT_MS: that poll
+ * is left behind, and never calls back or polls again. The device is closed
+ * in both cases.
  */
 OV_BOOL32 OV_STDCALL CloseDevice(void);
 
@@ -84,7 +103,9 @@ const char *OV_STDCALL OrvaleGetLastError(void);
 /*
  * Shows the modal property dialog centred over ParentWindow (any value; an
  * invalid handle centres it on the desktop). An open device is closed while
- * the dialog is shown and opened again before the call returns.
+ * the dialog is shown and opened again before the call returns, unless the
+ * host opened or closed it while the dialog was up. When the device cannot
+ * be closed, no dialog: OV_FALSE, with CloseDevice's text.
  * OV_TRUE when the dialog ended with OK.
  */
 OV_BOOL32 OV_STDCALL ShowProperties(void *ParentWindow);

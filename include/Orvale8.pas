@@ -53,6 +53,10 @@ const
   OV_EVENT_RING = 'ue_ring';   { Text: the caller text the box delivered }
   OV_EVENT_ERROR = 'ue_error'; { Text: the driver's error text }
 
+  { How long CloseDevice waits at most for a poll of the driver to return, in
+    milliseconds, counted again after each callback delivered meanwhile. }
+  OV_CLOSE_WAIT_MS = 2000;
+
 type
   {
     The host's callback, always called on the host thread. Data is the value

@@ -22,14 +22,15 @@ public:
     bool Wait(int timeoutMs);
 
 private:
-    friend int WaitForEither(OsEvent& first, OsEvent& second);
+    friend int WaitForEither(OsEvent& first, OsEvent& second, int timeoutMs);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
 // Waits until one of the events is signalled and returns 0 or 1 for it
-// (consuming an auto-reset event). On Windows, window messages sent to the
-// calling thread by other threads are delivered while it waits.
-int WaitForEither(OsEvent& first, OsEvent& second);
+// (consuming an auto-reset event), or -1 when timeoutMs (negative: no limit)
+// passed first. On Windows, window messages sent to the calling thread by
+// other threads are delivered while it waits.
+int WaitForEither(OsEvent& first, OsEvent& second, int timeoutMs = -1);
 
 }  // namespace platform

@@ -43,9 +43,13 @@ bool OsEvent::Wait(int timeoutMs) {
     return ok;
 }
 
-int WaitForEither(OsEvent& first, OsEvent& second) {
+int WaitForEither(OsEvent& first, OsEvent& second, int timeoutMs) {
     std::unique_lock<std::mutex> lock(Lock());
-    Changed().wait(lock, [&] { return first.impl_->set || second.impl_->set; });
+    const auto either = [&] { return first.impl_->set || second.impl_->set; };
+    if (timeoutMs < 0)
+        Changed().wait(lock, either);
+    else if (!Changed().wait_for(lock, std::chrono::milliseconds(timeoutMs), either))
+        return -1;
     OsEvent& hit = first.impl_->set ? first : second;
     if (!hit.impl_->manualReset) hit.impl_->set = false;
     return &hit == &first ? 0 : 1;

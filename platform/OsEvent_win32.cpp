@@ -25,12 +25,19 @@ bool OsEvent::Wait(int timeoutMs) {
     return WaitForSingleObject(impl_->handle.Get(), ms) == WAIT_OBJECT_0;
 }
 
-int WaitForEither(OsEvent& first, OsEvent& second) {
+int WaitForEither(OsEvent& first, OsEvent& second, int timeoutMs) {
     HANDLE handles[2] = {first.impl_->handle.Get(), second.impl_->handle.Get()};
+    const DWORD start = GetTickCount();
     for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD wait = INFINITE;
+        if (timeoutMs >= 0) {
+            const DWORD waited = GetTickCount() - start;
+            wait = waited >= DWORD(timeoutMs) ? 0 : DWORD(timeoutMs) - waited;
+        }
+        DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, wait, QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0) return 0;
         if (r == WAIT_OBJECT_0 + 1) return 1;
+        if (r == WAIT_TIMEOUT) return -1;
         if (r == WAIT_OBJECT_0 + 2) {
             // Peeking delivers messages other threads sent to this one, so a
             // thread blocked in SendMessage towards us cannot deadlock the wait.

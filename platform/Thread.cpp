@@ -5,12 +5,14 @@
 #include <mutex>
 
 #include "platform/OsEvent.h"
+#include "platform/ThreadNative.h"
 
 namespace platform {
 namespace {
 
 // One marshalled call; lives on the waiting worker's stack.
 struct SyncCall {
+    TThread* sender;
     const TThreadMethod* method;
     std::exception_ptr error;
     OsEvent* run;  // the worker's; set once the call has run
@@ -24,7 +26,6 @@ struct SyncQueue {
     TNotifyEvent wake;
     OsEvent queued{false};  // lets the main thread's waits notice a call
     int mainWaits = 0;      // waits of the main thread that watch `queued`
-    std::thread::id mainThread;
 };
 
 SyncQueue& Queue() {
@@ -56,15 +57,11 @@ private:
 
 }  // namespace
 
-void SetMainThread() {
-    std::lock_guard<std::mutex> lock(Queue().mutex);
-    Queue().mainThread = std::this_thread::get_id();
-}
+void SetMainThread() { RememberMainThread(); }
 
-bool IsMainThread() {
-    std::lock_guard<std::mutex> lock(Queue().mutex);
-    return Queue().mainThread == std::this_thread::get_id();
-}
+bool IsMainThread() { return CurrentThreadId() == MainThreadId(); }
+
+bool MainThreadEnded() { return HasMainThreadEnded(); }
 
 void SetWakeMainThread(TNotifyEvent hook) {
     std::lock_guard<std::mutex> lock(Queue().hookMutex);
@@ -94,7 +91,9 @@ bool CheckSynchronize(int timeoutMs) {
     }
     for (SyncCall* call : calls) {
         try {
-            (*call->method)();
+            // An abandoned thread's call is released unrun: whoever gave up
+            // on it has already told the host so.
+            if (call->sender->state_ != TThread::kAbandoned) (*call->method)();
         } catch (...) {
             call->error = std::current_exception();
         }
@@ -116,28 +115,48 @@ TThread::~TThread() {
 }
 
 void TThread::Resume() {
-    if (!thread_.joinable()) thread_ = std::thread(&TThread::Body, this);
+    if (!thread_) thread_ = std::make_unique<NativeThread>(&TThread::Body, this);
 }
 
-void TThread::Body(TThread* self) {
+void TThread::Body(void* param) {
+    auto* self = static_cast<TThread*>(param);
     try {
         self->Execute();
     } catch (...) {
         // A body that lets an exception escape simply ends, as it would have.
     }
     self->ended_->Set();
+    // Whoever gave up on this body left the object to it.
+    if (self->state_.exchange(kEnded) == kAbandoned) delete self;
 }
 
-void TThread::WaitFor() {
-    if (!thread_.joinable()) return;
+bool TThread::WaitFor(int timeoutMs) {
+    if (!thread_) return true;
     if (IsMainThread()) {
         SyncQueue& q = Queue();
         // Run the worker's marshalled calls meanwhile, or it could never end.
         MainWait wait(q);
         if (wait.Pending()) CheckSynchronize();
-        while (WaitForEither(*ended_, q.queued) == 1) CheckSynchronize();
+        for (;;) {
+            const int signalled = WaitForEither(*ended_, q.queued, timeoutMs);
+            if (signalled == 0) break;
+            if (signalled < 0) return false;
+            CheckSynchronize();
+        }
+    } else if (!ended_->Wait(timeoutMs)) {
+        return false;
     }
-    thread_.join();
+    thread_->Join();
+    thread_.reset();
+    return true;
+}
+
+bool TThread::Abandon() {
+    if (!thread_) return false;
+    // The body may end at any moment, and then deletes the object: let go
+    // of the thread first.
+    thread_.reset();
+    return state_.exchange(kAbandoned) != kEnded;
 }
 
 void TThread::Synchronize(const TThreadMethod& method) {
@@ -146,7 +165,7 @@ void TThread::Synchronize(const TThreadMethod& method) {
         method();
         return;
     }
-    SyncCall call{&method, nullptr, callRun_.get()};
+    SyncCall call{this, &method, nullptr, callRun_.get()};
     {
         std::lock_guard<std::mutex> lock(q.mutex);
         q.calls.push_back(&call);

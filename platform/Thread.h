@@ -10,12 +10,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 namespace platform {
 
 class TThread;
 class OsEvent;
+class NativeThread;
 
 // A method reference: code and object, as the wake hook is kept.
 struct TNotifyEvent {
@@ -26,6 +26,9 @@ struct TNotifyEvent {
 // Marks the calling thread as the main thread.
 void SetMainThread();
 bool IsMainThread();
+// Whether the main thread has ended since it was marked (Windows only can
+// tell; elsewhere never). Its marshalled calls would then never run.
+bool MainThreadEnded();
 
 // The hook fired after every queued call; {nullptr, nullptr} turns it off.
 void SetWakeMainThread(TNotifyEvent hook);
@@ -44,6 +47,7 @@ using TThreadMethod = std::function<void()>;
 // system has no thread or event to give). A derived class whose
 // Execute reads its own fields must call Terminate and WaitFor in its own
 // destructor, because the body may still run while the base is destroyed.
+// On Windows a running body keeps its module loaded.
 class TThread {
 public:
     TThread();
@@ -56,7 +60,14 @@ public:
     bool Terminated() const { return terminated_; }
     // Waits for the body to end; on the main thread it keeps running
     // marshalled calls (and lets sent window messages through) meanwhile.
-    void WaitFor();
+    // With a timeout (milliseconds, counted again after each marshalled call
+    // it ran) false when the body has not ended by then.
+    bool WaitFor(int timeoutMs = -1);
+    // Gives up on a body that does not end: its marshalled calls are no
+    // longer run (they return at once, unrun), and the object deletes itself
+    // when the body ends. True when the body still runs; false when it had
+    // ended, and the caller still owns the object. Main thread only.
+    bool Abandon();
 
 protected:
     virtual void Execute() = 0;
@@ -65,11 +76,14 @@ protected:
     void Synchronize(const TThreadMethod& method);
 
 private:
-    static void Body(TThread* self);
+    friend bool CheckSynchronize(int);
+    enum State { kRunning, kEnded, kAbandoned };
+    static void Body(void* self);
     std::atomic<bool> terminated_{false};
+    std::atomic<int> state_{kRunning};
     std::unique_ptr<OsEvent> ended_;
     std::unique_ptr<OsEvent> callRun_;  // set when this thread's marshalled call has run
-    std::thread thread_;
+    std::unique_ptr<NativeThread> thread_;
 };
 
 }  // namespace platform

@@ -26,6 +26,9 @@ void WakeThunk(void* self, platform::TThread* sender) {
 }
 
 void RegisterWindowClass() {
+    // A class left behind by an unload on another thread (see the
+    // destructor) goes first, so the class's procedure is this module's.
+    UnregisterClassA(kWindowClass, platform::ThisModule());
     WNDCLASSA wc = {};
     wc.lpfnWndProc = SyncWindowProc;
     wc.hInstance = platform::ThisModule();
@@ -48,6 +51,14 @@ TSyncHelper::TSyncHelper() {
 TSyncHelper::~TSyncHelper() {
     platform::SetWakeMainThread({});
     if (window_) SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, 0);
+    if (window_ && GetWindowThreadProcessId(window_.Get(), nullptr) != GetCurrentThreadId()) {
+        // Unloaded on another thread (a reader left behind dropped the last
+        // reference): only the window's own thread may destroy it. It gets
+        // the system's procedure, so no message reaches code about to be
+        // unmapped, and is closed when that thread next pumps.
+        SetWindowLongPtrA(window_.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+        PostMessageA(window_.Release(), WM_CLOSE, 0, 0);
+    }
     window_.Reset();
     UnregisterClassA(kWindowClass, platform::ThisModule());
 }

@@ -14,7 +14,7 @@ bool SimDriver::Attach() {
     };
     return find("SimDrv_Reset", reset_) && find("SimDrv_QueueEvent", queueEvent_) &&
            find("SimDrv_QueueRecord", queueRecord_) && find("SimDrv_PendingEvents", pending_) &&
-           find("SimDrv_FaultPolls", faultPolls_) && find("SimDrv_BlockPolls", blockPolls_) &&
+           find("SimDrv_FaultPolls", faultPolls_) && find("SimDrv_FaultDisables", faultDisables_) && find("SimDrv_BlockPolls", blockPolls_) &&
            find("SimDrv_ReleasePolls", releasePolls_) && find("SimDrv_BlockedPolls", blockedPolls_) &&
            find("SimDrv_LogCount", logCount_) && find("SimDrv_LogEntry", logEntry_);
 }

@@ -27,6 +27,7 @@ public:
     void QueueRecord(const TDriverEvent& record, std::int32_t result) const { queueRecord_(&record, result); }
     int Pending() const { return pending_(); }
     void FaultPolls(int count) const { faultPolls_(count); }
+    void FaultDisables(int count) const { faultDisables_(count); }
     void BlockPolls(simdrv::BlockMode mode) const { blockPolls_(mode); }
     void ReleasePolls() const { releasePolls_(); }
     int BlockedPolls() const { return blockedPolls_(); }
@@ -47,6 +48,7 @@ private:
     SimDrv_QueueRecord_t queueRecord_ = nullptr;
     SimDrv_PendingEvents_t pending_ = nullptr;
     SimDrv_FaultPolls_t faultPolls_ = nullptr;
+    SimDrv_FaultDisables_t faultDisables_ = nullptr;
     SimDrv_BlockPolls_t blockPolls_ = nullptr;
     SimDrv_ReleasePolls_t releasePolls_ = nullptr;
     SimDrv_BlockedPolls_t blockedPolls_ = nullptr;

@@ -140,4 +140,40 @@ TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
     EXPECT_TRUE(caught);
 }
 
+// A worker whose body blocks until released, as a driver call that does not
+// return; it reports its own destruction.
+class StuckWorker : public TThread {
+public:
+    StuckWorker(std::atomic<bool>& release, std::atomic<bool>& ran, std::atomic<bool>& destroyed)
+        : release_(release), ran_(ran), destroyed_(destroyed) {}
+    ~StuckWorker() override {
+        Terminate();
+        WaitFor();
+        destroyed_ = true;
+    }
+
+protected:
+    void Execute() override {
+        while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        Synchronize([this] { ran_ = true; });
+    }
+
+private:
+    std::atomic<bool>& release_;
+    std::atomic<bool>& ran_;
+    std::atomic<bool>& destroyed_;
+};
+
+TEST_F(ThreadSync, AWorkerGivenUpOnNeverHasItsCallRunAndFreesItselfWhenItEnds) {
+    std::atomic<bool> release{false}, ran{false}, destroyed{false};
+    auto* worker = new StuckWorker(release, ran, destroyed);
+    worker->Resume();
+    worker->Terminate();
+    EXPECT_FALSE(worker->WaitFor(100)) << "the wait is not bounded";
+    ASSERT_TRUE(worker->Abandon());
+    release = true;
+    ASSERT_TRUE(PumpUntil([&] { return destroyed.load(); })) << "the abandoned worker was never freed";
+    EXPECT_FALSE(ran) << "a call of an abandoned worker ran";
+}
+
 }  // namespace

@@ -29,6 +29,7 @@ void OV_STDCALL SimDrv_QueueRecord(const void* record, std::int32_t result) {
 
 std::int32_t OV_STDCALL SimDrv_PendingEvents() { return SimBox::Instance().Pending(); }
 void OV_STDCALL SimDrv_FaultPolls(std::int32_t count) { SimBox::Instance().FaultPolls(count); }
+void OV_STDCALL SimDrv_FaultDisables(std::int32_t count) { SimBox::Instance().FaultDisables(count); }
 void OV_STDCALL SimDrv_BlockPolls(std::int32_t mode) { SimBox::Instance().BlockPolls(mode); }
 void OV_STDCALL SimDrv_ReleasePolls() { SimBox::Instance().ReleasePolls(); }
 std::int32_t OV_STDCALL SimDrv_BlockedPolls() { return SimBox::Instance().BlockedPolls(); }
@@ -58,3 +59,4 @@ static_assert(std::is_same_v<decltype(&SimDrv_BlockedPolls), SimDrv_BlockedPolls
 static_assert(std::is_same_v<decltype(&SimDrv_LogCount), SimDrv_LogCount_t>);
 static_assert(std::is_same_v<decltype(&SimDrv_LogEntry), SimDrv_LogEntry_t>);
 static_assert(std::is_same_v<decltype(&SimDrv_PlayScenario), SimDrv_PlayScenario_t>);
+static_assert(std::is_same_v<decltype(&SimDrv_FaultDisables), SimDrv_FaultDisables_t>);

@@ -105,8 +105,15 @@ void SimBox::Initialize() {
 }
 
 void SimBox::Disable() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Log(fnDisable);
+    std::unique_lock<std::mutex> lock(mutex_);
+    LogEntry* logged = Log(fnDisable);
+    if (disableFaults_ > 0) {
+        --disableFaults_;
+        if (logged) logged->Faulted = 1;
+        lock.unlock();
+        RaiseAccessViolation();
+        return;
+    }
     enabled_ = false;
     ++disables_;
     wake_.notify_all();
@@ -166,6 +173,7 @@ void SimBox::Reset() {
     queue_.clear();
     log_.clear();
     faults_ = 0;
+    disableFaults_ = 0;
     blockMode_ = bmOff;
     ++releases_;
     script_.Clear();
@@ -187,6 +195,11 @@ int SimBox::Pending() {
 void SimBox::FaultPolls(int count) {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_ = count > 0 ? count : 0;
+}
+
+void SimBox::FaultDisables(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    disableFaults_ = count > 0 ? count : 0;
 }
 
 void SimBox::BlockPolls(int mode) {

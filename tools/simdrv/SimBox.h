@@ -33,6 +33,7 @@ public:
     void Queue(const TDriverEvent& record, std::int32_t result);
     int Pending();
     void FaultPolls(int count);
+    void FaultDisables(int count);
     void BlockPolls(int mode);
     void ReleasePolls();
     int BlockedPolls();
@@ -56,6 +57,7 @@ private:
     std::deque<Prepared> queue_;
     std::vector<LogEntry> log_;
     int faults_ = 0;
+    int disableFaults_ = 0;
     int blockMode_ = bmOff;
     int blocked_ = 0;
     unsigned releases_ = 0;

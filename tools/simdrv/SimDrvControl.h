@@ -27,7 +27,7 @@ struct LogEntry {
     std::uint32_t ThreadId;     // the calling thread
     std::int64_t Time;          // QueryPerformanceCounter on entry
     std::int32_t Result;        // what the call returned; 0 for a poll that faulted
-    std::int32_t Faulted;       // 1: the poll raised an access violation
+    std::int32_t Faulted;       // 1: the call raised an access violation
     // The version call's text: its length up to the NUL (-1 for a null
     // address, 256 when no NUL within 256 bytes), whether its memory is
     // writable, and its first 63 bytes.
@@ -72,6 +72,9 @@ typedef std::int32_t(OV_STDCALL* SimDrv_BlockedPolls_t)();
 typedef std::int32_t(OV_STDCALL* SimDrv_LogCount_t)();
 // Copies entry `index` to *entry; 0 when there is no such entry.
 typedef std::int32_t(OV_STDCALL* SimDrv_LogEntry_t)(std::int32_t index, simdrv::LogEntry* entry);
+// The next `count` TV_Disable calls raise an access violation once logged,
+// before they wake polls waiting for a disable.
+typedef void(OV_STDCALL* SimDrv_FaultDisables_t)(std::int32_t count);
 // Plays the scenario file at `path` (see tools/simdrv/ScenarioFile.h) from
 // the next TV_Initialize, at once when the box is already enabled, instead
 // of any scenario before; fills *info when given. Without a call the box

@@ -31,6 +31,11 @@ protected:
     // Loads the plug-in and attaches to its driver; the fixture does this once.
     void LoadPlugin();
     void UnloadPlugin();
+    // The test unloaded the plug-in itself; the fixture lets go of it.
+    void ForgetPlugin() {
+        plugin_.Forget();
+        sim = SimDriver();
+    }
     const DeviceExports& Device() const { return plugin_.Device(); }
     const Plugin& LoadedPlugin() const { return plugin_; }
 

@@ -33,6 +33,8 @@ public:
     // the device functions by name; false, with LastError(), when either fails.
     bool Load(const std::string& path = ProgramDirectory() + "Orvale8.dll");
     void Unload();
+    // The module was unloaded without this object (the test freed it itself).
+    void Forget() { module_ = nullptr; device_ = DeviceExports{}; }
 
     HMODULE Module() const { return module_; }
     const DeviceExports& Device() const { return device_; }
