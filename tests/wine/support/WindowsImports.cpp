@@ -52,6 +52,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "CreateFileW", Windows::XP},
         {"kernel32.dll", "CreateMutexW", Windows::XP},
         {"kernel32.dll", "CreateSemaphoreA", Windows::XP},
+        {"kernel32.dll", "CreateThread", Windows::XP},
         {"kernel32.dll", "DeleteCriticalSection", Windows::XP},
         {"kernel32.dll", "DeleteFileW", Windows::XP},
         {"kernel32.dll", "DuplicateHandle", Windows::XP},
@@ -240,6 +241,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "GetWindowLongA", Windows::XP},
         {"user32.dll", "GetWindowLongW", Windows::XP},
         {"user32.dll", "GetWindowRect", Windows::XP},
+        {"user32.dll", "GetWindowThreadProcessId", Windows::XP},
         {"user32.dll", "InflateRect", Windows::XP},
         {"user32.dll", "InvalidateRect", Windows::XP},
         {"user32.dll", "IsChild", Windows::XP},
@@ -275,6 +277,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"version.dll", "GetFileVersionInfoA", Windows::XP},
         {"version.dll", "GetFileVersionInfoSizeA", Windows::XP},
         {"version.dll", "VerQueryValueA", Windows::XP},
+        {"version.dll", "VerQueryValueW", Windows::XP},
         // Newer than the oldest system the shops run: listed so that a binary
         // importing one fails with the reason, not as merely unknown.
         {"kernel32.dll", "FlsAlloc", Windows::Vista},
@@ -287,6 +290,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "SetFileInformationByHandle", Windows::Vista},
         {"kernel32.dll", "CreateFile2", Windows::Eight},
         {"user32.dll", "GetDpiForSystem", Windows::Ten},
+        {"user32.dll", "wsprintfW", Windows::XP},
     };
     return imports;
 }
