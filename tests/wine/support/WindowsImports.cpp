@@ -274,6 +274,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "UnregisterClassA", Windows::XP},
         {"user32.dll", "UnregisterClassW", Windows::XP},
         {"user32.dll", "wsprintfA", Windows::XP},
+        {"user32.dll", "wsprintfW", Windows::XP},
         {"version.dll", "GetFileVersionInfoA", Windows::XP},
         {"version.dll", "GetFileVersionInfoSizeA", Windows::XP},
         {"version.dll", "VerQueryValueA", Windows::XP},
@@ -290,7 +291,6 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "SetFileInformationByHandle", Windows::Vista},
         {"kernel32.dll", "CreateFile2", Windows::Eight},
         {"user32.dll", "GetDpiForSystem", Windows::Ten},
-        {"user32.dll", "wsprintfW", Windows::XP},
     };
     return imports;
 }
