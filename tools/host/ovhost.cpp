@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     {
         PluginLibrary plugin("Orvale8.dll");
         if (!plugin.Loaded()) {
-            WriteErr("ovhost: cannot load " + plugin.Path() + " (error " + std::to_string(plugin.LoadError()) + ")\n");
+            WriteErr("ovhost: " + plugin.LoadFailure() + "\n");
             return 3;
         }
         DeviceFunctions device;
