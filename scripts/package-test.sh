@@ -116,6 +116,7 @@ echo "$out" | grep -q "^ok      Orvale8.dll ${version//./\\.}\.0 loads" || fail 
 started=$(date +%s%N)
 "$root/scripts/package.sh" --pack-only "$work/again" >/dev/null
 again=$(sha256sum <"$work/again/${archive##*/}")
+# (Its times are the commit's: after a commit, run scripts/package.sh again.)
 [ "$again" = "$(sha256sum <"$archive")" ] || fail "a second pack of the same build differs"
 echo "package-test: a second pack gives the same SHA-256 ($((($(date +%s%N) - started) / 1000000)) ms)"
 echo "package-test: passed ($(stat -c %s Orvale8.dll)-byte Orvale8.dll)"
