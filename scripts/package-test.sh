@@ -68,7 +68,7 @@ symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ &&
   fail "an offset inside the driver adapter does not resolve: $(where $((0x$symbol - base + 6)))"
 
 # The first hour. Every file the README's command lines name is in the kit.
-commands=$(grep -E '^    (gcc|cl|copy) ' README.txt)
+commands=$(grep -E '^    (gcc|cl|link|copy) ' README.txt)
 for token in $(echo "$commands" | tr -s ' ' '\n' | grep -E '[\\/]' | grep -Ev '^[-/]'); do
   [ -e "${token//\\//}" ] || [[ $token == *.exe ]] || fail "README.txt's command lines name $token, which the kit lacks"
 done
@@ -108,7 +108,9 @@ cp Orvale8.dll tools/ovhost.exe "$work/no-driver/"
 out=$(cd "$work/no-driver" && run ./ovhost.exe --seconds=0 || true)
 echo "$out"
 echo "$out" | grep -q 'cannot load .*Orvale8.dll (error 126): TmA4Drv.dll' || fail "ovhost does not name the missing driver"
-out=$(run tools/ovhost.exe --check .)
+# (Its verdict on the whole folder may be an error: the simulated box stands
+# where a shop has the vendor's driver.)
+out=$(run tools/ovhost.exe --check . || true)
 echo "$out"
 echo "$out" | grep -q "^ok      Orvale8.dll ${version//./\\.}\.0 loads" || fail "ovhost --check does not find the plug-in sound"
 
