@@ -36,7 +36,8 @@ grep -Eq "^${version//./\\.}( |$)" CHANGELOG.txt || fail "CHANGELOG.txt has no e
 # machine that built them.
 texts=$(grep -rIl 'build/' . || true)
 [ -z "$texts" ] || fail "shipped texts name build/: $(grep -rIn 'build/' . | head -5 | tr '\n' ' ')"
-binaries=$(grep -rl --binary-files=text -F "$root" . || true)
+# (dlltool spells a path with underscores in the symbols it makes.)
+binaries=$(grep -rl --binary-files=text -F -e "$root" -e "${root//[\/.-]/_}" . || true)
 [ -z "$binaries" ] || fail "shipped files name the source tree $root: $binaries"
 
 # The plug-in and the tools shipped beside it name the same release.
