@@ -21,16 +21,21 @@ unzip -q "$archive" -d "$work/unpacked"
 kit=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
 version=${kit##*/Orvale8-}
 cd "$kit"
+# The plain texts have Windows' line ends; the checks read them without.
+for f in $(find . -name '*.txt'); do
+  [ -z "$(grep -v $'\r$' "$f")" ] || fail "$f has lines without a carriage return"
+done
+readme=$(tr -d '\r' <README.txt)
 
 # Every file the archive's README names is there, and nothing else; each has
 # the sum SHA256SUMS gives it.
-listed=$(sed -n '/^Files$/,$p' README.txt | awk 'NR>2 && /^[^ ]/ {print $1}' | sort)
+listed=$(echo "$readme" | sed -n '/^Files$/,$p' | awk 'NR>2 && /^[^ ]/ {print $1}' | sort)
 present=$(find . -type f | sed 's|^\./||' | sort)
 [ "$listed" = "$present" ] || fail "README.txt and the archive disagree: $(diff <(echo "$listed") <(echo "$present") | tr '\n' ' ')"
 sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS does not match the files"
 [ "$(awk '{print $2}' SHA256SUMS | sort)" = "$(echo "$present" | grep -vx SHA256SUMS)" ] ||
   fail "SHA256SUMS does not list every other file"
-grep -Eq "^${version//./\\.}( |$)" CHANGELOG.txt || fail "CHANGELOG.txt has no entry for $version"
+grep -Eq "^${version//./\\.}( |$)" <(tr -d '\r' <CHANGELOG.txt) || fail "CHANGELOG.txt has no entry for $version"
 
 # The kit speaks of its own folders, and the binaries carry no folder of the
 # machine that built them.
@@ -53,7 +58,7 @@ done
 objdump="env LC_ALL=C i686-w64-mingw32-objdump"
 ! $objdump -h Orvale8.dll | grep -q '\.debug_' || fail "Orvale8.dll still has debug sections"
 $objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no debug link"
-base=$(grep -o '0x[0-9a-f]\{8\}' README.txt | head -1)
+base=$(echo "$readme" | grep -o '0x[0-9a-f]\{8\}' | head -1)
 [ "$base" = "0x$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')" ] ||
   fail "README.txt states the base '$base', the DLL has another"
 recipe=$(grep -m1 '^i686-w64-mingw32-addr2line .*Orvale8.dll.debug 0x[0-9a-f]* ' docs/host-guide.md) ||
@@ -69,7 +74,7 @@ symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ &&
   fail "an offset inside the driver adapter does not resolve: $(where $((0x$symbol - base + 6)))"
 
 # The first hour. Every file the README's command lines name is in the kit.
-commands=$(grep -E '^    (gcc|cl|link|copy) ' README.txt)
+commands=$(echo "$readme" | grep -E '^    (gcc|cl|link|copy) ')
 for token in $(echo "$commands" | tr -s ' ' '\n' | grep -E '[\\/]' | grep -Ev '^[-/]'); do
   [ -e "${token//\\//}" ] || [[ $token == *.exe ]] || fail "README.txt's command lines name $token, which the kit lacks"
 done

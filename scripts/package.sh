@@ -90,6 +90,9 @@ cp CHANGELOG "$stage/CHANGELOG.txt"
 base=$(LC_ALL=C i686-w64-mingw32-objdump -p "$stage/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
 sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" sdk/package/README.txt >"$stage/README.txt"
 
+# The plain texts in Windows' line ends: Notepad before Windows 10 shows a
+# file of bare line feeds as one line.
+find "$stage" -name '*.txt' -exec sed -i 's/\r*$/\r/' {} +
 (cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum) >"$work/SHA256SUMS"
 mv "$work/SHA256SUMS" "$stage/"
 
