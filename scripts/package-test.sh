@@ -58,7 +58,7 @@ done
 objdump="env LC_ALL=C i686-w64-mingw32-objdump"
 ! $objdump -h Orvale8.dll | grep -q '\.debug_' || fail "Orvale8.dll still has debug sections"
 $objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no debug link"
-base=$(echo "$readme" | grep -o '0x[0-9a-f]\{8\}' | head -1)
+base=$(echo "$readme" | sed -n 's/.*base address is \(0x[0-9a-f]*\).*/\1/p')
 [ "$base" = "0x$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')" ] ||
   fail "README.txt states the base '$base', the DLL has another"
 recipe=$(grep -m1 '^i686-w64-mingw32-addr2line .*Orvale8.dll.debug 0x[0-9a-f]* ' docs/host-guide.md) ||
@@ -72,6 +72,27 @@ symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ &&
 [ -n "$symbol" ] || fail "no unitOVDrv::ReadDriverEvent in the debug file"
 [[ $(where $((0x$symbol - base + 6))) == unitOVDrv::ReadDriverEvent\(*\)\ ./device/unitOVDrv.cpp:[0-9]* ]] ||
   fail "an offset inside the driver adapter does not resolve: $(where $((0x$symbol - base + 6)))"
+
+# The bench reads the same from the debug file, for a vendor without MinGW:
+# the two offsets above and a spread of others, whose lines must be those
+# addr2line gives.
+run() { LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
+offsets="$export_offset $(printf '0x%x' $((0x$symbol - base + 6)))"
+for address in $(i686-w64-mingw32-nm Orvale8.dll.debug | awk '$2 ~ /^[tT]$/ {print $1}' | sort | awk 'NR % 300 == 0'); do
+  offsets+=" $(printf '0x%x' $((0x$address - base + 9)))"
+done
+# One run for all: each offset gives two lines, the function and FILE:LINE.
+mapfile -t bench < <(run tools/ovhost.exe --where "$(echo $offsets | tr ' ' ',')" || true)
+i=0
+for offset in $offsets; do
+  line=$(where "$offset" | awk '{print $2}')
+  [[ $line =~ :[0-9]+$ ]] || line="??:0"  # no line there for either
+  [ "${bench[i + 1]:-}" = "$line" ] || fail "ovhost --where $offset gives '${bench[*]:i:2}', addr2line '$(where "$offset")'"
+  i=$((i + 2))
+done
+[ "$(run tools/ovhost.exe --where "$export_offset" | tr '\n' ' ')" = "$(where "$export_offset")" ] ||
+  fail "ovhost --where names the export otherwise than addr2line"
+echo "package-test: ovhost --where agrees with addr2line at $(echo $offsets | wc -w) offsets"
 
 # The first hour. Every file the README's command lines name is in the kit.
 commands=$(echo "$readme" | grep -E '^    (gcc|cl|link|copy) ')
@@ -96,7 +117,6 @@ fi
 eval "$(echo "$commands" | sed -n 's/^    copy \(.*\) \.$/cp "\1" ./p' | tr '\\' '/')"
 [ -f TmA4Drv.dll ] && [ -f TmA4Drv.scenario ] || fail "README.txt's copy lines do not put the simulated box beside the host"
 
-run() { LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
 # The demo scenario's rings in the first five seconds (0.4 s, 1.8 s, 3.0 s and
 # 4.4 s; the next comes at 5.8 s), the third one's text in code page 936.
 expected=$'[42] ue_ring: 13800138000\n[42] ue_ring: 01062345678\n[42] ue_ring: \xce\xb4\xd6\xaa\xba\xc5\xc2\xeb\n[42] ue_ring: 13800138000\nclosed; last error text: ""'

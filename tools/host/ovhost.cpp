@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/host/Console.h"
+#include "tools/host/CrashWhere.h"
 #include "tools/host/InstallCheck.h"
 #include "tools/host/MessageLoop.h"
 #include "tools/host/Options.h"
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
         WriteOut(UsageText());
         return 0;
     }
+    if (!options.where.empty()) return RunWhere(options.where);
     if (options.check) return RunInstallCheck(options.checkDir.empty() ? ExecutableDirectory() : options.checkDir);
     if (options.scenario && options.replay.empty()) options.replay = ExecutableDirectory() + "demo.scenario";
     QueryPerformanceFrequency(&g_clock.frequency);
