@@ -56,7 +56,8 @@ bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
     if (Read(b, optional, 2) != 0x10b) return Fail(error, "not a 32-bit PE image");
     pe.Base = Read(b, optional + 28, 4);
     pe.Symbols = Read(b, coff + 8, 4);
-    pe.SymbolCount = Read(b, coff + 12, 4);
+    // No more symbols than the file holds, whatever its header says.
+    pe.SymbolCount = pe.Symbols < b.size() ? std::min<std::size_t>(Read(b, coff + 12, 4), (b.size() - pe.Symbols) / 18) : 0;
     pe.Strings = pe.Symbols + 18 * pe.SymbolCount;
     std::size_t header = optional + Read(b, coff + 16, 2);
     for (std::uint32_t i = 0, n = Read(b, coff + 2, 2); i < n; ++i, header += 40) {

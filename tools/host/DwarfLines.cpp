@@ -112,6 +112,7 @@ bool ReadEntries(Cursor& c, const DwarfSections& s, std::vector<std::pair<std::s
     std::vector<std::pair<std::uint64_t, std::uint64_t>> formats(c.Fixed(1));
     for (auto& f : formats) f = {c.Uleb(), c.Uleb()};
     const std::uint64_t count = c.Uleb();
+    if (formats.empty() && count) return false;  // entries of nothing: a damaged header
     for (std::uint64_t i = 0; i < count && c.Ok(); ++i) {
         std::pair<std::string, std::uint64_t> entry;
         for (const auto& f : formats) {
