@@ -1,14 +1,15 @@
 #include "tools/host/CrashWhere.h"
 
+#include <windows.h>
+
 #include <cxxabi.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <vector>
 
+#include "platform/Handles_win32.h"
 #include "tools/host/Console.h"
 #include "tools/host/DwarfLines.h"
 #include "tools/host/PluginLibrary.h"
@@ -147,14 +148,24 @@ bool ParseOffsets(const std::string& text, std::vector<std::uint32_t>& offsets) 
     return true;
 }
 
+// The whole file; the standard streams would triple the bench's size.
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return false;
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return bytes.empty() || (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
+}
+
 bool ReadDebugFile(std::string& path, std::string& image) {
     const std::string here = ExecutableDirectory();
     const std::string up = here.substr(0, here.find_last_of("\\/", here.size() - 2) + 1);
     for (const std::string& candidate : {here + "Orvale8.dll.debug", up + "Orvale8.dll.debug"}) {
-        std::ifstream file(candidate, std::ios::binary);
-        if (!file) continue;
+        if (!ReadWhole(candidate, image)) continue;
         path = candidate;
-        image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         return true;
     }
     return false;
