@@ -1,7 +1,9 @@
 /*
  * Orvale8.h - the host's interface to Orvale8.dll, the voice box plug-in.
- * For C and C++ hosts on 32-bit Windows. Link with the import library
- * libOrvale8.a (MinGW), or load the DLL and resolve the names yourself.
+ * For C and C++ hosts on 32-bit Windows. Link with an import library from
+ * the kit's lib folder: libOrvale8.a for MinGW (-L lib -lOrvale8), or
+ * Orvale8.lib for Microsoft's linker (and LLVM's lld-link); or load the DLL
+ * and resolve the names yourself.
  *
  * The host's obligations (docs/host-guide.md has a table of every function in
  * every state):

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The release archive as a host vendor gets it: unpacked into an empty
-# folder, the minimal C host built against its header and each of its import
-# libraries only, and run under Wine against its DLL, with the simulated box
-# (ringing from a scenario beside it) in place of the vendor's driver. The
-# shipped DLL must carry no debug sections, yet read crash addresses through
-# its debug file; its bench must pass the folder's install check.
+# The release archive as a host vendor gets it: unpacked into an empty folder
+# and used with nothing from the repository. The README's first hour is
+# followed as written: the host is built with its command lines, the
+# simulated box is copied beside it, and the shipped scenario must ring the
+# host as the README shows. Then the release checks: every file listed and
+# summed, no text naming the build's folders, version resources, the crash
+# recipe, and a second pack of the same build giving the same bytes.
 # Usage: package-test.sh ARCHIVE BIN   (BIN: the cross build's bin/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,41 +17,134 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package-test: $*" >&2; exit 1; }
 
-unzip -q "$archive" -d "$work"
-kit=$(find "$work" -mindepth 1 -maxdepth 1 -type d)
+unzip -q "$archive" -d "$work/unpacked"
+kit=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
+version=${kit##*/Orvale8-}
 cd "$kit"
+# The plain texts have Windows' line ends; the checks read them without.
+for f in $(find . -name '*.txt'); do
+  [ -z "$(grep -v $'\r$' "$f")" ] || fail "$f has lines without a carriage return"
+done
+readme=$(tr -d '\r' <README.txt)
 
-# Every file the archive's README names is there, and nothing else.
-listed=$(sed -n '/^Files$/,$p' README.txt | awk 'NR>2 && /^[^ ]/ {print $1}' | sort)
+# Every file the archive's README names is there, and nothing else; each has
+# the sum SHA256SUMS gives it.
+listed=$(echo "$readme" | sed -n '/^Files$/,$p' | awk 'NR>2 && /^[^ ]/ {print $1}' | sort)
 present=$(find . -type f | sed 's|^\./||' | sort)
 [ "$listed" = "$present" ] || fail "README.txt and the archive disagree: $(diff <(echo "$listed") <(echo "$present") | tr '\n' ' ')"
+sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS does not match the files"
+[ "$(awk '{print $2}' SHA256SUMS | sort)" = "$(echo "$present" | grep -vx SHA256SUMS)" ] ||
+  fail "SHA256SUMS does not list every other file"
+grep -Eq "^${version//./\\.}( |$)" <(tr -d '\r' <CHANGELOG.txt) || fail "CHANGELOG.txt has no entry for $version"
 
-# In the C locale: the Wine environment sets a Chinese one, and objdump then
-# prints its tables in Chinese.
+# The kit speaks of its own folders, and the binaries carry no folder of the
+# machine that built them.
+texts=$(grep -rIl 'build/' . || true)
+[ -z "$texts" ] || fail "shipped texts name build/: $(grep -rIn 'build/' . | head -5 | tr '\n' ' ')"
+# (dlltool spells a path with underscores in the symbols it makes.)
+binaries=$(grep -rl --binary-files=text -F -e "$root" -e "${root//[\/.-]/_}" . || true)
+[ -z "$binaries" ] || fail "shipped files name the source tree $root: $binaries"
+
+# The plug-in and the tools shipped beside it name the same release.
+for f in Orvale8.dll tools/ovhost.exe tools/TmA4DrvTrace.dll; do
+  v=$(strings -el "$f" | grep -A1 -x FileVersion | tail -1)
+  [ "$v" = "$version.0" ] || fail "$f has file version '$v', not $version.0"
+done
+
+# The crash recipe of the guide, as it stands there: a fault offset plus the
+# preferred base the README states, looked up in the debug file, gives a
+# function in source form and a line. In the C locale: the Wine environment
+# sets a Chinese one, and objdump then prints its tables in Chinese.
 objdump="env LC_ALL=C i686-w64-mingw32-objdump"
 ! $objdump -h Orvale8.dll | grep -q '\.debug_' || fail "Orvale8.dll still has debug sections"
 $objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no debug link"
-# The address InitCallbackEx is exported at, read back as its source line
-# through the link (addr2line follows it to Orvale8.dll.debug).
-base=$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')
-rva=$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p')
-where=$(i686-w64-mingw32-addr2line -f -e Orvale8.dll "$(printf '0x%x' $((0x$base + 0x$rva)))" | tr '\n' ' ')
-[[ $where == InitCallbackEx@8\ *unitOVDevice.cpp:[0-9]* ]] || fail "the debug link does not resolve: $where"
+base=$(echo "$readme" | sed -n 's/.*base address is \(0x[0-9a-f]*\).*/\1/p')
+[ "$base" = "0x$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')" ] ||
+  fail "README.txt states the base '$base', the DLL has another"
+recipe=$(grep -m1 '^i686-w64-mingw32-addr2line .*Orvale8.dll.debug 0x[0-9a-f]* ' docs/host-guide.md) ||
+  fail "the guide shows no addr2line command"
+where() { eval "$(echo "$recipe" | sed "s/ 0x[0-9a-f]\{8\} / $(printf '0x%x' $((base + $1))) /")" | tr '\n' ' '; }
+export_offset=0x$($objdump -p Orvale8.dll | sed -n 's/^\t\[ *1\] +base\[ *2\] *\([0-9a-f]*\) Export RVA$/\1/p')
+[[ $(where "$export_offset") == InitCallbackEx@8\ ./device/unitOVDevice.cpp:[0-9]* ]] ||
+  fail "the export's offset does not resolve: $(where "$export_offset")"
+# A C++ function inside the plug-in, as a crash report would name it.
+symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ && $3 ~ /unitOVDrv15ReadDriverEvent/ {print $1; found = 1}')
+[ -n "$symbol" ] || fail "no unitOVDrv::ReadDriverEvent in the debug file"
+[[ $(where $((0x$symbol - base + 6))) == unitOVDrv::ReadDriverEvent\(*\)\ ./device/unitOVDrv.cpp:[0-9]* ]] ||
+  fail "an offset inside the driver adapter does not resolve: $(where $((0x$symbol - base + 6)))"
 
-# Built from the SDK's example with the unpacked header and libraries only.
-gcc=i686-w64-mingw32-gcc
-$gcc -Wall -Werror -o minimal_host.exe "$root/sdk/example/minimal_host.c" -I include -L lib -lOrvale8
-$gcc -Wall -Werror -o minimal_host_msvclib.exe "$root/sdk/example/minimal_host.c" -I include lib/Orvale8.lib
-cp "$bin/TmA4Drv.dll" .
-printf '0.3 30 13800138000\n0.7 32 01062345678\n' >TmA4Drv.scenario
+# The bench reads the same from the debug file, for a vendor without MinGW:
+# the two offsets above and a spread of others, whose lines must be those
+# addr2line gives.
 run() { LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
-for host in minimal_host.exe minimal_host_msvclib.exe; do
-  out=$(run "$host" 2)
-  echo "$host: $(echo "$out" | tr '\n' '|')"
-  expected=$'[42] ue_ring: 13800138000\n[42] ue_ring: 01062345678\nclosed; last error text: ""'
+offsets="$export_offset $(printf '0x%x' $((0x$symbol - base + 6)))"
+for address in $(i686-w64-mingw32-nm Orvale8.dll.debug | awk '$2 ~ /^[tT]$/ {print $1}' | sort | awk 'NR % 300 == 0'); do
+  offsets+=" $(printf '0x%x' $((0x$address - base + 9)))"
+done
+# One run for all: each offset gives two lines, the function and FILE:LINE.
+mapfile -t bench < <(run tools/ovhost.exe --where "$(echo $offsets | tr ' ' ',')" || true)
+i=0
+for offset in $offsets; do
+  line=$(where "$offset" | awk '{print $2}')
+  [[ $line =~ :[0-9]+$ ]] || line="??:0"  # no line there for either
+  [ "${bench[i + 1]:-}" = "$line" ] || fail "ovhost --where $offset gives '${bench[*]:i:2}', addr2line '$(where "$offset")'"
+  i=$((i + 2))
+done
+[ "$(run tools/ovhost.exe --where "$export_offset" | tr '\n' ' ')" = "$(where "$export_offset")" ] ||
+  fail "ovhost --where names the export otherwise than addr2line"
+echo "package-test: ovhost --where agrees with addr2line at $(echo $offsets | wc -w) offsets"
+
+# The first hour. Every file the README's command lines name is in the kit.
+commands=$(echo "$readme" | grep -E '^    (gcc|cl|link|copy) ')
+for token in $(echo "$commands" | tr -s ' ' '\n' | grep -E '[\\/]' | grep -Ev '^[-/]'); do
+  [ -e "${token//\\//}" ] || [[ $token == *.exe ]] || fail "README.txt's command lines name $token, which the kit lacks"
+done
+line=$(echo "$commands" | sed -n 's/^    gcc //p' | head -1)
+[ -n "$line" ] || fail "README.txt shows no gcc command line"
+gcc=i686-w64-mingw32-gcc
+eval "$gcc $line"
+# The same with Microsoft's import library, read by GNU ld and by LLVM's
+# linker (the one lld-link is).
+msvc=${line/-L lib -lOrvale8/lib/Orvale8.lib}
+[ "$msvc" != "$line" ] || fail "README.txt's gcc line does not link with -L lib -lOrvale8"
+eval "$gcc ${msvc/minimal_host.exe/minimal_host_msvclib.exe}"
+hosts="minimal_host.exe minimal_host_msvclib.exe"
+if command -v clang >/dev/null; then
+  clang --target=i686-w64-mingw32 -fuse-ld=lld -L"$(dirname "$($gcc -print-libgcc-file-name)")" \
+    -o minimal_host_lld.exe example/minimal_host.c -I include lib/Orvale8.lib
+  hosts+=" minimal_host_lld.exe"
+fi
+eval "$(echo "$commands" | sed -n 's/^    copy \(.*\) \.$/cp "\1" ./p' | tr '\\' '/')"
+[ -f TmA4Drv.dll ] && [ -f TmA4Drv.scenario ] || fail "README.txt's copy lines do not put the simulated box beside the host"
+
+# The demo scenario's rings in the first five seconds (0.4 s, 1.8 s, 3.0 s and
+# 4.4 s; the next comes at 5.8 s), the third one's text in code page 936.
+expected=$'[42] ue_ring: 13800138000\n[42] ue_ring: 01062345678\n[42] ue_ring: \xce\xb4\xd6\xaa\xba\xc5\xc2\xeb\n[42] ue_ring: 13800138000\nclosed; last error text: ""'
+for host in $hosts; do
+  out=$(run "$host" 5)
+  echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
   [ "$out" = "$expected" ] || fail "$host printed something else"
 done
-out=$(run tools/ovhost.exe --check .)
+
+# The bench beside the plug-in with no driver names the missing file; beside
+# the simulated box it finds the plug-in sound.
+mkdir "$work/no-driver"
+cp Orvale8.dll tools/ovhost.exe "$work/no-driver/"
+# (From its own folder: the loader also looks in the current one.)
+out=$(cd "$work/no-driver" && run ./ovhost.exe --seconds=0 || true)
 echo "$out"
-echo "$out" | grep -q '^ok      Orvale8.dll 8\.0\.0\.0 loads' || fail "ovhost --check does not find the plug-in sound"
+echo "$out" | grep -q 'cannot load .*Orvale8.dll (error 126): TmA4Drv.dll' || fail "ovhost does not name the missing driver"
+# (Its verdict on the whole folder may be an error: the simulated box stands
+# where a shop has the vendor's driver.)
+out=$(run tools/ovhost.exe --check . || true)
+echo "$out"
+echo "$out" | grep -q "^ok      Orvale8.dll ${version//./\\.}\.0 loads" || fail "ovhost --check does not find the plug-in sound"
+
+# The same build packed again gives the same archive.
+started=$(date +%s%N)
+"$root/scripts/package.sh" --pack-only "$work/again" >/dev/null
+again=$(sha256sum <"$work/again/${archive##*/}")
+# (Its times are the commit's: after a commit, run scripts/package.sh again.)
+[ "$again" = "$(sha256sum <"$archive")" ] || fail "a second pack of the same build differs"
+echo "package-test: a second pack gives the same SHA-256 ($((($(date +%s%N) - started) / 1000000)) ms)"
 echo "package-test: passed ($(stat -c %s Orvale8.dll)-byte Orvale8.dll)"

@@ -2,25 +2,56 @@
 # Builds the release and writes dist/Orvale8-<version>.zip: the plug-in
 # without its debug sections (they ship beside it, linked by name and
 # checksum), the host SDK for C, C++ and Pascal with import libraries for
-# MinGW and for Microsoft's linker, the English language file, the host
-# guide, and the field tools. sdk/package/README.txt names every file.
+# MinGW and for Microsoft's linker, the samples, the English language file,
+# the host guide, the simulated box with its demo scenario, the field tools,
+# the change log, the runtime libraries' notices and the files' SHA-256 sums.
+# sdk/package/README.txt names every file.
+#
+# The archive is reproducible: its times are the commit's (or
+# SOURCE_DATE_EPOCH's), its entries are in a fixed order, and the build puts
+# neither time stamps nor the build machine's folders into the binaries, so
+# packing one commit twice gives the same bytes.
+#
+#   scripts/package.sh                  build, then pack into dist/
+#   scripts/package.sh --pack-only DIR  pack the existing build into DIR
+#                                       (the package test packs twice)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-scripts/setup.sh
+build=build/win32
+out=$root/dist
+pack_only=
+case "${1:-}" in
+  --pack-only) pack_only=1; out=$(realpath -m "${2:?--pack-only needs a folder}") ;;
+  "") ;;
+  *) echo "usage: scripts/package.sh [--pack-only DIR]" >&2; exit 2 ;;
+esac
 
 # The version is the one in the DLL's version resource: "8, 0, 0, 0" -> 8.0.0.
 version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\),.*/\1.\2.\3/p' library/Orvale8.rc)
 [ -n "$version" ] || { echo "package.sh: no FILEVERSION in library/Orvale8.rc" >&2; exit 1; }
+grep -Eq "^${version//./\\.}( |$)" CHANGELOG || { echo "package.sh: CHANGELOG has no entry for $version" >&2; exit 1; }
 name=Orvale8-$version
-build=build/win32
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target Orvale8 Orvale8_implib TmA4DrvTrace ovhost
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
+    { echo "package.sh: not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 1; }
+fi
+export SOURCE_DATE_EPOCH
 
-stage=build/package/$name
-rm -rf build/package
-mkdir -p "$stage"/{include,lib,docs,example,tools} dist
+if [ -z "$pack_only" ]; then
+  scripts/setup.sh
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" --target Orvale8 Orvale8_implib TmA4Drv TmA4DrvTrace ovhost
+fi
+for f in Orvale8.dll TmA4Drv.dll TmA4DrvTrace.dll ovhost.exe; do
+  [ -f "$build/bin/$f" ] || { echo "package.sh: no $build/bin/$f: build first" >&2; exit 1; }
+done
+
+work=$(mktemp -d "$root/build/package.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+stage=$work/$name
+mkdir -p "$stage"/{include,lib,docs,example,simbox,tools} "$out"
 
 # The shipped DLL without its symbols and debug sections, and these in a file
 # of their own beside it: the debug link names that file and holds its
@@ -32,6 +63,10 @@ $objcopy --only-keep-debug "$build/bin/Orvale8.dll" "$stage/Orvale8.dll.debug"
 for tool in TmA4DrvTrace.dll ovhost.exe; do
   $objcopy --strip-all "$build/bin/$tool" "$stage/tools/$tool"
 done
+# The simulated box, and the demo it plays from each TV_Initialize when its
+# scenario lies beside it under this name.
+$objcopy --strip-all "$build/bin/TmA4Drv.dll" "$stage/simbox/TmA4Drv.dll"
+cp tools/simdrv/demo.scenario "$stage/simbox/TmA4Drv.scenario"
 
 cp include/Orvale8.h include/Orvale8.pas "$stage/include/"
 cp sdk/Orvale8.imp.def "$stage/lib/Orvale8.def"
@@ -39,18 +74,34 @@ cp "$build/sdk/libOrvale8.a" "$stage/lib/"
 # Microsoft's linker takes the short import format llvm-dlltool writes. That
 # format cannot import a function under another name, so OrvaleGetLastError
 # is imported there by its fixed ordinal, 5, which is GetLastError.
-sed 's/ == GetLastError$/ NONAME/' sdk/Orvale8.imp.def >build/package/Orvale8.msvc.def
-grep -q '^OrvaleGetLastError@0 @5 NONAME$' build/package/Orvale8.msvc.def
-llvm-dlltool -m i386 -k -d build/package/Orvale8.msvc.def -l "$stage/lib/Orvale8.lib"
+sed 's/ == GetLastError$/ NONAME/' sdk/Orvale8.imp.def >"$work/Orvale8.msvc.def"
+grep -q '^OrvaleGetLastError@0 @5 NONAME$' "$work/Orvale8.msvc.def"
+llvm-dlltool -m i386 -k -d "$work/Orvale8.msvc.def" -l "$stage/lib/Orvale8.lib"
 cp ui/Orvale7.lng "$stage/"
-# The guide's link to the example points into the repository; in the archive
-# the example sits in example/.
-sed 's|(\.\./sdk/example/minimal_host\.c)|(../example/minimal_host.c)|' docs/host-guide.md >"$stage/docs/host-guide.md"
+# The guide's links to the examples point into the repository; in the
+# archive the examples sit in example/.
+sed 's|(\.\./sdk/example/|(../example/|g' docs/host-guide.md >"$stage/docs/host-guide.md"
 cp docs/scenarios.md "$stage/docs/"
-cp sdk/example/minimal_host.c "$stage/example/"
+cp sdk/example/minimal_host.c sdk/example/delphi_host.dpr "$stage/example/"
 cp sdk/package/TRACING.txt "$stage/tools/"
-sed "s/@VERSION@/$version/g" sdk/package/README.txt >"$stage/README.txt"
+cp sdk/package/NOTICES.txt "$stage/"
+cp CHANGELOG "$stage/CHANGELOG.txt"
+# The crash-report recipe needs the DLL's preferred base; the README states it.
+base=$(LC_ALL=C i686-w64-mingw32-objdump -p "$stage/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
+sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" sdk/package/README.txt >"$stage/README.txt"
 
-rm -f "dist/$name.zip"
-(cd build/package && zip -q -X -r "$root/dist/$name.zip" "$name")
-echo "package.sh: dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes; Orvale8.dll $(stat -c %s "$stage/Orvale8.dll") bytes)"
+# The plain texts in Windows' line ends: Notepad before Windows 10 shows a
+# file of bare line feeds as one line.
+find "$stage" -name '*.txt' -exec sed -i 's/\r*$/\r/' {} +
+(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum) >"$work/SHA256SUMS"
+mv "$work/SHA256SUMS" "$stage/"
+
+# Fixed times, modes and order. Zip stores local times: pack in UTC.
+find "$stage" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+zip=$out/$name.zip
+rm -f "$zip"
+(cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$zip")
+(cd "$out" && sha256sum "$name.zip" >"$name.zip.sha256")
+echo "package.sh: $zip ($(stat -c %s "$zip") bytes; Orvale8.dll $(stat -c %s "$stage/Orvale8.dll") bytes)"
+echo "package.sh: $(cat "$out/$name.zip.sha256")"

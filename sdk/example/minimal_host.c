@@ -1,8 +1,11 @@
 /*
  * A complete minimal host: registers a callback, opens the voice box, pumps
  * messages for a while (rings arrive from this loop), then closes the box.
- * Build: i686-w64-mingw32-gcc minimal_host.c -I include -L <dir of libOrvale8.a> -lOrvale8
+ * Build, in the kit's folder (from Linux: i686-w64-mingw32-gcc):
+ *   gcc -Wall -o minimal_host.exe example/minimal_host.c -I include -L lib -lOrvale8
  * Usage: minimal_host [seconds]   (default 10)
+ * Without the box: the kit's simbox/TmA4Drv.dll and simbox/TmA4Drv.scenario
+ * beside the program ring it with the demo's callers.
  */
 #include <windows.h>
 #include <stdio.h>

@@ -39,6 +39,10 @@ const Switch kSwitches[] = {
          o.checkDir = v;
          return o.check = true;
      }},
+    {"where", Value::Required,
+     " OFFSET[,OFFSET...]  the function and source line of a crash report's fault offset in\n"
+     "        Orvale8.dll (hexadecimal), from Orvale8.dll.debug beside this program or one folder up",
+     [](HostOptions& o, const char* v) { return !(o.where = v).empty(); }},
     {"help", Value::None, "  show this text", [](HostOptions& o, const char*) { return o.help = true; }},
 };
 

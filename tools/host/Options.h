@@ -12,6 +12,7 @@ struct HostOptions {
     bool dialog = false;    // open the property dialog over a host window
     bool check = false;     // look over a host's folder instead of running
     std::string checkDir;   // empty: the bench's own folder
+    std::string where;      // a crash report's fault offset to look up
     bool help = false;
 };
 

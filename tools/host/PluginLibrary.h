@@ -27,6 +27,8 @@ public:
     bool Loaded() const { return module_ != nullptr; }
     DWORD LoadError() const { return loadError_; }
     const std::string& Path() const { return path_; }
+    // Why the load failed, in words, with the file to put in place.
+    std::string LoadFailure() const;
 
     // Fills `functions`; on a missing export returns false and names it.
     bool Resolve(DeviceFunctions& functions, std::string& missing) const;

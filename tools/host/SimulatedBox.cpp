@@ -12,7 +12,8 @@ bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std
                 reinterpret_cast<void*>(GetProcAddress(driver, "SimDrv_PlayScenario")));
     }
     if (!play) {
-        error = "TmA4Drv.dll is not the simulated box; nothing to replay";
+        error = "TmA4Drv.dll beside ovhost.exe is not the simulated box (the kit's simbox\\TmA4Drv.dll); nothing "
+                "to replay";
         return false;
     }
     if (play(path.c_str(), &info) < 0) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/host/Console.h"
+#include "tools/host/CrashWhere.h"
 #include "tools/host/InstallCheck.h"
 #include "tools/host/MessageLoop.h"
 #include "tools/host/Options.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
         WriteOut(UsageText());
         return 0;
     }
+    if (!options.where.empty()) return RunWhere(options.where);
     if (options.check) return RunInstallCheck(options.checkDir.empty() ? ExecutableDirectory() : options.checkDir);
     if (options.scenario && options.replay.empty()) options.replay = ExecutableDirectory() + "demo.scenario";
     QueryPerformanceFrequency(&g_clock.frequency);
@@ -136,8 +138,7 @@ int main(int argc, char** argv) {
     {
         PluginLibrary plugin("Orvale8.dll");
         if (!plugin.Loaded()) {
-            WriteErr("ovhost: cannot load " + AnsiToUtf8(plugin.Path()) + " (error " +
-                     std::to_string(plugin.LoadError()) + ")\n");
+            WriteErr("ovhost: " + AnsiToUtf8(plugin.LoadFailure()) + "\n");
             return 3;
         }
         DeviceFunctions device;

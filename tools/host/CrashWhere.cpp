@@ -1,0 +1,202 @@
+#include "tools/host/CrashWhere.h"
+
+#include <windows.h>
+
+#include <cxxabi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "platform/Handles_win32.h"
+#include "tools/host/Console.h"
+#include "tools/host/DwarfLines.h"
+#include "tools/host/PluginLibrary.h"
+
+namespace {
+
+std::uint32_t Read(const std::string& b, std::size_t at, std::size_t bytes) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < bytes && at + i < b.size(); ++i) value |= std::uint32_t(std::uint8_t(b[at + i])) << (8 * i);
+    return value;
+}
+
+struct Section {
+    std::uint32_t Address = 0, Size = 0, FileOffset = 0, FileSize = 0;
+};
+
+struct PeImage {
+    std::uint32_t Base = 0;
+    std::map<std::string, Section> Sections;
+    std::size_t Symbols = 0, SymbolCount = 0, Strings = 0;
+    std::vector<std::string> SectionOrder;  // the symbol table numbers sections from 1
+};
+
+// The COFF string table holds names longer than their field: "/123" there.
+std::string LongName(const std::string& b, const PeImage& pe, std::uint32_t offset) {
+    const std::size_t at = pe.Strings + offset;
+    return at < b.size() ? std::string(b.c_str() + at) : std::string();
+}
+
+bool Fail(std::string& error, const char* why) {
+    error = why;
+    return false;
+}
+
+// A name field of 8 bytes, NUL-padded.
+std::string ShortName(const std::string& b, std::size_t at) {
+    return at + 8 <= b.size() ? std::string(b.data() + at, 8).c_str() : std::string();
+}
+
+bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
+    const std::uint32_t peAt = Read(b, 0x3c, 4);
+    if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0 || peAt + 24 > b.size() || b.compare(peAt, 4, "PE\0\0", 4))
+        return Fail(error, "not a PE image");
+    const std::size_t coff = peAt + 4, optional = coff + 20;
+    if (Read(b, optional, 2) != 0x10b) return Fail(error, "not a 32-bit PE image");
+    pe.Base = Read(b, optional + 28, 4);
+    pe.Symbols = Read(b, coff + 8, 4);
+    // No more symbols than the file holds, whatever its header says.
+    pe.SymbolCount = pe.Symbols < b.size() ? std::min<std::size_t>(Read(b, coff + 12, 4), (b.size() - pe.Symbols) / 18) : 0;
+    pe.Strings = pe.Symbols + 18 * pe.SymbolCount;
+    std::size_t header = optional + Read(b, coff + 16, 2);
+    for (std::uint32_t i = 0, n = Read(b, coff + 2, 2); i < n; ++i, header += 40) {
+        std::string name = ShortName(b, header);
+        if (name.size() > 1 && name[0] == '/') name = LongName(b, pe, std::strtoul(name.c_str() + 1, nullptr, 10));
+        Section s{Read(b, header + 12, 4), Read(b, header + 8, 4), Read(b, header + 20, 4), Read(b, header + 16, 4)};
+        pe.Sections[name] = s;
+        pe.SectionOrder.push_back(name);
+    }
+    if (!pe.Sections.count(".text")) return Fail(error, "no code section");
+    return true;
+}
+
+std::string Contents(const std::string& b, const PeImage& pe, const char* name) {
+    const auto it = pe.Sections.find(name);
+    if (it == pe.Sections.end()) return std::string();
+    const Section& s = it->second;
+    const std::size_t size = s.Size && s.Size <= s.FileSize ? s.Size : s.FileSize;
+    if (s.FileOffset >= b.size()) return std::string();
+    return b.substr(s.FileOffset, size);
+}
+
+// The symbol's name in source form: this target puts an underscore before
+// every C name, so a C++ name starts "__Z".
+std::string SourceName(std::string name) {
+    if (!name.empty() && name[0] == '_') name.erase(0, 1);
+    if (name.compare(0, 2, "_Z") != 0) return name;
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status);
+    if (!demangled) return name;
+    std::string text = demangled;
+    std::free(demangled);
+    return text;
+}
+
+// The function symbol at or below `address`.
+std::string FunctionAt(const std::string& b, const PeImage& pe, std::uint32_t address) {
+    std::uint32_t best = 0;
+    std::string name;
+    for (std::size_t i = 0; i < pe.SymbolCount; ++i) {
+        const std::size_t at = pe.Symbols + 18 * i;
+        const unsigned section = Read(b, at + 12, 2), type = Read(b, at + 14, 2), aux = Read(b, at + 17, 1);
+        i += aux;
+        if ((type & 0x30) != 0x20 || section == 0 || section > pe.SectionOrder.size()) continue;
+        const std::uint32_t start = pe.Base + pe.Sections.at(pe.SectionOrder[section - 1]).Address + Read(b, at + 8, 4);
+        if (start > address || start < best) continue;
+        best = start;
+        name = Read(b, at, 4) == 0 ? LongName(b, pe, Read(b, at + 4, 4)) : ShortName(b, at);
+    }
+    return SourceName(name);
+}
+
+}  // namespace
+
+bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace& place, std::string& error) {
+    PeImage pe;
+    if (!ReadPe(image, pe, error)) return false;
+    const Section& text = pe.Sections.at(".text");
+    if (offset < text.Address || offset >= text.Address + text.Size) {
+        error = "the offset is outside Orvale8.dll's code";
+        return false;
+    }
+    place.Address = pe.Base + offset;
+    place.Function = FunctionAt(image, pe, place.Address);
+    const DwarfSections dwarf{Contents(image, pe, ".debug_line"), Contents(image, pe, ".debug_line_str"),
+                              Contents(image, pe, ".debug_str")};
+    if (!FindLine(dwarf, place.Address, place.File, place.Line)) {
+        place.File.clear();
+        place.Line = 0;
+    }
+    return true;
+}
+
+namespace {
+
+// Hexadecimal offsets, separated by commas.
+bool ParseOffsets(const std::string& text, std::vector<std::uint32_t>& offsets) {
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const std::string one = text.substr(start, end - start);
+        char* stop = nullptr;
+        const unsigned long offset = std::strtoul(one.c_str(), &stop, 16);
+        if (one.empty() || *stop || offset > 0xffffffffUL) return false;
+        offsets.push_back(static_cast<std::uint32_t>(offset));
+        start = end + 1;
+    }
+    return true;
+}
+
+// The whole file; the standard streams would triple the bench's size.
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return false;
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return bytes.empty() || (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
+}
+
+bool ReadDebugFile(std::string& path, std::string& image) {
+    const std::string here = ExecutableDirectory();
+    const std::string up = here.substr(0, here.find_last_of("\\/", here.size() - 2) + 1);
+    for (const std::string& candidate : {here + "Orvale8.dll.debug", up + "Orvale8.dll.debug"}) {
+        if (!ReadWhole(candidate, image)) continue;
+        path = candidate;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int RunWhere(const std::string& offsetText) {
+    std::vector<std::uint32_t> offsets;
+    if (!ParseOffsets(offsetText, offsets)) {
+        WriteErr("ovhost: --where takes fault offsets in hexadecimal, as the crash report gives them, separated by "
+                 "commas\n");
+        return 2;
+    }
+    std::string path, image;
+    if (!ReadDebugFile(path, image)) {
+        WriteErr("ovhost: no Orvale8.dll.debug beside ovhost.exe or one folder up: take it from the release the "
+                 "shop runs\n");
+        return 1;
+    }
+    int result = 0;
+    for (const std::uint32_t offset : offsets) {
+        SourcePlace place;
+        std::string error;
+        if (!FindSourcePlace(image, offset, place, error)) {
+            WriteErr("ovhost: " + path + ": " + error + "\n");
+            return 1;
+        }
+        WriteOut((place.Function.empty() ? "??" : place.Function) + "\n" +
+                 (place.Line ? place.File + ":" + std::to_string(place.Line) : "??:0") + "\n");
+        if (!place.Line) result = 1;
+    }
+    return result;
+}
