@@ -85,7 +85,7 @@ done
 mapfile -t bench < <(run tools/ovhost.exe --where "$(echo $offsets | tr ' ' ',')" || true)
 i=0
 for offset in $offsets; do
-  line=$(where "$offset" | awk '{print $2}')
+  line=$(where "$offset" | awk '{print $NF}')  # the function's name may hold spaces
   [[ $line =~ :[0-9]+$ ]] || line="??:0"  # no line there for either
   [ "${bench[i + 1]:-}" = "$line" ] || fail "ovhost --where $offset gives '${bench[*]:i:2}', addr2line '$(where "$offset")'"
   i=$((i + 2))

@@ -205,6 +205,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"msvcrt.dll", "strlen", Windows::XP},
         {"msvcrt.dll", "strncmp", Windows::XP},
         {"msvcrt.dll", "strtol", Windows::XP},
+        {"msvcrt.dll", "strtoul", Windows::XP},
         {"msvcrt.dll", "towupper", Windows::XP},
         {"msvcrt.dll", "vfprintf", Windows::XP},
         {"msvcrt.dll", "wcslen", Windows::XP},
