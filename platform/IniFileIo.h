@@ -57,8 +57,10 @@ TReadResult ReadFileBlocks(const std::string& path,
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp);
 
 // Removes the temporary files that writers of path killed mid-write left
-// beside it ("<name>.<pid>.tmp" of a process that is gone).
-void RemoveStaleTemporaries(const std::string& path);
+// beside it ("<name>.<pid>.tmp" of a process that is gone). True when some
+// belong to processes that still run: those are left to their writers, and
+// another look later may find them gone.
+bool RemoveStaleTemporaries(const std::string& path);
 
 // True when path names an existing file (not a directory).
 bool FileExists(const std::string& path);

@@ -65,7 +65,8 @@ F Kernel32Function(const char* name) {
 // replace is never blocked by a read. A directory does not open without
 // FILE_FLAG_BACKUP_SEMANTICS, so what opens is a file.
 UniqueHandle OpenToRead(const std::string& path, TReadResult* failure) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const std::wstring full = FullWidePath(path);
+    UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) *failure = IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
     return file;
@@ -108,24 +109,6 @@ bool RenameOpenFile(HANDLE file, const std::wstring& path) {
     std::memcpy(info->FileName, target.c_str(), (target.size() + 1) * sizeof(WCHAR));
     const int FileRenameInfo = 3;
     return set(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
-}
-
-// The file a symbolic link leads to, so that the link stays a link.
-std::wstring Target(const std::wstring& path, DWORD attributes) {
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    const auto finalPath = Kernel32Function<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>("GetFinalPathNameByHandleW");
-    const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!finalPath || !file) return path;
-    std::vector<wchar_t> buffer(32768);
-    const DWORD n = finalPath(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : path;
-}
-
-// The file a write of path goes to, full and wide; empty when there is none.
-std::wstring WriteTarget(const std::string& path) {
-    const std::wstring named = FullWidePath(path);
-    return named.empty() ? named : Target(named, ::GetFileAttributesW(named.c_str()));
 }
 
 TFileStamp StampOf(BOOL queried, const WIN32_FILE_ATTRIBUTE_DATA& data) {
@@ -212,7 +195,7 @@ bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const 
 
 TFileStamp QueryFileStamp(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    return StampOf(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data), data);
+    return StampOf(::GetFileAttributesExW(FullWidePath(path).c_str(), GetFileExInfoStandard, &data), data);
 }
 
 bool StampIsSettled(const TFileStamp& stamp) {
@@ -269,7 +252,7 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    const std::wstring target = WriteTarget(path);
+    const std::wstring target = FinalWidePath(path);
     if (target.empty()) return false;
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
@@ -289,15 +272,16 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     return ok;
 }
 
-void RemoveStaleTemporaries(const std::string& path) {
-    const std::wstring target = WriteTarget(path);
-    if (target.empty()) return;
+bool RemoveStaleTemporaries(const std::string& path) {
+    const std::wstring target = FinalWidePath(path);
+    if (target.empty()) return false;
     const std::size_t slash = target.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
     const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";
     WIN32_FIND_DATAW found;
     const UniqueFind find(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
-    if (!find) return;
+    if (!find) return false;
+    bool live = false;
     do {
         const std::wstring name = found.cFileName;
         if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
@@ -307,12 +291,16 @@ void RemoveStaleTemporaries(const std::string& path) {
         const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
         const bool gone = process ? ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0
                                   : ::GetLastError() == ERROR_INVALID_PARAMETER;
-        if (gone) ::DeleteFileW((folder + name).c_str());
+        if (gone)
+            ::DeleteFileW((folder + name).c_str());
+        else
+            live = true;
     } while (::FindNextFileW(find.Get(), &found));
+    return live;
 }
 
 bool FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(FullWidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

@@ -12,6 +12,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "tests/support/WidePath_win32.h"
 #else
 #include <unistd.h>
 #endif
@@ -70,7 +72,7 @@ bool ScratchDir::CopyFromBin(const std::string& fileName, const std::string& as)
 std::string ReadBytes(const std::string& path) {
 #ifdef _WIN32
     // Shared for deletion too: a reader must not make a writer's replace fail.
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
@@ -88,11 +90,27 @@ std::string ReadBytes(const std::string& path) {
 #endif
 }
 
+#ifdef _WIN32
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    // Opened, then cut to its new end: a hidden file refuses to be created
+    // over.
+    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE &&
+                    (bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                                  nullptr)) &&
+                    written == bytes.size() && ::SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    if (!ok) throw std::runtime_error("cannot write " + path);
+}
+#else
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
+#endif
 
 void SetReadOnly(const std::string& path, bool readOnly) {
     const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;

@@ -29,6 +29,7 @@ private:
     std::string path_;
 };
 
+// Paths are UTF-8 (see WidePath_win32.h).
 // The file's bytes, or "<missing>" when it cannot be read; under Windows
 // read without blocking another process's replace of it.
 std::string ReadBytes(const std::string& path);

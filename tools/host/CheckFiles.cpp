@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Handles_win32.h"
+#include "platform/HostPath.h"
 #include "platform/IniFile.h"
 #include "platform/IniText.h"
 #include "platform/Utf16Text.h"
@@ -28,10 +29,10 @@ struct FileBytes {
 
 FileBytes ReadWhole(const std::string& path) {
     FileBytes file;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
     file.exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!file.exists) return file;
-    platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
     if (!handle || size == INVALID_FILE_SIZE || size > (64u << 20)) {
@@ -84,9 +85,9 @@ bool CheckEncoding(std::string& bytes, CheckReport& report) {
 // Whether the plug-in could add keys: the file opens for writing and is not
 // read-only. Nothing is written.
 bool Writable(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE,
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return handle.Valid();
@@ -95,7 +96,7 @@ bool Writable(const std::string& path) {
 // The plug-in replaces the file through a temporary beside it.
 bool FolderWritable(const std::string& folder) {
     const std::string probe = folder + "ovhost-check-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    platform::UniqueHandle handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return handle.Valid();
 }

@@ -3,10 +3,15 @@
 // thread's messages flowing, close, unload) and prints every event.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdint>
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "platform/HostPath.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/InstallCheck.h"
@@ -108,12 +113,28 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
     return closed == OV_TRUE ? 0 : 1;
 }
 
+// The arguments in UTF-8, read from the wide command line: the ANSI ones
+// lose what the code page cannot spell (a folder named in Chinese under code
+// page 1252), and every path of the bench is UTF-8.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide && count == argc)
+        for (int i = 0; i < argc; ++i) args[i] = platform::Utf8FromWide(wide[i]);
+    if (wide) LocalFree(wide);
+    return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     HostOptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
+    std::vector<std::string> args = Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& arg : args) utf8Argv.push_back(&arg[0]);
+    if (!ParseOptions(argc, utf8Argv.data(), options, error)) {
         WriteErr("ovhost: " + error + "\n" + UsageText());
         return 2;
     }
