@@ -50,6 +50,14 @@ ScratchDir::ScratchDir() {
     throw std::runtime_error("cannot create a scratch directory");
 }
 
+#ifdef _WIN32
+// Through the wide API: a test may leave paths longer than 260 characters.
+ScratchDir::~ScratchDir() {
+    std::wstring path = WidePath(path_);
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    RemoveTree(path);
+}
+#else
 ScratchDir::~ScratchDir() {
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(path_, ec)) {
@@ -57,6 +65,7 @@ ScratchDir::~ScratchDir() {
     }
     fs::remove_all(path_, ec);
 }
+#endif
 
 std::vector<std::string> ScratchDir::Entries() const {
     std::vector<std::string> names;
@@ -91,6 +100,16 @@ std::string ReadBytes(const std::string& path) {
 }
 
 #ifdef _WIN32
+bool MakeDirectories(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    // Past the prefix and the drive ("\\?\C:\"), each separator ends a folder.
+    for (std::size_t at = wide.find(L'\\', 7); at != std::wstring::npos; at = wide.find(L'\\', at + 1))
+        ::CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryW(wide.c_str(), nullptr);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
     // Opened, then cut to its new end: a hidden file refuses to be created
     // over.
@@ -105,6 +124,12 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     if (!ok) throw std::runtime_error("cannot write " + path);
 }
 #else
+bool MakeDirectories(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return fs::is_directory(path, ec);
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -32,14 +32,23 @@ std::wstring WidePath(const std::string& utf8Path) {
     return L"\\\\?\\" + path;
 }
 
-bool MakeDirectories(const std::string& utf8Path) {
-    const std::wstring path = WidePath(utf8Path);
-    // Past the prefix and the drive ("\\?\C:\"), each separator ends a folder.
-    for (std::size_t at = path.find(L'\\', 7); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-    ::CreateDirectoryW(path.c_str(), nullptr);
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+void RemoveTree(const std::wstring& widePath) {
+    WIN32_FIND_DATAW found;
+    const HANDLE find = ::FindFirstFileW((widePath + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = widePath + L"\\" + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(widePath.c_str());
 }
 
 }  // namespace ovtest

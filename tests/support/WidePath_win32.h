@@ -11,7 +11,7 @@ std::wstring WideText(const std::string& utf8);
 std::string Utf8Text(const std::wstring& wide);
 // Full, with the "\\?\" prefix that lifts the length limit.
 std::wstring WidePath(const std::string& utf8Path);
-// Makes the folder and any folder above it that is missing.
-bool MakeDirectories(const std::string& utf8Path);
+// Deletes the folder and everything in it, read-only files too.
+void RemoveTree(const std::wstring& widePath);
 
 }  // namespace ovtest
