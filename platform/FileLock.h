@@ -22,7 +22,16 @@ namespace platform {
 // another machine that shares the folder.
 class TFileLock {
 public:
+    // The name of path's lock, the same for every spelling of the file; empty
+    // when none can be made (its folder is missing). It names the folder,
+    // which keeps its identity while it is there, so a writer may keep it.
+    static std::string NameOf(const std::string& path);
+    struct TNamed {
+        std::string name;  // from NameOf
+    };
+
     TFileLock(const std::string& path, int timeoutMs);
+    TFileLock(const TNamed& lock, int timeoutMs);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;

@@ -48,10 +48,13 @@ std::wstring MutexName(const std::string& path) {
 
 }  // namespace
 
-TFileLock::TFileLock(const std::string& path, int timeoutMs) {
-    const std::wstring name = MutexName(path);
-    if (name.empty()) return;
-    mutex_.Reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
+std::string TFileLock::NameOf(const std::string& path) { return Utf8FromWide(MutexName(path)); }
+
+TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
+
+TFileLock::TFileLock(const TNamed& lock, int timeoutMs) {
+    if (lock.name.empty()) return;
+    mutex_.Reset(::CreateMutexW(nullptr, FALSE, WideFromUtf8(lock.name).c_str()));
     if (!mutex_) return;
     // Abandoned: its holder died between its re-read and its replace, and
     // the replace is atomic, so the file is whole and the lock is ours.

@@ -94,6 +94,7 @@ TIniFile::TPass::TPass(TIniFile& file, int waitMs) : file_(file) {
 TIniFile::TPass::~TPass() {
     if (--file_.passes_ > 0) return;
     file_.lock_.reset();
+    file_.memo_.Forget();
     file_.viewIsOwn_ = false;
     file_.pinned_ = false;
     file_.lockFailed_ = false;
@@ -104,7 +105,8 @@ TIniFile::TPass::~TPass() {
 bool TIniFile::TakeLock() {
     if (lock_) return true;
     if (lockFailed_) return false;
-    auto lock = std::make_unique<TFileLock>(fileName_, passes_ > 0 ? passWaitMs_ : kLockWaitMs);
+    if (lockName_.empty()) lockName_ = TFileLock::NameOf(fileName_);
+    auto lock = std::make_unique<TFileLock>(TFileLock::TNamed{lockName_}, passes_ > 0 ? passWaitMs_ : kLockWaitMs);
     if (!lock->Held()) {
         lockFailed_ = passes_ > 0;
         return false;
@@ -176,14 +178,17 @@ bool TIniFile::UpdateFile() {
     bool ok = !changed;
     TFileStamp written;
     if (changed && !utf16_)
-        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written);
+        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written, &memo_);
     else if (changed && lossless_)
-        ok = ReplaceFileAtomically(fileName_, kUtf16Mark + GbkToUtf16(text_.Bytes()), &written);
+        ok = ReplaceFileAtomically(fileName_, kUtf16Mark + GbkToUtf16(text_.Bytes()), &written, &memo_);
     if (!ok) Unpin();
     if (ok && changed) stamp_ = written;
     differs_ = !ok;
     viewIsOwn_ = ok && lock_ && passes_ > 0;
-    if (passes_ == 0) lock_.reset();
+    if (passes_ == 0) {
+        lock_.reset();
+        memo_.Forget();
+    }
     return ok;
 }
 

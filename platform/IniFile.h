@@ -104,6 +104,10 @@ private:
     bool viewIsOwn_ = false;   // the file is what this object wrote while holding lock_
     bool differs_ = false;     // the model is not the file as last read or written
     std::unique_ptr<TFileLock> lock_;  // held from a write to the end of its pass
+    std::string lockName_;             // TFileLock::NameOf the file, once known
+    // What the pass's last replace took over from the file: a change of its
+    // attributes or access rules moves no stamp, so it lasts one pass only.
+    TReplaceMemo memo_;
     bool utf16_ = false;  // the file is UTF-16LE with its mark
     bool lossless_ = true;  // its text survives the way through code page 936
     std::vector<TWrite> held_;

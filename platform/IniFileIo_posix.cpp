@@ -145,7 +145,14 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
     return TReadResult::Read;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
+// Nothing to remember: the permissions come with the stat the replace makes
+// anyway.
+struct TReplaceMemo::TState {};
+TReplaceMemo::TReplaceMemo() = default;
+TReplaceMemo::~TReplaceMemo() = default;
+void TReplaceMemo::Forget() { state.reset(); }
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp, TReplaceMemo*) {
     const std::string target = Target(path);
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;

@@ -136,49 +136,70 @@ struct TIdentity {
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     FILETIME created{};
     bool hasCreated = false;
-    UniqueResource<PSECURITY_DESCRIPTOR, &LocalFree> security;
-    PACL dacl = nullptr;
+    std::vector<unsigned char> dacl;  // the access control list's bytes; empty when unknown
     bool protectedDacl = false;
+    bool inherited = false;  // a new file beside it gets these rules by itself
 };
 
-void ReadIdentity(const std::wstring& target, DWORD attributes, TIdentity* id) {
+DWORD KeptAttributes(DWORD attributes) {
     const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    id->attributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
-    const UniqueHandle old(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    if (!old) return;
-    id->hasCreated = ::GetFileTime(old.Get(), &id->created, nullptr, nullptr) != FALSE;
+    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
+// The access rules of an open file: their bytes, and whether they are
+// protected from inheritance. False when the system does not say.
+bool ReadRules(HANDLE file, std::vector<unsigned char>* bytes, bool* isProtected) {
+    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (::GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &id->dacl,
-                          nullptr, &sd) != ERROR_SUCCESS) {
-        return;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &sd) !=
+        ERROR_SUCCESS) {
+        return false;
     }
-    id->security.Reset(sd);
+    const UniqueResource<PSECURITY_DESCRIPTOR, &LocalFree> owned(sd);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (::GetSecurityDescriptorControl(sd, &control, &revision)) id->protectedDacl = (control & SE_DACL_PROTECTED) != 0;
+    if (!dacl || !::GetSecurityDescriptorControl(sd, &control, &revision)) return false;
+    const auto* first = reinterpret_cast<const unsigned char*>(dacl);
+    bytes->assign(first, first + dacl->AclSize);
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
+void ReadIdentity(const std::wstring& target, const WIN32_FILE_ATTRIBUTE_DATA& data, TIdentity* id) {
+    id->attributes = KeptAttributes(data.dwFileAttributes);
+    id->created = data.ftCreationTime;
+    id->hasCreated = true;
+    const UniqueHandle old(::CreateFileW(target.c_str(), READ_CONTROL,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    if (!old || !ReadRules(old.Get(), &id->dacl, &id->protectedDacl)) id->dacl.clear();
 }
 
 // Best effort: a system or file system without access rules (FAT, Wine on
-// some file systems) still gets the file.
-void ApplyIdentity(HANDLE file, const TIdentity& id) {
+// some file systems) still gets the file. Rules that the new file already
+// has, as a file whose rules all come from its folder does, are not set
+// again: that would cost more than the rest of the write.
+void ApplyIdentity(HANDLE file, TIdentity& id) {
     if (id.hasCreated) ::SetFileTime(file, &id.created, nullptr, nullptr);
-    if (id.security && id.dacl) {
-        const SECURITY_INFORMATION inheritance =
-            id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
-        const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | inheritance;
-        ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, id.dacl, nullptr);
-    }
+    if (id.dacl.empty() || id.inherited) return;
+    std::vector<unsigned char> got;
+    bool gotProtected = false;
+    id.inherited = ReadRules(file, &got, &gotProtected) && got == id.dacl && gotProtected == id.protectedDacl;
+    if (id.inherited) return;
+    const SECURITY_INFORMATION inheritance =
+        id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    ::SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
+                      reinterpret_cast<PACL>(id.dacl.data()), nullptr);
 }
 
 // Writes bytes to a new temporary file and renames it over target in one
 // step. False, with nothing left behind, on any failure; denied then tells
 // a folder that allows no new file.
 bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const std::string& bytes,
-                    const TIdentity* identity, bool* denied) {
-    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, 0, nullptr, CREATE_ALWAYS,
+                    TIdentity* identity, bool* denied) {
+    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC | DELETE, 0, nullptr,
+                                    CREATE_ALWAYS,
                                     identity ? identity->attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
     *denied = !file && ::GetLastError() == ERROR_ACCESS_DENIED;
     if (!file) return false;
@@ -247,29 +268,45 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
     return TReadResult::Read;
 }
 
+struct TReplaceMemo::TState {
+    TFileStamp written;  // the file this replace made
+    TIdentity identity;  // what it took over
+};
+TReplaceMemo::TReplaceMemo() = default;
+TReplaceMemo::~TReplaceMemo() = default;
+void TReplaceMemo::Forget() { state.reset(); }
+
 // Not ReplaceFileW: Wine's moves the old file away before it moves the new
 // one in, so a writer killed between the two leaves no file at all. The new
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                           TReplaceMemo* memo) {
     const std::wstring target = FinalWidePath(path);
     if (target.empty()) return false;
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool existed = ::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
     if (!existed && !IsMissing(::GetLastError())) return false;
-    if (existed && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    if (existed && (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
     TIdentity identity;
-    if (existed) ReadIdentity(target, attributes, &identity);
+    const bool remembered = existed && memo && memo->state && memo->state->written == StampOf(TRUE, data);
+    if (remembered)
+        identity = memo->state->identity;
+    else if (existed)
+        ReadIdentity(target, data, &identity);
+    if (memo) memo->state.reset();
     // One name per process: a writer killed half-way leaves at most one behind.
     const std::wstring temp = TemporaryName(target, ::GetCurrentProcessId());
     bool denied = false;
     bool ok = WriteAndRename(target, temp, bytes, existed ? &identity : nullptr, &denied);
     // A folder where no new file may be made (a protected program folder)
     // still lets a writable file take its keys.
-    if (!ok && denied && existed) ok = WriteInPlace(target, bytes);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (ok) *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
-    return ok;
+    const bool inPlace = !ok && denied && existed;
+    if (inPlace) ok = WriteInPlace(target, bytes);
+    if (!ok) return false;
+    *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
+    if (memo && existed && !inPlace) memo->state.reset(new TReplaceMemo::TState{*stamp, identity});
+    return true;
 }
 
 bool RemoveStaleTemporaries(const std::string& path) {
