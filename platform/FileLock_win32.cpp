@@ -11,13 +11,15 @@ namespace {
 
 using UniqueFind = UniqueResource<HANDLE, &FindClose, -1>;
 
-// The file's own name, as the folder lists it: an 8.3 short spelling becomes
-// the long name. A file not made yet has only the name it is spelled with.
+// The file's own name, as the folder lists it: an 8.3 short spelling (which
+// always holds a '~') becomes the long name. A file not made yet has only the
+// name it is spelled with.
 std::wstring LongName(const std::wstring& file) {
     const std::size_t slash = file.find_last_of(L"\\/");
     std::wstring name = file.substr(slash + 1);
     WIN32_FIND_DATAW found;
-    const UniqueFind find(::FindFirstFileW(file.c_str(), &found));
+    const UniqueFind find(name.find(L'~') == std::wstring::npos ? INVALID_HANDLE_VALUE
+                                                                : ::FindFirstFileW(file.c_str(), &found));
     if (find) name = found.cFileName;
     ::CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));  // as the file system compares names
     return name;

@@ -328,6 +328,35 @@ TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
 }
 
+#ifdef _WIN32
+// Every spelling of one file names one lock: letter case, a relative name,
+// the 8.3 short name and the long-path prefix. Another file in the folder
+// has a lock of its own. (Natively the lock is the folder's own, taken
+// through whatever spelling: IniShared writes through a link to it.)
+TEST(IniFileLock, EverySpellingOfTheFileNamesOneLock) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("Language File.lng");
+    WriteBytes(path, "[s]\r\n");
+    WriteBytes(dir.File("other.lng"), "");
+    const std::string name = platform::TFileLock::NameOf(path);
+    ASSERT_FALSE(name.empty());
+    EXPECT_NE(platform::TFileLock::NameOf(dir.File("other.lng")), name);
+    std::vector<std::string> spellings;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    spellings.push_back(platform::TFileLock::NameOf("Language File.lng"));
+    std::filesystem::current_path(before);
+    spellings.push_back(platform::TFileLock::NameOf(dir.File("LANGUAGE FILE.LNG")));
+    spellings.push_back(platform::TFileLock::NameOf("\\\\?\\" + path));
+    char shortPath[MAX_PATH];
+    const DWORD n = ::GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    ASSERT_NE(std::string(shortPath), path);
+    spellings.push_back(platform::TFileLock::NameOf(shortPath));
+    for (const std::string& spelled : spellings) EXPECT_EQ(spelled, name);
+}
+#endif
+
 // A pass reads the file at its first lookup only; its writes still read it
 // again under the lock, and while it holds the lock they notice an edit by
 // a program that takes no lock (a text editor), so neither edit is lost.
