@@ -81,7 +81,8 @@ bool ScratchDir::CopyFromBin(const std::string& fileName, const std::string& as)
 std::string ReadBytes(const std::string& path) {
 #ifdef _WIN32
     // Shared for deletion too: a reader must not make a writer's replace fail.
-    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;

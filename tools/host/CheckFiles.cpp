@@ -32,8 +32,9 @@ FileBytes ReadWhole(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
     file.exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!file.exists) return file;
-    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
     if (!handle || size == INVALID_FILE_SIZE || size > (64u << 20)) {
         file.error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
@@ -96,8 +97,9 @@ bool Writable(const std::string& path) {
 // The plug-in replaces the file through a temporary beside it.
 bool FolderWritable(const std::string& folder) {
     const std::string probe = folder + "ovhost-check-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                              nullptr));
     return handle.Valid();
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/HostPath.h"
+#include "platform/UniqueResource.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/InstallCheck.h"
@@ -119,10 +120,9 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    const platform::UniqueResource<LPWSTR*, &LocalFree> wide(CommandLineToArgvW(GetCommandLineW(), &count));
     if (wide && count == argc)
-        for (int i = 0; i < argc; ++i) args[i] = platform::Utf8FromWide(wide[i]);
-    if (wide) LocalFree(wide);
+        for (int i = 0; i < argc; ++i) args[i] = platform::Utf8FromWide(wide.Get()[i]);
     return args;
 }
 
