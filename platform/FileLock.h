@@ -12,14 +12,26 @@
 
 namespace platform {
 
-// Holds the lock of path's writers while it lives. Windows: a named mutex
-// derived from the file's full path, so it leaves no file behind and the
+// Holds the lock of path's writers while it lives, waiting at most timeoutMs
+// for it. Named after the file, not its spelling: two drive letters, a short
+// name or a link to the same file take the same lock. Windows: a named mutex
+// named after the identity of the file's folder (volume serial number and
+// file index) and the file's long name, so it leaves no file behind and the
 // system releases it when its holder dies. Elsewhere: a lock on the file's
 // directory, which the system also releases with its holder. Neither reaches
 // another machine that shares the folder.
 class TFileLock {
 public:
+    // The name of path's lock, the same for every spelling of the file; empty
+    // when none can be made (its folder is missing). It names the folder,
+    // which keeps its identity while it is there, so a writer may keep it.
+    static std::string NameOf(const std::string& path);
+    struct TNamed {
+        std::string name;  // from NameOf
+    };
+
     TFileLock(const std::string& path, int timeoutMs);
+    TFileLock(const TNamed& lock, int timeoutMs);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;

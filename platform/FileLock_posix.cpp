@@ -18,10 +18,16 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
+std::string TFileLock::NameOf(const std::string& path) { return DirectoryOf(path); }
+
+TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
+
 // The directory, not the file: the file is replaced by a new one at every
-// write, and a lock on the old one would not stop the next writer.
-TFileLock::TFileLock(const std::string& path, int timeoutMs)
-    : directory_(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+// write, and a lock on the old one would not stop the next writer. The
+// directory is opened by its name, so every spelling of it that leads to it
+// (a link) locks the same one.
+TFileLock::TFileLock(const TNamed& lock, int timeoutMs)
+    : directory_(::open(lock.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (!directory_) return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {

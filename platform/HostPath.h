@@ -1,20 +1,34 @@
-// Where the running program's executable file is, and the full form of a
-// path the files and locks of the program are named by.
+// Where the running program's executable file is, and the forms of a path
+// that the files and locks of the program are named by.
+//
+// Paths are UTF-8 on every system. On Windows the ANSI code page cannot spell
+// every folder name (a Chinese folder under code page 1252, a Korean or Thai
+// one under 936), so paths reach the system only through the wide API.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// The directory of the process's executable file (GetModuleFileNameA(NULL) on
-// Windows) with its trailing separator, or empty when the system does not say.
+// The directory of the process's executable file (GetModuleFileNameW(NULL) on
+// Windows) with its trailing separator, in UTF-8, or empty when the system
+// does not say.
 std::string ExecutableDirectory();
 
 #ifdef _WIN32
-// The full path of `path` (in the ANSI code page), wide: what the wide file
-// functions and a name made from the path need whatever the working folder.
-// Empty when the path has no full form.
+// The full path of the UTF-8 `path`, wide, with the "\\?\" prefix that lifts
+// the 260-character limit: what the wide file functions and a name made from
+// the path need whatever the working folder. Empty when the path has no full
+// form.
 std::wstring FullWidePath(const std::string& path);
+
+// The file a write of `path` goes to: FullWidePath with a symbolic link
+// followed to its target, so that the link stays a link. Empty when the path
+// has no full form.
+std::wstring FinalWidePath(const std::string& path);
+
+std::string Utf8FromWide(const std::wstring& wide);
+std::wstring WideFromUtf8(const std::string& utf8);
 #endif
 
 }  // namespace platform

@@ -10,7 +10,7 @@ namespace {
 
 // Long enough for another process to write a large file, short enough that a
 // host is never held up for long by a writer that hangs.
-const int kLockWaitMs = 5000;
+const int kLockWaitMs = 2000;
 
 }  // namespace
 
@@ -32,11 +32,12 @@ void TIniFile::Forget() {
     std::swap(text_, freed);
 }
 
-// Reads the file; the caller holds its lock. The old model goes first, so a
-// large file is held once, not twice.
+// Reads the file. The old model goes first, so a large file is held once,
+// not twice.
 bool TIniFile::Load() {
     Forget();
     loaded_ = false;
+    viewIsOwn_ = false;
     std::string bytes;
     TFileStamp stamp;
     // Asked first, so that a file far above the limit costs no read at all.
@@ -65,22 +66,69 @@ bool TIniFile::Load() {
     stamp_ = stamp;
     loaded_ = true;
     readable_ = true;
+    differs_ = false;
     return true;
 }
 
-// The stamp alone cannot tell a change made within the clock tick of the last
-// one, so a file changed that recently is read again.
+// No lock: the file is only ever replaced whole, so a read sees the old file
+// or the new one. The stamp alone cannot tell a change made within the clock
+// tick of the last one, so a file changed that recently is read again; within
+// a pass, it is read once.
 void TIniFile::Refresh() {
+    if (pinned_) return;
+    pinned_ = passes_ > 0;
     if (loaded_ && StampIsSettled(stamp_) && QueryFileStamp(fileName_) == stamp_) return;
-    const TFileLock lock(fileName_, kLockWaitMs);
-    if (!lock.Held()) {
-        Forget();
-        loaded_ = false;
-        readable_ = false;
-        return;
-    }
     if (!Load()) return;
     for (const TWrite& w : held_) Apply(w);
+}
+
+// The next lookup reads the file again, even within a pass.
+void TIniFile::Unpin() {
+    loaded_ = false;
+    pinned_ = false;
+    viewIsOwn_ = false;
+}
+
+TIniFile::TPass::TPass(TIniFile& file, int waitMs) : file_(file) {
+    if (file_.passes_++ > 0) return;
+    file_.passWaitMs_ = waitMs;
+    file_.pinned_ = false;
+    file_.lockFailed_ = false;
+}
+
+TIniFile::TPass::~TPass() {
+    if (--file_.passes_ > 0) return;
+    file_.lock_.reset();
+    file_.memo_.Forget();
+    file_.viewIsOwn_ = false;
+    file_.pinned_ = false;
+    file_.lockFailed_ = false;
+}
+
+// Outside a pass the lock lasts one UpdateFile; within one, it is waited
+// for once and kept.
+bool TIniFile::TakeLock() {
+    if (lock_) return true;
+    if (lockFailed_) return false;
+    if (lockName_.empty()) lockName_ = TFileLock::NameOf(fileName_);
+    auto lock = std::make_unique<TFileLock>(TFileLock::TNamed{lockName_}, passes_ > 0 ? passWaitMs_ : kLockWaitMs);
+    if (!lock->Held()) {
+        lockFailed_ = passes_ > 0;
+        return false;
+    }
+    lock_ = std::move(lock);
+    viewIsOwn_ = false;
+    return true;
+}
+
+// Under the lock the file is read again: only its bytes tell for sure what
+// another writer left, and writing a stale view would undo its change. The
+// one exception is a file that this object wrote itself while holding the
+// lock ever since, as long as its stamp has not moved: no writer that takes
+// the lock can have changed it.
+bool TIniFile::LoadUnderLock() {
+    if (viewIsOwn_ && loaded_ && QueryFileStamp(fileName_) == stamp_) return true;
+    return Load();
 }
 
 bool TIniFile::Find(const std::string& section, const std::string& key, std::string* value) {
@@ -98,10 +146,10 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     return Find(section, key, &value) ? value : defaultValue;
 }
 
-// True when the write changed the model; an add of a key that is there does not.
-bool TIniFile::Apply(const TWrite& w) {
-    if (w.addOnly && text_.Find(w.section, w.key, nullptr)) return false;
-    return text_.Set(w.section, w.key, w.value);
+// An add of a key that is there changes nothing.
+void TIniFile::Apply(const TWrite& w) {
+    if (w.addOnly && text_.Find(w.section, w.key, nullptr)) return;
+    if (text_.Set(w.section, w.key, w.value)) differs_ = true;
 }
 
 // No look at the disk here: UpdateFile applies the held writes again to the
@@ -121,38 +169,34 @@ bool TIniFile::AddString(const std::string& section, const std::string& key, con
     return Hold(TWrite{section, key, value, true});
 }
 
-// Under the lock the file is always read again: only its bytes tell for sure
-// what another writer left, and writing a stale view would undo its change.
 bool TIniFile::UpdateFile() {
     if (held_.empty()) return true;
     std::vector<TWrite> writes;
     writes.swap(held_);
-    const TFileLock lock(fileName_, kLockWaitMs);
-    if (!lock.Held() || !Load()) {
-        loaded_ = false;
+    if (!TakeLock() || !LoadUnderLock()) {
+        Unpin();  // the view holds the dropped writes: read the file again
         return false;
     }
-    if (!swept_) {
-        RemoveStaleTemporaries(fileName_);
-        swept_ = true;
-    }
-    bool changed = false;
-    for (const TWrite& w : writes) changed = Apply(w) || changed;
-    if (!changed) return true;
+    if (!swept_) swept_ = !RemoveStaleTemporaries(fileName_);
+    for (const TWrite& w : writes) Apply(w);
+    const bool changed = differs_;
+    bool ok = !changed;
     TFileStamp written;
-    bool ok = false;
-    if (!writable_)
-        ok = false;
-    else if (encoding_ == TTextEncoding::Ansi)
-        ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written);  // no copy of a large file
-    else
-        ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written);
-    if (!ok) {
-        loaded_ = false;  // the model holds the dropped writes: read the file again
-        return false;
+    if (changed && writable_) {
+        if (encoding_ == TTextEncoding::Ansi)
+            ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written, &memo_);  // no copy of a large file
+        else
+            ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written, &memo_);
     }
-    stamp_ = written;
-    return true;
+    if (!ok) Unpin();
+    if (ok && changed) stamp_ = written;
+    differs_ = !ok;
+    viewIsOwn_ = ok && lock_ && passes_ > 0;
+    if (passes_ == 0) {
+        lock_.reset();
+        memo_.Forget();
+    }
+    return ok;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -54,11 +55,31 @@ TReadResult ReadFileBlocks(const std::string& path,
 // not what the language file needs guarding against.
 // A read-only file, a directory of that name, a missing folder or a full disk
 // make it return false with path as it was. stamp receives the new file's.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp);
+// memo, when given, remembers what the new file took over from the old, so
+// that the next replace of that file, if nothing else replaced it since,
+// need not read it again: a writer that adds keys one at a time replaces
+// the file at each key.
+class TReplaceMemo;
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                           TReplaceMemo* memo = nullptr);
+
+class TReplaceMemo {
+public:
+    TReplaceMemo();
+    ~TReplaceMemo();
+    TReplaceMemo(const TReplaceMemo&) = delete;
+    TReplaceMemo& operator=(const TReplaceMemo&) = delete;
+    void Forget();
+
+    struct TState;  // each platform's own
+    std::unique_ptr<TState> state;
+};
 
 // Removes the temporary files that writers of path killed mid-write left
-// beside it ("<name>.<pid>.tmp" of a process that is gone).
-void RemoveStaleTemporaries(const std::string& path);
+// beside it ("<name>.<pid>.tmp" of a process that is gone). True when some
+// belong to processes that still run: those are left to their writers, and
+// another look later may find them gone.
+bool RemoveStaleTemporaries(const std::string& path);
 
 // True when path names an existing file (not a directory).
 bool FileExists(const std::string& path);

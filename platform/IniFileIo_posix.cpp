@@ -145,7 +145,14 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
     return TReadResult::Read;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
+// Nothing to remember: the permissions come with the stat the replace makes
+// anyway.
+struct TReplaceMemo::TState {};
+TReplaceMemo::TReplaceMemo() = default;
+TReplaceMemo::~TReplaceMemo() = default;
+void TReplaceMemo::Forget() { state.reset(); }
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp, TReplaceMemo*) {
     const std::string target = Target(path);
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;
@@ -167,13 +174,14 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     return true;
 }
 
-void RemoveStaleTemporaries(const std::string& path) {
+bool RemoveStaleTemporaries(const std::string& path) {
     const std::string target = Target(path);
     const std::size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
     const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
     const UniqueResource<DIR*, &::closedir> dir(::opendir(folder.c_str()));
-    if (!dir) return;
+    if (!dir) return false;
+    bool live = false;
     while (const dirent* entry = ::readdir(dir.Get())) {
         const std::string name = entry->d_name;
         if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
@@ -182,8 +190,11 @@ void RemoveStaleTemporaries(const std::string& path) {
         if (pid <= 0 || std::string(end) != ".tmp") continue;
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
             ::unlink((folder + name).c_str());
+        } else {
+            live = true;
         }
     }
+    return live;
 }
 
 bool FileExists(const std::string& path) {

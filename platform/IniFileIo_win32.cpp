@@ -65,7 +65,8 @@ F Kernel32Function(const char* name) {
 // replace is never blocked by a read. A directory does not open without
 // FILE_FLAG_BACKUP_SEMANTICS, so what opens is a file.
 UniqueHandle OpenToRead(const std::string& path, TReadResult* failure) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const std::wstring full = FullWidePath(path);
+    UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) *failure = IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
     return file;
@@ -110,24 +111,6 @@ bool RenameOpenFile(HANDLE file, const std::wstring& path) {
     return set(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
 }
 
-// The file a symbolic link leads to, so that the link stays a link.
-std::wstring Target(const std::wstring& path, DWORD attributes) {
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    const auto finalPath = Kernel32Function<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>("GetFinalPathNameByHandleW");
-    const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!finalPath || !file) return path;
-    std::vector<wchar_t> buffer(32768);
-    const DWORD n = finalPath(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : path;
-}
-
-// The file a write of path goes to, full and wide; empty when there is none.
-std::wstring WriteTarget(const std::string& path) {
-    const std::wstring named = FullWidePath(path);
-    return named.empty() ? named : Target(named, ::GetFileAttributesW(named.c_str()));
-}
-
 TFileStamp StampOf(BOOL queried, const WIN32_FILE_ATTRIBUTE_DATA& data) {
     if (!queried) return TFileStamp{};
     return StampOf(Join(data.nFileSizeHigh, data.nFileSizeLow), data.ftLastWriteTime, data.ftCreationTime);
@@ -153,49 +136,70 @@ struct TIdentity {
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     FILETIME created{};
     bool hasCreated = false;
-    UniqueResource<PSECURITY_DESCRIPTOR, &LocalFree> security;
-    PACL dacl = nullptr;
+    std::vector<unsigned char> dacl;  // the access control list's bytes; empty when unknown
     bool protectedDacl = false;
+    bool inherited = false;  // a new file beside it gets these rules by itself
 };
 
-void ReadIdentity(const std::wstring& target, DWORD attributes, TIdentity* id) {
+DWORD KeptAttributes(DWORD attributes) {
     const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    id->attributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
-    const UniqueHandle old(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    if (!old) return;
-    id->hasCreated = ::GetFileTime(old.Get(), &id->created, nullptr, nullptr) != FALSE;
+    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
+// The access rules of an open file: their bytes, and whether they are
+// protected from inheritance. False when the system does not say.
+bool ReadRules(HANDLE file, std::vector<unsigned char>* bytes, bool* isProtected) {
+    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (::GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &id->dacl,
-                          nullptr, &sd) != ERROR_SUCCESS) {
-        return;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &sd) !=
+        ERROR_SUCCESS) {
+        return false;
     }
-    id->security.Reset(sd);
+    const UniqueResource<PSECURITY_DESCRIPTOR, &LocalFree> owned(sd);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (::GetSecurityDescriptorControl(sd, &control, &revision)) id->protectedDacl = (control & SE_DACL_PROTECTED) != 0;
+    if (!dacl || !::GetSecurityDescriptorControl(sd, &control, &revision)) return false;
+    const auto* first = reinterpret_cast<const unsigned char*>(dacl);
+    bytes->assign(first, first + dacl->AclSize);
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
+void ReadIdentity(const std::wstring& target, const WIN32_FILE_ATTRIBUTE_DATA& data, TIdentity* id) {
+    id->attributes = KeptAttributes(data.dwFileAttributes);
+    id->created = data.ftCreationTime;
+    id->hasCreated = true;
+    const UniqueHandle old(::CreateFileW(target.c_str(), READ_CONTROL,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    if (!old || !ReadRules(old.Get(), &id->dacl, &id->protectedDacl)) id->dacl.clear();
 }
 
 // Best effort: a system or file system without access rules (FAT, Wine on
-// some file systems) still gets the file.
-void ApplyIdentity(HANDLE file, const TIdentity& id) {
+// some file systems) still gets the file. Rules that the new file already
+// has, as a file whose rules all come from its folder does, are not set
+// again: that would cost more than the rest of the write.
+void ApplyIdentity(HANDLE file, TIdentity& id) {
     if (id.hasCreated) ::SetFileTime(file, &id.created, nullptr, nullptr);
-    if (id.security && id.dacl) {
-        const SECURITY_INFORMATION inheritance =
-            id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
-        const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | inheritance;
-        ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, id.dacl, nullptr);
-    }
+    if (id.dacl.empty() || id.inherited) return;
+    std::vector<unsigned char> got;
+    bool gotProtected = false;
+    id.inherited = ReadRules(file, &got, &gotProtected) && got == id.dacl && gotProtected == id.protectedDacl;
+    if (id.inherited) return;
+    const SECURITY_INFORMATION inheritance =
+        id.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    ::SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
+                      reinterpret_cast<PACL>(id.dacl.data()), nullptr);
 }
 
 // Writes bytes to a new temporary file and renames it over target in one
 // step. False, with nothing left behind, on any failure; denied then tells
 // a folder that allows no new file.
 bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const std::string& bytes,
-                    const TIdentity* identity, bool* denied) {
-    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, 0, nullptr, CREATE_ALWAYS,
+                    TIdentity* identity, bool* denied) {
+    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC | DELETE, 0, nullptr,
+                                    CREATE_ALWAYS,
                                     identity ? identity->attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
     *denied = !file && ::GetLastError() == ERROR_ACCESS_DENIED;
     if (!file) return false;
@@ -212,7 +216,7 @@ bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const 
 
 TFileStamp QueryFileStamp(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    return StampOf(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data), data);
+    return StampOf(::GetFileAttributesExW(FullWidePath(path).c_str(), GetFileExInfoStandard, &data), data);
 }
 
 bool StampIsSettled(const TFileStamp& stamp) {
@@ -264,40 +268,57 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
     return TReadResult::Read;
 }
 
+struct TReplaceMemo::TState {
+    TFileStamp written;  // the file this replace made
+    TIdentity identity;  // what it took over
+};
+TReplaceMemo::TReplaceMemo() = default;
+TReplaceMemo::~TReplaceMemo() = default;
+void TReplaceMemo::Forget() { state.reset(); }
+
 // Not ReplaceFileW: Wine's moves the old file away before it moves the new
 // one in, so a writer killed between the two leaves no file at all. The new
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    const std::wstring target = WriteTarget(path);
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                           TReplaceMemo* memo) {
+    const std::wstring target = FinalWidePath(path);
     if (target.empty()) return false;
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool existed = ::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
     if (!existed && !IsMissing(::GetLastError())) return false;
-    if (existed && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    if (existed && (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
     TIdentity identity;
-    if (existed) ReadIdentity(target, attributes, &identity);
+    const bool remembered = existed && memo && memo->state && memo->state->written == StampOf(TRUE, data);
+    if (remembered)
+        identity = memo->state->identity;
+    else if (existed)
+        ReadIdentity(target, data, &identity);
+    if (memo) memo->state.reset();
     // One name per process: a writer killed half-way leaves at most one behind.
     const std::wstring temp = TemporaryName(target, ::GetCurrentProcessId());
     bool denied = false;
     bool ok = WriteAndRename(target, temp, bytes, existed ? &identity : nullptr, &denied);
     // A folder where no new file may be made (a protected program folder)
     // still lets a writable file take its keys.
-    if (!ok && denied && existed) ok = WriteInPlace(target, bytes);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (ok) *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
-    return ok;
+    const bool inPlace = !ok && denied && existed;
+    if (inPlace) ok = WriteInPlace(target, bytes);
+    if (!ok) return false;
+    *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
+    if (memo && existed && !inPlace) memo->state.reset(new TReplaceMemo::TState{*stamp, identity});
+    return true;
 }
 
-void RemoveStaleTemporaries(const std::string& path) {
-    const std::wstring target = WriteTarget(path);
-    if (target.empty()) return;
+bool RemoveStaleTemporaries(const std::string& path) {
+    const std::wstring target = FinalWidePath(path);
+    if (target.empty()) return false;
     const std::size_t slash = target.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
     const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";
     WIN32_FIND_DATAW found;
     const UniqueFind find(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
-    if (!find) return;
+    if (!find) return false;
+    bool live = false;
     do {
         const std::wstring name = found.cFileName;
         if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
@@ -307,12 +328,16 @@ void RemoveStaleTemporaries(const std::string& path) {
         const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
         const bool gone = process ? ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0
                                   : ::GetLastError() == ERROR_INVALID_PARAMETER;
-        if (gone) ::DeleteFileW((folder + name).c_str());
+        if (gone)
+            ::DeleteFileW((folder + name).c_str());
+        else
+            live = true;
     } while (::FindNextFileW(find.Get(), &found));
+    return live;
 }
 
 bool FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(FullWidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

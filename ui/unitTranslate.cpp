@@ -11,6 +11,8 @@ using namespace platform;
 
 namespace {
 
+const int kFormLockWaitMs = 2000;
+
 // Both are constant-initialised: the library's start-up may run before any
 // constructor of this file's objects has.
 std::unique_ptr<TTranslator> g_translator;
@@ -134,8 +136,14 @@ void TTranslator::LoadLanguageFile(const std::string& fileName) {
     languageFile_ = std::make_unique<TIniFile>(fileName, unitTranslate::kLanguageFileLimit);
 }
 
+// A form's keys are one pass over the file: it is read once, not per key,
+// and another writer holding the file's lock (a copy of the plug-in that
+// hung mid-write) holds the form up once, for at most kFormLockWaitMs; the
+// form then shows what the file holds and the keys it lacks are not written.
 void TTranslator::TranslateForm(TForm& form) {
-    if (languageFile_) TranslateComponent(form, form.ClassName());
+    if (!languageFile_) return;
+    const TIniFile::TPass pass(*languageFile_, kFormLockWaitMs);
+    TranslateComponent(form, form.ClassName());
 }
 
 void TTranslator::TranslateComponent(TComponent& component, const std::string& section) {

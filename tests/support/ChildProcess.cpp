@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "platform/Handles_win32.h"
+#include "tests/support/WidePath_win32.h"
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -29,6 +30,11 @@ std::string ProgramDirectory() {
     return self.substr(0, self.find_last_of("\\/") + 1);
 }
 
+#ifdef _WIN32
+bool CopyFileBytes(const std::string& from, const std::string& to) {
+    return ::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), FALSE) != FALSE;
+}
+#else
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::ifstream in(from, std::ios::binary);
     if (!in) return false;
@@ -38,13 +44,14 @@ bool CopyFileBytes(const std::string& from, const std::string& to) {
     if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
     return out.good();
 }
+#endif
 
 #ifdef _WIN32
 
 std::string SelfPath() {
-    char path[MAX_PATH * 4];
-    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, n);
+    wchar_t path[32768];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, 32768);
+    return Utf8Text(std::wstring(path, n));
 }
 
 namespace {
@@ -106,7 +113,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
 ChildProcess::ChildProcess(const std::string& commandLine, const std::string& directory,
                            const std::vector<std::string>& environment, void* output) {
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     if (output) {
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -114,9 +121,11 @@ ChildProcess::ChildProcess(const std::string& commandLine, const std::string& di
         si.hStdOutput = si.hStdError = output;
     }
     PROCESS_INFORMATION pi{};
-    std::string command = commandLine, block = EnvironmentWith(environment);
-    started_ = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, &block[0],
-                                directory.empty() ? nullptr : directory.c_str(), &si, &pi) != FALSE;
+    // The environment block stays ANSI, which CreateProcessW takes as well.
+    std::wstring command = WideText(commandLine), folder = WideText(directory);
+    std::string block = EnvironmentWith(environment);
+    started_ = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, &block[0],
+                                directory.empty() ? nullptr : folder.c_str(), &si, &pi) != FALSE;
     if (started_) {
         ::CloseHandle(pi.hThread);
         process_ = pi.hProcess;
@@ -128,6 +137,8 @@ ChildProcess::~ChildProcess() {
     if (!ended_) Kill();
     ::CloseHandle(process_);
 }
+
+unsigned long ChildProcess::Id() const { return started_ ? ::GetProcessId(process_) : 0; }
 
 void* ChildProcess::Release() {
     started_ = false;
@@ -206,6 +217,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 ChildProcess::~ChildProcess() {
     if (started_ && !ended_) Kill();
 }
+
+unsigned long ChildProcess::Id() const { return started_ ? static_cast<unsigned long>(pid_) : 0; }
 
 void ChildProcess::Kill() {
     if (!started_ || ended_) return;

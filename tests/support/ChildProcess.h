@@ -8,6 +8,7 @@
 
 namespace ovtest {
 
+// Paths and command lines are UTF-8.
 // The full path of the running program, and its directory with a trailing
 // separator.
 std::string SelfPath();
@@ -34,6 +35,7 @@ public:
 
     bool Started() const { return started_; }
     bool Ended() const { return ended_; }
+    unsigned long Id() const;  // the process id
     void Kill();
     // Waits up to timeoutMs; the exit code, or -1 when it did not end in time
     // or was killed.

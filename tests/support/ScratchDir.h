@@ -29,9 +29,12 @@ private:
     std::string path_;
 };
 
+// Paths are UTF-8 (see WidePath_win32.h).
 // The file's bytes, or "<missing>" when it cannot be read; under Windows
 // read without blocking another process's replace of it.
 std::string ReadBytes(const std::string& path);
+// Makes the folder and any folder above it that is missing; any length.
+bool MakeDirectories(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 void SetReadOnly(const std::string& path, bool readOnly);
 

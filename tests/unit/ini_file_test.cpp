@@ -392,33 +392,139 @@ TEST(IniFileFailures, AFileAboveTheSizeLimitIsNeitherReadNorWritten) {
     EXPECT_FALSE(at.UpdateFile());
 }
 
-// Another writer that holds the file's lock and never lets go: the flush
-// gives up after a bounded wait, says so, and leaves the file as it was.
-TEST(IniFileFailures, ALockHeldElsewhereFailsTheFlushInBoundedTime) {
+// Another writer that holds the file's lock (one that hung mid-write) until
+// the holder ends.
+class LockHolder {
+public:
+    explicit LockHolder(const std::string& path) {
+        std::promise<bool> locked;
+        std::future<bool> held = locked.get_future();
+        std::future<void> release = release_.get_future();
+        thread_ = std::thread([path, locked = std::move(locked), release = std::move(release)]() mutable {
+            const platform::TFileLock lock(path, 1000);
+            locked.set_value(lock.Held());
+            release.wait();
+        });
+        held_ = held.get();
+    }
+    ~LockHolder() {
+        release_.set_value();
+        thread_.join();
+    }
+    bool Held() const { return held_; }
+
+private:
+    std::promise<void> release_;
+    std::thread thread_;
+    bool held_ = false;
+};
+
+using Clock = std::chrono::steady_clock;
+
+// The flush gives up after a bounded wait, says so, and leaves the file as
+// it was; once the lock is free, the next flush goes through.
+TEST(IniFileLock, AFlushWaitsBoundedForALockHeldElsewhere) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("held.ini");
     WriteBytes(path, "[s]\r\nk=1\r\n");
-    std::promise<bool> locked;
-    std::promise<void> release;
-    std::thread holder([&] {
-        const platform::TFileLock lock(path, 1000);
-        locked.set_value(lock.Held());
-        release.get_future().wait();
-    });
-    ASSERT_TRUE(locked.get_future().get());
     TIniFile ini(path);
-    ini.WriteString("s", "k", "2");
-    const auto started = std::chrono::steady_clock::now();
-    const bool written = ini.UpdateFile();
-    const auto took = std::chrono::steady_clock::now() - started;
-    release.set_value();
-    holder.join();
-    EXPECT_FALSE(written);
-    EXPECT_LT(took, std::chrono::seconds(20));
-    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+    {
+        const LockHolder holder(path);
+        ASSERT_TRUE(holder.Held());
+        ini.WriteString("s", "k", "2");
+        const auto started = Clock::now();
+        EXPECT_FALSE(ini.UpdateFile());
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+        EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+    }
     ini.WriteString("s", "k", "3");
     EXPECT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\n");
+}
+
+// The file was written a moment ago, so its stamp cannot be trusted and each
+// read looks at it again: without taking the lock, since a replace is one
+// rename. A pass waits for the lock once; after that wait ran out it writes
+// nothing and reads what the file holds.
+TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("held.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const LockHolder holder(path);
+    ASSERT_TRUE(holder.Held());
+    TIniFile ini(path);
+    auto started = Clock::now();
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(500));
+    {
+        const TIniFile::TPass pass(ini, 300);
+        EXPECT_TRUE(ini.ValueExists("s", "k"));
+        ini.AddString("s", "a", "x");
+        started = Clock::now();
+        EXPECT_FALSE(ini.UpdateFile());
+        const auto firstWait = Clock::now() - started;
+        ini.AddString("s", "b", "y");
+        started = Clock::now();
+        EXPECT_FALSE(ini.UpdateFile());
+        const auto secondWait = Clock::now() - started;
+        EXPECT_GE(firstWait, std::chrono::milliseconds(250));
+        EXPECT_LT(firstWait, std::chrono::seconds(2));
+        EXPECT_LT(secondWait, std::chrono::milliseconds(100));
+        EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+        EXPECT_FALSE(ini.ValueExists("s", "a"));
+        EXPECT_FALSE(ini.ReadFailed());
+    }
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+}
+
+#ifdef _WIN32
+// Every spelling of one file names one lock: letter case, a relative name,
+// the 8.3 short name and the long-path prefix. Another file in the folder
+// has a lock of its own. (Natively the lock is the folder's own, taken
+// through whatever spelling: IniShared writes through a link to it.)
+TEST(IniFileLock, EverySpellingOfTheFileNamesOneLock) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("Language File.lng");
+    WriteBytes(path, "[s]\r\n");
+    WriteBytes(dir.File("other.lng"), "");
+    const std::string name = platform::TFileLock::NameOf(path);
+    ASSERT_FALSE(name.empty());
+    EXPECT_NE(platform::TFileLock::NameOf(dir.File("other.lng")), name);
+    std::vector<std::string> spellings;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    spellings.push_back(platform::TFileLock::NameOf("Language File.lng"));
+    std::filesystem::current_path(before);
+    spellings.push_back(platform::TFileLock::NameOf(dir.File("LANGUAGE FILE.LNG")));
+    spellings.push_back(platform::TFileLock::NameOf("\\\\?\\" + path));
+    char shortPath[MAX_PATH];
+    const DWORD n = ::GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    ASSERT_NE(std::string(shortPath), path);
+    spellings.push_back(platform::TFileLock::NameOf(shortPath));
+    for (const std::string& spelled : spellings) EXPECT_EQ(spelled, name);
+}
+#endif
+
+// A pass reads the file at its first lookup only; its writes still read it
+// again under the lock, and while it holds the lock they notice an edit by
+// a program that takes no lock (a text editor), so neither edit is lost.
+TEST(IniFileLock, APassReadsOnceAndItsWritesKeepEveryEdit) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("pass.ini");
+    WriteBytes(path, "[s]\r\nk=1\r\n");
+    TIniFile ini(path);
+    const TIniFile::TPass pass(ini, 2000);
+    EXPECT_TRUE(ini.ValueExists("s", "k"));
+    WriteBytes(path, "[s]\r\nk=1\r\nedit=2\r\n");
+    EXPECT_FALSE(ini.ValueExists("s", "edit"));
+    ini.AddString("s", "a", "3");
+    EXPECT_TRUE(ini.UpdateFile());
+    WriteBytes(path, ReadBytes(path) + "late=4\r\n");
+    ini.AddString("s", "b", "5");
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nedit=2\r\na=3\r\nlate=4\r\nb=5\r\n");
 }
 
 #ifdef _WIN32

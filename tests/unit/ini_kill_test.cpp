@@ -19,11 +19,18 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <filesystem>
+#endif
+
 namespace {
 
 const int KeyCount = 400;
 const char* const WriterVariable = "OV_INI_KILL_WRITER";
 const char* const SharerVariable = "OV_INI_SHARED_WRITER";  // "<id> <path>"
+const char* const SleeperVariable = "OV_INI_SLEEPER";
 #ifdef _WIN32
 const int SharerCount = 3, SharedKeys = 100;  // starting a process under Wine is slow
 #else
@@ -107,6 +114,39 @@ struct SharerMode {
     }
 } sharerMode;
 
+// A child that only lives, standing in for a writer busy with its temporary.
+struct SleeperMode {
+    SleeperMode() {
+        if (!std::getenv(SleeperVariable)) return;
+        std::this_thread::sleep_for(std::chrono::seconds(120));
+        std::_Exit(0);
+    }
+} sleeperMode;
+
+// The same file through another spelling of its folder: under Wine the
+// Unix root's drive (Z:) besides the prefix's C:; natively a link to the
+// folder. Empty when there is none.
+std::string OtherSpelling(const ovtest::ScratchDir& dir, const std::string& name) {
+#ifdef _WIN32
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring folder(dir.Path().begin(), dir.Path().end());  // the scratch folder's name is ASCII
+    char* unix = unixName ? unixName(folder.c_str()) : nullptr;
+    if (!unix) return std::string();
+    std::string spelled = std::string("Z:") + unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    for (char& c : spelled)
+        if (c == '/') c = '\\';
+    if (spelled.back() != '\\') spelled += '\\';
+    return spelled + name;
+#else
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(dir.Path(), dir.File("alias"), ec);
+    return ec ? std::string() : dir.File("alias/") + name;
+#endif
+}
+
 }  // namespace
 
 TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
@@ -153,14 +193,18 @@ TEST(IniKill, AWriterLeftAloneFinishesWithEveryKey) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"whole.ini"});
 }
 
+// Every other writer names the file through another spelling of its folder
+// (another drive letter, a link): the lock goes by the file, not its name.
 TEST(IniShared, WritersInSeveralProcessesLoseNoKeyTheirFlushReported) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("shared.ini");
+    const std::string other = OtherSpelling(dir, "shared.ini");
+    ASSERT_FALSE(other.empty());
     std::vector<std::unique_ptr<ovtest::ChildProcess>> writers;
     for (int id = 0; id < SharerCount; ++id) {
         writers.push_back(std::make_unique<ovtest::ChildProcess>(
             ovtest::SelfPath(), std::vector<std::string>{std::string(SharerVariable) + "=" +
-                                                         std::to_string(id) + " " + path}));
+                                                         std::to_string(id) + " " + (id % 2 ? other : path)}));
         ASSERT_TRUE(writers.back()->Started());
     }
     for (auto& w : writers) ASSERT_EQ(w->Wait(300000), 0);
@@ -178,8 +222,28 @@ TEST(IniShared, WritersInSeveralProcessesLoseNoKeyTheirFlushReported) {
             }
         }
     }
-    std::printf("%d processes, %d keys each: %d flushes failed, %d keys lost\n", SharerCount, SharedKeys,
-                failed, lost);
+    std::printf("%d processes, %d keys each, through %s and %s: %d flushes failed, %d keys lost\n", SharerCount,
+                SharedKeys, path.c_str(), other.c_str(), failed, lost);
     EXPECT_EQ(lost, 0);
     EXPECT_LT(failed, SharerCount * SharedKeys / 10);
+}
+
+// A writer that still runs is still writing its temporary: a write leaves it
+// alone, and once that writer has ended, the next write removes it.
+TEST(IniTemporaries, ALiveWritersTemporarySurvivesUntilItHasEnded) {
+    ovtest::ScratchDir dir;
+    const std::string path = dir.File("lang.ini");
+    ovtest::ChildProcess writer(ovtest::SelfPath(), {std::string(SleeperVariable) + "=1"});
+    ASSERT_TRUE(writer.Started());
+    const std::string temporary = "lang.ini." + std::to_string(writer.Id()) + ".tmp";
+    ovtest::WriteBytes(dir.File(temporary), "[half");
+    platform::TIniFile ini(path);
+    ini.WriteString("s", "a", "1");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"lang.ini", temporary}));
+    writer.Kill();
+    ini.WriteString("s", "b", "2");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"lang.ini"});
+    EXPECT_EQ(ovtest::ReadBytes(path), "[s]\r\na=1\r\nb=2\r\n");
 }

@@ -153,6 +153,35 @@ TEST_F(OpenLanguageFile, WriteValueEscapesCrLfPairsAndIsOnDiskAtOnce) {
     EXPECT_EQ(ReadBytes(Lng()), "[s]\r\na=1\\n2\\n\r\nb=keep \\N and \\n\r\n");
 }
 
+namespace {
+
+class TLongForm : public platform::TForm {
+public:
+    TLongForm() : TForm(nullptr) {}
+    const char* ClassName() const override { return "TLongForm"; }
+};
+
+}  // namespace
+
+// A host folder of over 300 characters: the settings are read there, and the
+// language file is read and written, through its lock and its temporary.
+TEST(LanguageFile, InAHostFolderOver300CharactersLong) {
+    ovtest::ScratchDir dir;
+    std::string host = dir.Path();
+    const char separator = host.back();
+    while (host.size() < 300) host += std::string(60, 'd') + separator;
+    ASSERT_TRUE(ovtest::MakeDirectories(host));
+    WriteBytes(host + "kdwusr70.ini", "[语言设置]\r\n系统语言=EN\r\n");
+    WriteBytes(host + "Orvale7.lng", "[TLongForm]\r\nCaption=English\r\n");
+    TTranslator t(host);
+    t.LoadLanguageFile(host + "Orvale7.lng");
+    TLongForm form;
+    form.Caption = "语音盒参数设置";
+    t.TranslateForm(form);
+    EXPECT_EQ(form.Caption, "English");
+    EXPECT_EQ(ReadBytes(host + "Orvale7.lng"), "[TLongForm]\r\nCaption=English\r\nHint=\r\n");
+}
+
 // Another program's write, or a read that saw the file empty mid-save, can
 // hide a key from the presence test; the write looks again and only adds.
 TEST_F(OpenLanguageFile, ATranslationOnDiskIsNeverReplacedByTheDesignedText) {

@@ -1,16 +1,23 @@
 // The property dialog in the host's English mode, from host directories of
 // the test's own: the keys the first showing writes into the language file,
-// a later showing that only reads them, and the English file the project
-// ships. Each showing runs in a copy of this program started in that
-// directory, which is where the plug-in looks for its files.
+// a later showing that only reads them, the English file the project ships,
+// folders the ANSI code page cannot spell or of 300 characters, and another
+// writer holding the file's lock. Each showing runs in a copy of this program
+// in that directory, which is where the plug-in looks for its files; the
+// working directory is elsewhere.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/FileLock.h"
+#include "tests/support/WidePath_win32.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -22,17 +29,20 @@ namespace {
 constexpr char kChildVariable[] = "OV_DIALOG_CHILD";
 
 // The child: shows the dialog once, prints its caption, label and button
-// texts (UTF-8, one a line) and the result, pressing OK. Exit code 0 when
-// the plug-in loaded and the dialog was seen.
+// texts (UTF-8, one a line), the result, pressing OK, and the milliseconds
+// from the call to the dialog on screen. Exit code 0 when the plug-in loaded
+// and the dialog was seen.
 const bool childRan = [] {
     if (!std::getenv(kChildVariable)) return false;
     Plugin plugin;
     if (!plugin.Load()) ExitProcess(10);
-    DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk);
+    const DWORD called = GetTickCount();
+    DWORD shown = called;
+    DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk, [&](DialogView&) { shown = GetTickCount(); });
     const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
-    std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(),
-                Utf8(view.Button).c_str(), int(result));
+    std::printf("%s\n%s\n%s\n%d\n%lu\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(),
+                Utf8(view.Button).c_str(), int(result), static_cast<unsigned long>(shown - called));
     std::fflush(stdout);
     plugin.Unload();
     ExitProcess(view.Found ? 0 : 12);
@@ -44,36 +54,58 @@ std::string ShippedLanguageFile() {
     const std::string tail = "tests/wine/dialog_language_test.cpp";
     source = source.substr(0, source.size() - tail.size()) + "ui/Orvale7.lng";
     // The build passes Unix paths; Wine reaches them through drive Z:.
-    return source[0] == '/' ? "Z:" + source : source;
+    if (source[0] == '/') return "Z:" + source;
+    // A compiler cache may pass the path relative to the build directory,
+    // two folders above this program's (build/win32/bin).
+    return ProgramDirectory() + "..\\" + source;
 }
 
 struct Shown {
     std::vector<std::string> Lines;  // caption, label, button, result
+    unsigned long MsToDialog = 0;
     bool Ran = false;
 };
 
 // A host directory with the plug-in, the simulated driver, a copy of this
-// program and the host's settings file with `language` as its code.
+// program (named `program` when given) and the host's settings file with
+// `language` as its code; in `folder` (UTF-8) inside a scratch directory when
+// given, and then in a folder inside that one making its path `length`
+// characters long when that is given.
 class EnglishHost {
 public:
-    explicit EnglishHost(const std::string& language) {
-        for (const char* f : {"Orvale8.dll", "TmA4Drv.dll"}) ok_ &= dir_.CopyFromBin(f);
-        ok_ &= dir_.CopyFromBin(ProgramName());
-        WriteBytes(dir_.Path() + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
+    explicit EnglishHost(const std::string& language, const std::string& folder = std::string(),
+                         const std::string& program = std::string(), std::size_t length = 0)
+        : path_(Padded(dir_.Path() + (folder.empty() ? folder : folder + "\\"), length)),
+          program_(program.empty() ? ProgramName() : program) {
+        ok_ = MakeDirectories(path_);
+        for (const std::string& f : {std::string("Orvale8.dll"), std::string("TmA4Drv.dll")})
+            ok_ = ok_ && CopyFileBytes(ProgramDirectory() + f, path_ + f);
+        ok_ = ok_ && CopyFileBytes(ProgramDirectory() + ProgramName(), path_ + program_);
+        if (ok_) WriteBytes(path_ + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
     }
     bool Ready() const { return ok_ && dir_.Created(); }
-    std::string LanguageFile() const { return dir_.Path() + "Orvale7.lng"; }
+    const std::string& Path() const { return path_; }
+    std::string LanguageFile() const { return path_ + "Orvale7.lng"; }
 
     Shown ShowDialog() const {
         Shown shown;
-        const ProgramRun run = RunProgram("\"" + dir_.Path() + ProgramName() + "\"", dir_.Path(), 60000,
+        const ProgramRun run = RunProgram("\"" + path_ + program_ + "\"", dir_.Path(), 60000,
                                           {std::string(kChildVariable) + "=1"});
         shown.Ran = run.Succeeded();
         shown.Lines = run.Lines();
+        if (shown.Lines.size() == 5) {
+            shown.MsToDialog = std::stoul(shown.Lines.back());
+            shown.Lines.pop_back();
+        }
         return shown;
     }
 
 private:
+    static std::string Padded(const std::string& path, std::size_t length) {
+        const std::size_t size = WideText(path).size();
+        return length > size + 1 ? path + std::string(length - size - 1, 'd') + "\\" : path;
+    }
+
     static std::string ProgramName() {
         char path[MAX_PATH];
         const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
@@ -81,8 +113,19 @@ private:
     }
 
     PrivateHostDir dir_;
+    const std::string path_;
+    const std::string program_;
     bool ok_ = true;
 };
+
+// Chinese and Thai: code page 1252 cannot spell the first, 936 (GBK) the
+// second, so one name serves both runs.
+const std::string kUnspellable = Utf8Text(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19");
+
+// The dialog's English texts without its three hints, which a showing adds.
+const char kEnglishWithoutHints[] =
+    "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nLabel1.Caption=(No settings available)\r\n"
+    "btnOk.Caption=&OK\r\n";
 
 std::vector<std::string> Expected(const char* caption, const char* label, const char* button) {
     return {Utf8(Wide936(caption)), Utf8(Wide936(label)), Utf8(Wide936(button)), "-1"};
@@ -149,6 +192,54 @@ TEST_F(DialogLanguage, AnyOtherLanguageCodeKeepsTheDesignedTextsAndWritesNothing
         EXPECT_EQ(Expected("语音盒参数设置", "（无可用的参数）", "确定(&O)"), shown.Lines) << code;
         EXPECT_EQ("", ReadBytes(host.LanguageFile())) << code;
     }
+}
+
+// Both kinds of folder, and one as deep as a program can be started from:
+// Windows and Wine start none whose path is 260 characters or more, so the
+// host is "h.exe" in a folder of 254, and the paths of its settings file,
+// language file and the language file's temporary are 265 to 280 characters
+// long. The settings and the language file are found, read and written.
+// (translate_setting_test takes a folder of over 300 characters.)
+TEST_F(DialogLanguage, AHostFolderTheCodePageCannotSpellOrOverTheOldPathLimit) {
+    for (const bool deep : {false, true}) {
+        const std::string folder = kUnspellable;
+        EnglishHost host("EN", folder, deep ? "h.exe" : "", deep ? 254 : 0);
+        ASSERT_TRUE(host.Ready()) << host.Path();
+        if (deep) ASSERT_EQ(WideText(host.Path()).size(), 254u);
+        WriteBytes(host.LanguageFile(), kEnglishWithoutHints);
+        const Shown shown = host.ShowDialog();
+        ASSERT_TRUE(shown.Ran) << host.Path();
+        EXPECT_EQ(Expected("Voice Box Settings", "(No settings available)", "&OK"), shown.Lines) << host.Path();
+        EXPECT_EQ(kEnglishWithoutHints + std::string("Hint=\r\nLabel1.Hint=\r\nbtnOk.Hint=\r\n"),
+                  ReadBytes(host.LanguageFile()))
+            << host.Path();
+    }
+}
+
+// Another process holds the language file's lock, as a copy of the plug-in
+// that hung while writing would: the dialog waits for it once, 2 s at most,
+// shows the translation the file holds, and writes none of the keys it lacks.
+TEST_F(DialogLanguage, ALockHeldElsewhereHoldsTheDialogUpOnceAndNothingIsWritten) {
+    EnglishHost host("EN");
+    ASSERT_TRUE(host.Ready());
+    WriteBytes(host.LanguageFile(), kEnglishWithoutHints);
+    std::promise<bool> locked;
+    std::promise<void> release;
+    std::thread holder([&, path = host.LanguageFile()] {
+        const platform::TFileLock lock(path, 1000);
+        locked.set_value(lock.Held());
+        release.get_future().wait();
+    });
+    const bool held = locked.get_future().get();
+    const Shown shown = held ? host.ShowDialog() : Shown();
+    release.set_value();
+    holder.join();
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(shown.Ran);
+    EXPECT_EQ(Expected("Voice Box Settings", "(No settings available)", "&OK"), shown.Lines);
+    std::printf("the dialog was up %lu ms after the call, the lock held elsewhere\n", shown.MsToDialog);
+    EXPECT_LT(shown.MsToDialog, 4000u);
+    EXPECT_EQ(kEnglishWithoutHints, ReadBytes(host.LanguageFile()));
 }
 
 }  // namespace

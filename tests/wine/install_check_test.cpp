@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Handles_win32.h"
 #include "tests/support/ScratchDir.h"
+#include "tests/support/WidePath_win32.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
 #include "tests/wine/support/Plugin.h"
@@ -305,6 +307,26 @@ TEST_F(InstallCheck, LanguageFileTooLargeOrAFolder) {
     ASSERT_TRUE(CreateDirectoryA(Path("Orvale7.lng").c_str(), nullptr));
     Check({"Orvale7.lng is a folder, not a file"});
     RemoveDirectoryA(Path("Orvale7.lng").c_str());
+}
+
+// Chinese and Thai: code page 1252 cannot spell the first, 936 (GBK) the
+// second. The folder is checked when named, and as the bench's own folder
+// when not.
+TEST_F(InstallCheck, AFolderTheCodePageCannotSpell) {
+    const std::string folder = dir_.Path() + ovtest::Utf8Text(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19\\");
+    ASSERT_TRUE(ovtest::MakeDirectories(folder));
+    for (const char* file : {"Orvale8.dll", "TmA4Drv.dll", "kdwusr70.ini", "Orvale7.lng"})
+        ASSERT_TRUE(ovtest::CopyFileBytes(Path(file), folder + file));
+    ASSERT_TRUE(ovtest::CopyFileBytes(ovtest::ProgramDirectory() + "ovhost.exe", folder + "ovhost.exe"));
+    for (const std::string& command : {"\"" + ovtest::ProgramDirectory() + "ovhost.exe\" --check \"" + folder + "\"",
+                                       "\"" + folder + "ovhost.exe\" --check"}) {
+        const auto run = ovtest::RunProgram(command, dir_.Path(), 60000);
+        EXPECT_EQ(run.ExitCode, 0u) << command << "\n" << run.Output;
+        const std::vector<std::string> lines = run.Lines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "ovhost: checking " + folder), lines.end()) << run.Output;
+        EXPECT_NE(run.Output.find("ok      kdwusr70.ini selects English"), std::string::npos) << run.Output;
+        EXPECT_NE(run.Output.find("ok      Orvale7.lng has every text of the dialog"), std::string::npos) << run.Output;
+    }
 }
 
 }  // namespace

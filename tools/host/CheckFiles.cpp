@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Handles_win32.h"
+#include "platform/HostPath.h"
 #include "platform/IniFile.h"
 #include "platform/IniText.h"
 #include "platform/TextEncoding.h"
@@ -34,13 +35,14 @@ const unsigned long long kLargestRead = 64u << 20;
 FileBytes ReadWhole(const std::string& path) {
     FileBytes file;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    file.exists = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+    const std::wstring widePath = platform::FullWidePath(path);
+    file.exists = GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data) != FALSE;
     if (!file.exists) return file;
     file.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     file.size = static_cast<unsigned long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
     if (file.folder || file.size > kLargestRead) return file;
-    platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::UniqueHandle handle(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
     if (!handle || size == INVALID_FILE_SIZE || size > kLargestRead) {
         file.error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
@@ -179,9 +181,9 @@ bool CheckLanguageFileKind(const FileBytes& file, bool english, CheckReport& rep
 // Whether the plug-in could add keys: the file opens for writing and is not
 // read-only. Nothing is written.
 bool Writable(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    platform::UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE,
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return handle.Valid();
@@ -190,8 +192,9 @@ bool Writable(const std::string& path) {
 // The plug-in replaces the file through a temporary beside it.
 bool FolderWritable(const std::string& folder) {
     const std::string probe = folder + "ovhost-check-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    platform::UniqueHandle handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                              nullptr));
     return handle.Valid();
 }
 

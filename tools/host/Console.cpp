@@ -43,11 +43,5 @@ std::string Cp936ToUtf8(const char* text) {
     return ToUtf8(Widen(text, static_cast<int>(std::strlen(text)), kChineseCodePage));
 }
 
-std::string AnsiToUtf8(const std::string& text) {
-    return ToUtf8(Widen(text.data(), static_cast<int>(text.size()), CP_ACP));
-}
-
-std::string WideToUtf8(const std::wstring& text) { return ToUtf8(text); }
-
 void WriteOut(const std::string& utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { Write(STD_ERROR_HANDLE, utf8); }

@@ -10,9 +10,6 @@
 // The bytes of `text` (NUL-terminated, code page 936) in UTF-8; bytes that
 // are not valid code page 936 come out as replacement characters.
 std::string Cp936ToUtf8(const char* text);
-// A path or another text the ANSI API gave, in UTF-8.
-std::string AnsiToUtf8(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
 
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/HostPath.h"
 #include "platform/Stdcall.h"
 #include "platform/UniqueResource.h"
 #include "tools/host/CheckReport.h"
@@ -19,17 +20,18 @@ constexpr const char* kPluginFunctions[] = {"ShowProperties", "InitCallbackEx", 
                                             "GetLastError"};
 
 bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The file's version text from its version resource; empty when it has none.
 std::string VersionText(const std::string& path) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const std::wstring wide = platform::WideFromUtf8(path);
+    const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
     if (!size) return std::string();
     std::vector<char> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return std::string();
+    if (!GetFileVersionInfoW(wide.c_str(), 0, size, data.data())) return std::string();
     struct Translation {
         WORD Language, CodePage;
     }* translations = nullptr;
@@ -43,7 +45,7 @@ std::string VersionText(const std::string& path) {
     // Read wide: the ANSI query would give it in the system's code page.
     wchar_t* text = nullptr;
     if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&text), &length) || !length) return std::string();
-    return WideToUtf8(std::wstring(text, wcsnlen(text, length)));
+    return platform::Utf8FromWide(std::wstring(text, wcsnlen(text, length)));
 }
 
 std::string LoadFailure(DWORD error) {
@@ -55,9 +57,10 @@ std::string LoadFailure(DWORD error) {
 }
 
 // Loaded from the folder itself, with that folder first on the search path
-// for what it imports, as the host's loader would find it.
+// for what it imports, as the host's loader would find it. The path is full
+// already, and the loader takes it without the long-path prefix.
 UniqueModule LoadFrom(const std::string& path, DWORD& error) {
-    UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    UniqueModule module(LoadLibraryExW(platform::WideFromUtf8(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     error = module ? 0 : GetLastError();
     return module;
 }
@@ -203,17 +206,16 @@ int RunInstallCheck(const std::string& folderName) {
     if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
     if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
     // Full, as loading with the folder first on the search path needs it.
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, nullptr);
-    if (length && length < MAX_PATH) folder.assign(full, length);
+    std::vector<wchar_t> full(32768);
+    const DWORD length = GetFullPathNameW(platform::WideFromUtf8(folder).c_str(), 32768, full.data(), nullptr);
+    if (length && length < full.size()) folder = platform::Utf8FromWide(std::wstring(full.data(), length));
     CheckReport report;
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        report.Error(AnsiToUtf8(folderName) + " is not a folder: give the folder of the host program");
+        report.Error(folderName + " is not a folder: give the folder of the host program");
         return 1;
     }
-    // Paths come from the ANSI API; the findings are UTF-8, and so is the path in them.
-    const std::string shown = AnsiToUtf8(folder);
+    const std::string& shown = folder;  // paths are UTF-8, as the findings are
     WriteOut("ovhost: checking " + shown + "\n");
     {
         const UniqueModule driver = CheckDriver(folder, shown, report);

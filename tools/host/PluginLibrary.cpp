@@ -1,21 +1,13 @@
 #include "tools/host/PluginLibrary.h"
 
-#include <vector>
+#include "platform/HostPath.h"
 
-std::string ExecutableDirectory() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            std::string full(path.data(), length);
-            return full.substr(0, full.find_last_of("\\/") + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
+// UTF-8, like every path of the bench: the ANSI code page cannot spell
+// every folder.
+std::string ExecutableDirectory() { return platform::ExecutableDirectory(); }
 
 PluginLibrary::PluginLibrary(const char* fileName) : path_(ExecutableDirectory() + fileName) {
-    module_ = LoadLibraryA(path_.c_str());
+    module_ = LoadLibraryW(platform::WideFromUtf8(path_).c_str());
     if (!module_) loadError_ = ::GetLastError();
 }
 

@@ -3,10 +3,16 @@
 // thread's messages flowing, close, unload) and prints every event.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdint>
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "platform/HostPath.h"
+#include "platform/UniqueResource.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/CrashWhere.h"
@@ -54,7 +60,7 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
 bool StartReplay(HostOptions& options) {
     simdrv::ScenarioInfo info{};
     std::string error;
-    const std::string file = AnsiToUtf8(options.replay);
+    const std::string& file = options.replay;
     if (!PlayOnSimulatedBox(options.replay, info, error)) {
         WriteErr("ovhost: " + (info.Events < 0 ? file + " " : std::string()) + error + "\n");
         return false;
@@ -114,13 +120,28 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
     return closed == OV_TRUE ? 0 : 1;
 }
 
+// The arguments in UTF-8, read from the wide command line: the ANSI ones
+// lose what the code page cannot spell (a folder named in Chinese under code
+// page 1252), and every path of the bench is UTF-8.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    int count = 0;
+    const platform::UniqueResource<LPWSTR*, &LocalFree> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (wide && count == argc)
+        for (int i = 0; i < argc; ++i) args[i] = platform::Utf8FromWide(wide.Get()[i]);
+    return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     HostOptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        WriteErr("ovhost: " + AnsiToUtf8(error) + "\n" + UsageText());  // it may quote an argument
+    std::vector<std::string> args = Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& arg : args) utf8Argv.push_back(&arg[0]);
+    if (!ParseOptions(argc, utf8Argv.data(), options, error)) {
+        WriteErr("ovhost: " + error + "\n" + UsageText());
         return 2;
     }
     if (options.help) {
@@ -138,7 +159,7 @@ int main(int argc, char** argv) {
     {
         PluginLibrary plugin("Orvale8.dll");
         if (!plugin.Loaded()) {
-            WriteErr("ovhost: " + AnsiToUtf8(plugin.LoadFailure()) + "\n");
+            WriteErr("ovhost: " + plugin.LoadFailure() + "\n");
             return 3;
         }
         DeviceFunctions device;
@@ -146,7 +167,7 @@ int main(int argc, char** argv) {
             WriteErr("ovhost: Orvale8.dll has no export " + error + "\n");
             return 4;
         }
-        WriteOut("ovhost: loaded " + AnsiToUtf8(plugin.Path()) + "\n");
+        WriteOut("ovhost: loaded " + plugin.Path() + "\n");
         result = RunDevice(device, options);
     }
     WriteOut("ovhost: unloaded\n");
