@@ -127,7 +127,8 @@ bool TIniFile::TakeLock() {
 // lock ever since, as long as its stamp has not moved: no writer that takes
 // the lock can have changed it.
 bool TIniFile::LoadUnderLock() {
-    if (viewIsOwn_ && loaded_ && QueryFileStamp(fileName_) == stamp_) return true;
+    // A write that took the file above its limit ends its writing, too.
+    if (viewIsOwn_ && loaded_ && stamp_.size <= sizeLimit_ && QueryFileStamp(fileName_) == stamp_) return true;
     return Load();
 }
 
@@ -173,10 +174,18 @@ bool TIniFile::UpdateFile() {
     if (held_.empty()) return true;
     std::vector<TWrite> writes;
     writes.swap(held_);
-    if (!TakeLock() || !LoadUnderLock()) {
-        Unpin();  // the view holds the dropped writes: read the file again
-        return false;
+    const bool ok = TakeLock() && LoadUnderLock() && Replace(writes);
+    if (!ok) Unpin();  // the view holds the dropped writes: read the file again
+    if (passes_ == 0) {  // outside a pass the lock lasts one flush, whatever its end
+        lock_.reset();
+        memo_.Forget();
     }
+    return ok;
+}
+
+// Under the lock: the writes go onto the file as just read, which then takes
+// the file's place.
+bool TIniFile::Replace(const std::vector<TWrite>& writes) {
     if (!swept_) swept_ = !RemoveStaleTemporaries(fileName_);
     for (const TWrite& w : writes) Apply(w);
     const bool changed = differs_;
@@ -188,14 +197,9 @@ bool TIniFile::UpdateFile() {
         else
             ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written, &memo_);
     }
-    if (!ok) Unpin();
     if (ok && changed) stamp_ = written;
     differs_ = !ok;
     viewIsOwn_ = ok && lock_ && passes_ > 0;
-    if (passes_ == 0) {
-        lock_.reset();
-        memo_.Forget();
-    }
     return ok;
 }
 

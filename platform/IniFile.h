@@ -96,6 +96,7 @@ private:
     void Forget();
     bool TakeLock();
     bool LoadUnderLock();
+    bool Replace(const std::vector<TWrite>& writes);
     void Unpin();
 
     std::string fileName_;
