@@ -157,16 +157,16 @@ TEST_F(InstallCheck, DebugFileInAShopFolder) {
 
 // A folder whose name the ANSI code page spells in bytes that are not UTF-8
 // (GBK under 936, Latin-1 under 1252): the path in the findings comes out
-// in UTF-8 like the rest, so the output is one encoding throughout.
+// in UTF-8 like the rest, so the output is one encoding throughout. (The
+// support library's command lines are UTF-8.)
 TEST_F(InstallCheck, OneEncodingForPathsAndFindings) {
     const std::wstring wideFolder = std::wstring(dir_.Path().begin(), dir_.Path().end()) + L"caf\u00e9";
     ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
     for (const wchar_t* file : {L"Orvale8.dll", L"TmA4Drv.dll", L"kdwusr70.ini", L"Orvale7.lng"})
         ASSERT_TRUE(CopyFileW((std::wstring(dir_.Path().begin(), dir_.Path().end()) + file).c_str(),
                               (wideFolder + L"\\" + file).c_str(), FALSE));
-    char ansi[MAX_PATH] = {};
-    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, wideFolder.c_str(), -1, ansi, MAX_PATH, nullptr, nullptr), 0);
-    const auto run = ovtest::RunProgram("\"" + ovtest::ProgramDirectory() + "ovhost.exe\" --check \"" + ansi + "\"",
+    const auto run = ovtest::RunProgram("\"" + ovtest::ProgramDirectory() + "ovhost.exe\" --check \"" + dir_.Path() +
+                                            "caf\xc3\xa9\"",
                                         dir_.Path(), 60000);
     ASSERT_TRUE(run.Started && !run.TimedOut);
     EXPECT_EQ(run.ExitCode, 0u) << run.Output;

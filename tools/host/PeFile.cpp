@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Handles_win32.h"
+#include "platform/HostPath.h"
 
 namespace {
 
@@ -26,8 +27,9 @@ std::string CutShort(DWORD size, unsigned long long needed) {
 }  // namespace
 
 std::string PeFileDamage(const std::string& path) {
-    const platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::UniqueHandle file(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return "it cannot be read (error " + std::to_string(GetLastError()) + ")";
     const DWORD size = GetFileSize(file.Get(), nullptr);
     std::vector<char> bytes(size < kHeaderBytes ? size : kHeaderBytes);
