@@ -129,6 +129,15 @@ TTextEncoding EncodingOf(const char* bytes, std::size_t size) {
     return TTextEncoding::Ansi;
 }
 
+bool IsUtf8(const char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t length = SequenceLength(static_cast<unsigned char>(bytes[i]));
+        if (DecodeSequence(bytes, i, size, length) < 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string MarkOf(TTextEncoding encoding) {
     switch (encoding) {
     case TTextEncoding::Utf8:

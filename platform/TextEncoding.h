@@ -29,6 +29,10 @@ struct TDecodedText {
     bool lossless = true;
 };
 
+// Whether the bytes are UTF-8 throughout, by the strict rules the decoding
+// follows (no overlong form, surrogate or cut sequence).
+bool IsUtf8(const char* bytes, std::size_t size);
+
 // A whole file's bytes as text. An Ansi file's bytes are moved, not copied.
 TDecodedText DecodeText(std::string bytes);
 

@@ -58,8 +58,7 @@ FileBytes ReadWhole(const std::string& path) {
 bool IsUtf8WithNonAscii(const std::string& bytes) {
     bool nonAscii = false;
     for (char c : bytes) nonAscii |= static_cast<unsigned char>(c) >= 0x80;
-    return nonAscii && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                           static_cast<int>(bytes.size()), nullptr, 0) > 0;
+    return nonAscii && platform::IsUtf8(bytes.data(), bytes.size());
 }
 
 const char* EncodingName(platform::TTextEncoding encoding) {
