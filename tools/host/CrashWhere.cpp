@@ -9,7 +9,8 @@
 #include <map>
 #include <vector>
 
-#include "platform/Handles_win32.h"
+#include "platform/HostPath.h"
+#include "platform/IniFileIo.h"
 #include "tools/host/Console.h"
 #include "tools/host/DwarfLines.h"
 #include "tools/host/PluginLibrary.h"
@@ -148,20 +149,16 @@ bool ParseOffsets(const std::string& text, std::vector<std::uint32_t>& offsets) 
     return true;
 }
 
-// The whole file; the standard streams would triple the bench's size.
+// The whole file, when it is of a size a debug file can have.
 bool ReadWhole(const std::string& path, std::string& bytes) {
-    platform::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return false;
-    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    return bytes.empty() || (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                             read == bytes.size());
+    constexpr std::uint64_t kLargest = 256u << 20;
+    platform::TFileStamp stamp;
+    return platform::QueryFileStamp(path).size <= kLargest &&
+           platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read;
 }
 
 bool ReadDebugFile(std::string& path, std::string& image) {
-    const std::string here = ExecutableDirectory();
+    const std::string here = platform::ExecutableDirectory();
     const std::string up = here.substr(0, here.find_last_of("\\/", here.size() - 2) + 1);
     for (const std::string& candidate : {here + "Orvale8.dll.debug", up + "Orvale8.dll.debug"}) {
         if (!ReadWhole(candidate, image)) continue;

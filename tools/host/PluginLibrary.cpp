@@ -4,9 +4,7 @@
 
 // UTF-8, like every path of the bench: the ANSI code page cannot spell
 // every folder.
-std::string ExecutableDirectory() { return platform::ExecutableDirectory(); }
-
-PluginLibrary::PluginLibrary(const char* fileName) : path_(ExecutableDirectory() + fileName) {
+PluginLibrary::PluginLibrary(const char* fileName) : path_(platform::ExecutableDirectory() + fileName) {
     module_ = LoadLibraryW(platform::WideFromUtf8(path_).c_str());
     if (!module_) loadError_ = ::GetLastError();
 }

@@ -39,5 +39,3 @@ private:
     DWORD loadError_ = 0;
 };
 
-// The directory of the running executable, with its trailing separator.
-std::string ExecutableDirectory();

@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.where.empty()) return RunWhere(options.where);
-    if (options.check) return RunInstallCheck(options.checkDir.empty() ? ExecutableDirectory() : options.checkDir);
-    if (options.scenario && options.replay.empty()) options.replay = ExecutableDirectory() + "demo.scenario";
+    if (options.check) return RunInstallCheck(options.checkDir.empty() ? platform::ExecutableDirectory() : options.checkDir);
+    if (options.scenario && options.replay.empty()) options.replay = platform::ExecutableDirectory() + "demo.scenario";
     QueryPerformanceFrequency(&g_clock.frequency);
     QueryPerformanceCounter(&g_clock.start);
     g_clock.loadingThread = GetCurrentThreadId();
