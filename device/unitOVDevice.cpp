@@ -8,10 +8,10 @@
 #include <string>
 
 #include "device/unitOVDrv.h"
-#include "platform/Guard.h"
-#include "platform/ModuleHold.h"
-#include "platform/Sleep.h"
-#include "platform/Thread.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/ModuleHold.h"
+#include "platform/runtime/Sleep.h"
+#include "platform/runtime/Thread.h"
 
 namespace {
 

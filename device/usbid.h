@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/Stdcall.h"
+#include "platform/runtime/Stdcall.h"
 
 // The record the driver fills on a poll: 56 bytes, little-endian.
 #pragma pack(push, 1)

@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "device/unitOVDrv.h"
-#include "platform/Guard.h"
-#include "platform/Thread.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/Thread.h"
 #include "sync/unitDLLSync.h"
 #include "ui/frmBase.h"
 #include "ui/frmProperty.h"

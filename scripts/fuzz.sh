@@ -55,7 +55,7 @@ coverage() {
 
 seeds_ini_reader_fuzz=tests/fuzz/corpus
 seeds_driver_record_fuzz=tests/fuzz/driver_corpus
-source_ini_reader_fuzz="platform/IniText.cpp platform/TextEncoding.cpp"
+source_ini_reader_fuzz="platform/ini/IniText.cpp platform/ini/TextEncoding.cpp"
 source_driver_record_fuzz=device/unitOVDrv.cpp
 functions_ini_reader_fuzz=TOTAL
 functions_driver_record_fuzz=_ZN9unitOVDrv15ReadDriverEvent

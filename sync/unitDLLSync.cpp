@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "platform/Guard.h"
-#include "platform/Module.h"
-#include "platform/Sleep.h"
-#include "platform/Thread.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/Module.h"
+#include "platform/runtime/Sleep.h"
+#include "platform/runtime/Thread.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 
 namespace platform { class TThread; }
 

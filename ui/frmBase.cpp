@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/FormScale.h"
+#include "platform/forms/FormScale.h"
 #include "ui/unitTranslate.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "platform/Components.h"
-#include "platform/Font_win32.h"
+#include "platform/forms/Components.h"
+#include "platform/forms/Font_win32.h"
 
 class TBaseForm : public platform::TForm {
 public:

@@ -1,6 +1,6 @@
 #include "ui/frmBaseDialog.h"
 
-#include "platform/FormWindow_win32.h"
+#include "platform/forms/FormWindow_win32.h"
 
 TBaseDialogForm::TBaseDialogForm(platform::TComponent* owner) : TBaseForm(owner) { ReadDesign(); }
 

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "device/unitOVDevice.h"
-#include "platform/FormCreate.h"
-#include "platform/FormWindow_win32.h"
-#include "platform/Guard.h"
-#include "platform/ModuleHold.h"
+#include "platform/forms/FormCreate.h"
+#include "platform/forms/FormWindow_win32.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/ModuleHold.h"
 #include "ui/unitTranslate.h"
 
 namespace {

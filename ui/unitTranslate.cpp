@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/HostPath.h"
-#include "platform/IniFile.h"
-#include "platform/IniText.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ini/IniText.h"
 
 using namespace platform;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Components.h"
+#include "platform/forms/Components.h"
 
 namespace platform { class TIniFile; }
 

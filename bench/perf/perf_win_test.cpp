@@ -6,7 +6,7 @@
 
 #include "bench/perf/Figures.h"
 #include "bench/perf/Measure_win32.h"
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/SimDriver_win32.h"

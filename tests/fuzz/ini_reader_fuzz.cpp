@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/IniText.h"
-#include "platform/TextEncoding.h"
+#include "platform/ini/IniText.h"
+#include "platform/ini/TextEncoding.h"
 
 using platform::TIniText;
 

@@ -13,7 +13,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tests/support/WidePath_win32.h"
 #else
 #include <signal.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Components.h"
+#include "platform/forms/Components.h"
 
 using namespace platform;
 

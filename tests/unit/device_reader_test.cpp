@@ -9,7 +9,7 @@
 
 #include "device/unitOVDevice.h"
 #include "device/unitOVDrv.h"
-#include "platform/Thread.h"
+#include "platform/runtime/Thread.h"
 #include "unit/support/FakeDriver.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // creation handler, centring, and Enter moving the focus in a dialog.
 #include <gtest/gtest.h>
 
-#include "platform/Components.h"
-#include "platform/FormScale.h"
-#include "platform/TabOrder.h"
+#include "platform/forms/Components.h"
+#include "platform/forms/FormScale.h"
+#include "platform/forms/TabOrder.h"
 
 using namespace platform;
 
@@ -138,9 +138,9 @@ TEST(TabOrder, NextSkipsWhatCannotTakeTheFocusAndWraps) {
 
 #include <thread>
 
-#include "platform/FormCreate.h"
-#include "platform/FormWindow_win32.h"
-#include "platform/Text_win32.h"
+#include "platform/forms/FormCreate.h"
+#include "platform/forms/FormWindow_win32.h"
+#include "platform/forms/Text_win32.h"
 #include "ui/frmBaseDialog.h"
 #include "ui/unitTranslate.h"
 

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "platform/Guard.h"
+#include "platform/runtime/Guard.h"
 
 #if defined(_WIN32)
 #include <windows.h>

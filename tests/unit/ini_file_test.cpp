@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/FileLock.h"
-#include "platform/IniFile.h"
+#include "platform/ini/FileLock.h"
+#include "platform/ini/IniFile.h"
 #include "tests/support/ScratchDir.h"
 
 #ifdef _WIN32

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/IniFile.h"
-#include "platform/IniFileIo.h"
-#include "platform/IniText.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ini/IniFileIo.h"
+#include "platform/ini/IniText.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/IniText.h"
+#include "platform/ini/IniText.h"
 
 using platform::TIniText;
 

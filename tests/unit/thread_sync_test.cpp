@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Thread.h"
+#include "platform/runtime/Thread.h"
 
 using namespace platform;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/TickCount64.h"
+#include "platform/runtime/TickCount64.h"
 
 #if defined(_WIN32)
 #include <windows.h>

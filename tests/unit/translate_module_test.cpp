@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/IniFileIo.h"
+#include "platform/ini/IniFileIo.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"

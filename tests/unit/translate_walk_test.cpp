@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Components.h"
+#include "platform/forms/Components.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 #ifdef _WIN32

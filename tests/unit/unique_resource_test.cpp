@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/UniqueResource.h"
+#include "platform/runtime/UniqueResource.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Guard.h"
+#include "platform/runtime/Guard.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/wine/support/StackProbe.h"

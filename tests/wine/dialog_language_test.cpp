@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileLock.h"
+#include "platform/ini/FileLock.h"
 #include "tests/support/WidePath_win32.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"

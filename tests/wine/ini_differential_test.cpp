@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/IniFile.h"
+#include "platform/ini/IniFile.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"

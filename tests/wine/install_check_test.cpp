@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/WidePath_win32.h"
 #include "tests/wine/support/CodePage.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"

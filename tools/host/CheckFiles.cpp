@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/Handles_win32.h"
-#include "platform/HostPath.h"
-#include "platform/IniFile.h"
-#include "platform/IniText.h"
-#include "platform/TextEncoding.h"
+#include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ini/IniText.h"
+#include "platform/ini/TextEncoding.h"
 #include "tools/host/CheckReport.h"
 #include "ui/frmProperty.h"
 #include "ui/unitTranslate.h"

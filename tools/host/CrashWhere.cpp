@@ -9,8 +9,8 @@
 #include <map>
 #include <vector>
 
-#include "platform/HostPath.h"
-#include "platform/IniFileIo.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/ini/IniFileIo.h"
 #include "tools/host/Console.h"
 #include "tools/host/DwarfLines.h"
 #include "tools/host/PluginLibrary.h"

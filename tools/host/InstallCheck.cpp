@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/HostPath.h"
-#include "platform/Stdcall.h"
-#include "platform/UniqueResource.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Stdcall.h"
+#include "platform/runtime/UniqueResource.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/Handles_win32.h"
-#include "platform/HostPath.h"
+#include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
 
 namespace {
 

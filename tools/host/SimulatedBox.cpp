@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/HostPath.h"
+#include "platform/runtime/HostPath.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/HostPath.h"
-#include "platform/UniqueResource.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/UniqueResource.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/CrashWhere.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 
 namespace simdrv {
 namespace {

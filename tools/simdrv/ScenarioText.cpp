@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/TextEncoding.h"
+#include "platform/ini/TextEncoding.h"
 
 namespace simdrv {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/Stdcall.h"
+#include "platform/runtime/Stdcall.h"
 
 namespace simdrv {
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "device/usbid.h"
-#include "platform/Guard.h"
+#include "platform/runtime/Guard.h"
 #include "tools/traceproxy/TraceLog.h"
 #include "tools/traceproxy/VendorDriver.h"
 

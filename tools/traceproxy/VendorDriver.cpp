@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/Module.h"
+#include "platform/runtime/Module.h"
 
 namespace traceproxy {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/Handles_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/support/PeImage_win32.h"

@@ -1,0 +1,71 @@
+#include "platform/forms/Font_win32.h"
+
+#include <cwchar>
+
+#include "platform/forms/Gdi_win32.h"
+#include "platform/forms/Text_win32.h"
+
+namespace platform {
+
+void TGdiFont::SetHandle(HFONT handle) {
+    handle_.Reset(handle);
+    if (!handle) return;
+    font_ = DescribeFont(handle);
+    font_.PixelsPerInch = MetricsPixelsPerInch();
+}
+
+int MetricsPixelsPerInch() {
+    // GetDpiForSystem came with Windows 10; before it the metrics were always
+    // at the screen's density.
+    typedef UINT(WINAPI * GetDpiForSystem_t)();
+    const auto query = reinterpret_cast<GetDpiForSystem_t>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+    if (query) {
+        if (const UINT dpi = query()) return int(dpi);
+    }
+    return ScreenPixelsPerInch();
+}
+
+int ScreenPixelsPerInch() {
+    WindowDC screen(nullptr);
+    const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : 96;
+}
+
+HFONT CreateFontFor(const TFont& font) {
+    LOGFONTW lf{};
+    lf.lfHeight = font.Height;
+    lf.lfWeight = font.Weight;
+    lf.lfItalic = font.Italic;
+    lf.lfUnderline = font.Underline;
+    lf.lfStrikeOut = font.StrikeOut;
+    lf.lfCharSet = BYTE(font.Charset);
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    const std::wstring face = WideFromForm(font.Name);
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    return CreateFontIndirectW(&lf);
+}
+
+TFont DescribeFont(HFONT handle) {
+    TFont font;
+    LOGFONTW lf{};
+    if (!GetObjectW(handle, sizeof lf, &lf)) return font;
+    font.Name = FormFromWide(lf.lfFaceName);
+    font.Height = lf.lfHeight;
+    font.Charset = lf.lfCharSet;
+    font.Weight = lf.lfWeight;
+    font.Italic = lf.lfItalic != 0;
+    font.Underline = lf.lfUnderline != 0;
+    font.StrikeOut = lf.lfStrikeOut != 0;
+    return font;
+}
+
+COLORREF ColorOf(std::uint32_t color) {
+    if (color & 0x80000000u) return GetSysColor(int(color & 0xFFu));
+    return COLORREF(color & 0x00FFFFFFu);
+}
+
+}  // namespace platform

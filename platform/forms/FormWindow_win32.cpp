@@ -1,0 +1,315 @@
+#include "platform/forms/FormWindowImpl_win32.h"
+
+#include "platform/forms/BitBtn_win32.h"
+#include "platform/forms/Gdi_win32.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/Module.h"
+#include "platform/forms/TabOrder.h"
+#include "platform/forms/Text_win32.h"
+
+namespace platform {
+namespace {
+
+constexpr int kFirstChildId = 1000;
+
+int g_formClassUses = 0;  // form windows alive; forms live on the host thread only
+
+}  // namespace
+
+FormStyle StyleOf(const TForm& form) {
+    FormStyle s{WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE};
+    if (form.BorderStyle == TBorderStyle::Dialog) {
+        s.exStyle |= WS_EX_DLGMODALFRAME;
+    } else {
+        s.style |= WS_THICKFRAME;
+        if (!form.SystemMenuOnly) s.style |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    }
+    return s;
+}
+
+const wchar_t* FormClassName() { return L"OvForm"; }
+
+int UseFormClass() {
+    if (g_formClassUses++ > 0) return 1;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = DefWindowProcW;  // each window sets its own on creation
+    wc.hInstance = ThisModule();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = FormClassName();
+    RegisterClassExW(&wc);
+    return 1;
+}
+
+void EndFormClassUse(int) {
+    if (--g_formClassUses == 0) UnregisterClassW(FormClassName(), ThisModule());
+}
+
+FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(ColorOf(form.Color))) {
+    const FormStyle s = StyleOf(form);
+    HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
+                                                                      : nullptr;
+    hwnd_ = CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
+                            form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr);
+    if (!hwnd_) return;
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+    if (form.SystemMenuOnly) {
+        // Only moving and closing remain: the border cannot be sized.
+        HMENU menu = GetSystemMenu(hwnd_, FALSE);
+        for (UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) DeleteMenu(menu, item, MF_BYCOMMAND);
+    }
+    font_.Reset(CreateFontFor(form.Font));
+    CreateChildren(form, 0, 0);
+}
+
+FormWindow::~FormWindow() {
+    EndModal();
+    if (!hwnd_) return;
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);  // children with it, before their font and glyphs go
+}
+
+void FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
+    // Windows in tab order, so that the window order agrees with it.
+    std::vector<TControl*> order;
+    for (TControl* c : parent.Controls()) {
+        if (!dynamic_cast<TWinControl*>(c)) order.push_back(c);
+    }
+    for (TWinControl* w : TabOrderList(parent)) {
+        if (w->Parent() == &parent) order.push_back(w);
+    }
+    for (TControl* c : order) {
+        CreateChild(*c, dx + c->Left, dy + c->Top);
+        // Containers without a window of their own only shift their controls.
+        if (auto* w = dynamic_cast<TWinControl*>(c)) CreateChildren(*w, dx + c->Left, dy + c->Top);
+    }
+}
+
+void FormWindow::CreateChild(TControl& control, int x, int y) {
+    const wchar_t* cls = nullptr;
+    std::string text;
+    DWORD style = WS_CHILD, ex = 0;
+    if (auto* label = dynamic_cast<TLabel*>(&control)) {
+        cls = L"STATIC";
+        text = label->Caption;
+        style |= SS_LEFTNOWORDWRAP;
+    } else if (auto* button = dynamic_cast<TButton*>(&control)) {
+        cls = L"BUTTON";
+        text = button->Caption;
+        style |= BS_OWNERDRAW;  // drawn here: glyph, and the default button's frame
+    } else if (auto* edit = dynamic_cast<TEdit*>(&control)) {
+        // Not shown by the product's dialog, but the one control the base
+        // dialog's rule for Enter (move on where no button takes it) needs.
+        cls = L"EDIT";
+        text = edit->Text;
+        ex |= WS_EX_CLIENTEDGE;
+        style |= ES_AUTOHSCROLL;
+    }
+    // The other kinds are data for the translator; they get no window here.
+    if (!cls) return;
+    if (control.Visible) style |= WS_VISIBLE;
+    if (!control.Enabled) style |= WS_DISABLED;
+    if (auto* w = dynamic_cast<TWinControl*>(&control); w && w->TabStop) style |= WS_TABSTOP;
+    const int id = kFirstChildId + int(children_.size());
+    HWND window = CreateWindowExW(ex, cls, WideFromForm(text).c_str(), style, x, y, control.Width, control.Height,
+                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+    if (!window) return;
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    Child child{&control, window, UniqueBitmap()};
+    if (auto* bitBtn = dynamic_cast<TBitBtn*>(&control); bitBtn && !bitBtn->GlyphResource.empty()) {
+        child.glyph.Reset(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
+    }
+    children_.push_back(std::move(child));
+    if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label, window);
+}
+
+void FormWindow::FitLabel(TLabel& label, HWND window) {
+    WindowDC dc(window);
+    Selection font(dc.Get(), font_.Get());
+    const std::wstring text = WideFromForm(label.Caption.empty() ? std::string(" ") : label.Caption);
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc.Get(), text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
+    label.Width = r.right - r.left;
+    label.Height = r.bottom - r.top;
+    SetWindowPos(window, nullptr, 0, 0, label.Width, label.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND FormWindow::HandleOf(const TControl& control) const {
+    if (&control == &form_) return hwnd_;
+    for (const Child& c : children_) {
+        if (c.control == &control) return c.window;
+    }
+    return nullptr;
+}
+
+const FormWindow::Child* FormWindow::Find(HWND window) const {
+    for (const Child& c : children_) {
+        if (c.window == window) return &c;
+    }
+    return nullptr;
+}
+
+TControl* FormWindow::ControlOf(HWND window) const {
+    for (HWND w = window; w && w != hwnd_; w = GetParent(w)) {
+        if (const Child* c = Find(w)) return c->control;
+    }
+    return nullptr;
+}
+
+LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    LRESULT result = 0;
+    Guarded([&] { result = self->Dispatch(msg, wp, lp); });
+    return result;
+}
+
+LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(hwnd_, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, background_.Get());
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC: {
+        auto dc = reinterpret_cast<HDC>(wp);
+        SetBkColor(dc, ColorOf(form_.Color));
+        SetTextColor(dc, ColorOf(form_.Font.Color));
+        return reinterpret_cast<LRESULT>(background_.Get());
+    }
+    case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+        const Child* c = Find(item->hwndItem);
+        auto* button = c ? dynamic_cast<TButton*>(c->control) : nullptr;
+        if (!button) break;
+        Selection font(item->hDC, font_.Get());
+        DrawBitBtn(*item, WideFromForm(button->Caption), c->glyph.Get(), LooksDefault(*button));
+        return TRUE;
+    }
+    case WM_COMMAND: {
+        const Child* c = Find(reinterpret_cast<HWND>(lp));
+        auto* button = c ? dynamic_cast<TButton*>(c->control) : nullptr;
+        if (button && HIWORD(wp) == BN_CLICKED) Click(*button);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wp) != WA_INACTIVE);
+        return 0;
+    case WM_CLOSE:
+        // A modal form closed from its title bar ends as cancelled.
+        if (modal_) form_.ModalResult = mrCancel;
+        return 0;
+    case WM_NCDESTROY:
+        return Destroyed(msg, wp, lp);
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+// Our own destructor detaches before it destroys, so this is a destruction
+// from outside: the owner went (a host closing its main window from a timer)
+// or someone destroyed the form. A modal loop must not wait on for a result
+// that no window is left to give: it ends as cancelled, and the posted
+// message wakes it when the destruction came in while it waited.
+LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
+    const LRESULT result = DefWindowProcW(hwnd_, msg, wp, lp);
+    hwnd_ = nullptr;
+    lastFocus_ = nullptr;
+    if (modal_) {
+        form_.ModalResult = mrCancel;
+        PostMessageW(nullptr, WM_NULL, 0, 0);
+    }
+    return result;
+}
+
+void FormWindow::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        return;
+    }
+    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
+        SetFocus(lastFocus_);
+        return;
+    }
+    FocusFirst();
+}
+
+void FormWindow::FocusFirst() {
+    TWinControl* first = form_.ActiveControl;
+    if (!first || !CanFocus(*first) || !HandleOf(*first)) first = FindNextControl(form_, nullptr, true);
+    if (first && HandleOf(*first)) {
+        Focus(first);
+    } else {
+        SetFocus(hwnd_);
+    }
+}
+
+void FormWindow::Focus(TWinControl* control) {
+    HWND window = control ? HandleOf(*control) : nullptr;
+    if (!window) return;
+    SetFocus(window);
+    NoteFocus();
+}
+
+void FormWindow::NoteFocus() {
+    HWND focus = GetFocus();
+    if (!focus || !Contains(focus)) return;
+    if (focus == lastFocus_) return;
+    lastFocus_ = focus;
+    form_.ActiveControl = dynamic_cast<TWinControl*>(ControlOf(focus));
+    RepaintButtons();
+}
+
+void FormWindow::RepaintButtons() const {
+    for (const Child& c : children_) {
+        if (dynamic_cast<TButton*>(c.control)) InvalidateRect(c.window, nullptr, FALSE);
+    }
+}
+
+bool FormWindow::LooksDefault(const TButton& button) const {
+    TControl* focused = ControlOf(GetFocus());
+    if (auto* b = dynamic_cast<TButton*>(focused)) return b == &button;
+    return button.Default;
+}
+
+void FormWindow::Click(TButton& button) {
+    if (button.ModalResult != mrNone) form_.ModalResult = button.ModalResult;
+}
+
+void FormWindow::BeginModal() {
+    if (modal_ || !hwnd_) return;
+    modal_ = true;
+    EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(this));
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetActiveWindow(hwnd_);
+    // The system activates the form only when its program is in the
+    // foreground; the focus belongs in it all the same.
+    HWND focus = GetFocus();
+    if (!focus || !Contains(focus)) FocusFirst();
+    NoteFocus();
+}
+
+BOOL CALLBACK FormWindow::DisableOther(HWND window, LPARAM self) {
+    auto* me = reinterpret_cast<FormWindow*>(self);
+    if (window != me->hwnd_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        EnableWindow(window, FALSE);
+        me->disabled_.push_back(window);
+    }
+    return TRUE;
+}
+
+void FormWindow::EndModal() {
+    if (!modal_) return;
+    modal_ = false;
+    // Enabled again before the form is hidden, so that the owner is activated.
+    for (auto it = disabled_.rbegin(); it != disabled_.rend(); ++it) {
+        if (IsWindow(*it)) EnableWindow(*it, TRUE);
+    }
+    disabled_.clear();
+    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+}  // namespace platform

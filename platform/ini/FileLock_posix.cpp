@@ -1,0 +1,48 @@
+#include "platform/ini/FileLock.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string TFileLock::NameOf(const std::string& path) { return DirectoryOf(path); }
+
+TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
+
+// The directory, not the file: the file is replaced by a new one at every
+// write, and a lock on the old one would not stop the next writer. The
+// directory is opened by its name, so every spelling of it that leads to it
+// (a link) locks the same one.
+TFileLock::TFileLock(const TNamed& lock, int timeoutMs)
+    : directory_(::open(lock.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (!directory_) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (::flock(directory_.Get(), LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return;
+        if (std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TFileLock::~TFileLock() {
+    if (held_) ::flock(directory_.Get(), LOCK_UN);
+}
+
+}  // namespace platform

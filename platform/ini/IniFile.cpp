@@ -1,0 +1,259 @@
+#include "platform/ini/IniFile.h"
+
+#include <utility>
+
+#include "platform/ini/FileLock.h"
+
+namespace platform {
+
+namespace {
+
+// Long enough for another process to write a large file, short enough that a
+// host is never held up for long by a writer that hangs.
+const int kLockWaitMs = 2000;
+
+}  // namespace
+
+TIniFile::TIniFile(std::string fileName, std::uint64_t sizeLimit)
+    : fileName_(std::move(fileName)), sizeLimit_(sizeLimit) {}
+
+TIniFile::~TIniFile() {
+    try {
+        UpdateFile();
+    } catch (...) {
+        // Out of memory while writing: the file is still the old one.
+    }
+}
+
+// Frees the model's memory now: assigning an empty one would keep the old
+// buffer (a short string is copied into it), and a large file twice.
+void TIniFile::Forget() {
+    TIniText freed;
+    std::swap(text_, freed);
+}
+
+// Reads the file. The old model goes first, so a large file is held once,
+// not twice.
+bool TIniFile::Load() {
+    Forget();
+    loaded_ = false;
+    viewIsOwn_ = false;
+    std::string bytes;
+    TFileStamp stamp;
+    // Asked first, so that a file far above the limit costs no read at all.
+    if (sizeLimit_ != kNoSizeLimit && QueryFileStamp(fileName_).size > sizeLimit_) {
+        readable_ = false;
+        return false;
+    }
+    switch (ReadWholeFile(fileName_, &bytes, &stamp)) {
+    case TReadResult::Read:
+        break;
+    case TReadResult::Missing:
+        stamp = TFileStamp{};
+        break;
+    case TReadResult::Failed:
+        readable_ = false;
+        return false;
+    }
+    if (bytes.size() > sizeLimit_) {  // grown since it was asked
+        readable_ = false;
+        return false;
+    }
+    TDecodedText decoded = DecodeText(std::move(bytes));
+    encoding_ = decoded.encoding;
+    writable_ = decoded.lossless && IsIniText(decoded.text);
+    text_ = TIniText(std::move(decoded.text));
+    stamp_ = stamp;
+    loaded_ = true;
+    readable_ = true;
+    differs_ = false;
+    return true;
+}
+
+// No lock: the file is only ever replaced whole, so a read sees the old file
+// or the new one. The stamp alone cannot tell a change made within the clock
+// tick of the last one, so a file changed that recently is read again; within
+// a pass, it is read once.
+void TIniFile::Refresh() {
+    if (pinned_) return;
+    pinned_ = passes_ > 0;
+    if (loaded_ && StampIsSettled(stamp_) && QueryFileStamp(fileName_) == stamp_) return;
+    if (!Load()) return;
+    for (const TWrite& w : held_) Apply(w);
+}
+
+// The next lookup reads the file again, even within a pass.
+void TIniFile::Unpin() {
+    loaded_ = false;
+    pinned_ = false;
+    viewIsOwn_ = false;
+}
+
+TIniFile::TPass::TPass(TIniFile& file, int waitMs) : file_(file) {
+    if (file_.passes_++ > 0) return;
+    file_.passWaitMs_ = waitMs;
+    file_.pinned_ = false;
+    file_.lockFailed_ = false;
+}
+
+TIniFile::TPass::~TPass() {
+    if (--file_.passes_ > 0) return;
+    file_.lock_.reset();
+    file_.memo_.Forget();
+    file_.viewIsOwn_ = false;
+    file_.pinned_ = false;
+    file_.lockFailed_ = false;
+}
+
+// Outside a pass the lock lasts one UpdateFile; within one, it is waited
+// for once and kept.
+bool TIniFile::TakeLock() {
+    if (lock_) return true;
+    if (lockFailed_) return false;
+    if (lockName_.empty()) lockName_ = TFileLock::NameOf(fileName_);
+    auto lock = std::make_unique<TFileLock>(TFileLock::TNamed{lockName_}, passes_ > 0 ? passWaitMs_ : kLockWaitMs);
+    if (!lock->Held()) {
+        lockFailed_ = passes_ > 0;
+        return false;
+    }
+    lock_ = std::move(lock);
+    viewIsOwn_ = false;
+    return true;
+}
+
+// Under the lock the file is read again: only its bytes tell for sure what
+// another writer left, and writing a stale view would undo its change. The
+// one exception is a file that this object wrote itself while holding the
+// lock ever since, as long as its stamp has not moved: no writer that takes
+// the lock can have changed it.
+bool TIniFile::LoadUnderLock() {
+    // A write that took the file above its limit ends its writing, too.
+    if (viewIsOwn_ && loaded_ && stamp_.size <= sizeLimit_ && QueryFileStamp(fileName_) == stamp_) return true;
+    return Load();
+}
+
+bool TIniFile::Find(const std::string& section, const std::string& key, std::string* value) {
+    Refresh();
+    return text_.Find(section, key, value);
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
+    return Find(section, key, nullptr);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) {
+    std::string value;
+    return Find(section, key, &value) ? value : defaultValue;
+}
+
+// An add of a key that is there changes nothing.
+void TIniFile::Apply(const TWrite& w) {
+    if (w.addOnly && text_.Find(w.section, w.key, nullptr)) return;
+    if (text_.Set(w.section, w.key, w.value)) differs_ = true;
+}
+
+// No look at the disk here: UpdateFile applies the held writes again to the
+// file as it is then.
+bool TIniFile::Hold(TWrite write) {
+    if (!TIniText::CanStoreSection(write.section) || !TIniText::CanStoreKey(write.key)) return false;
+    Apply(write);
+    held_.push_back(std::move(write));
+    return true;
+}
+
+bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    return Hold(TWrite{section, key, value, false});
+}
+
+bool TIniFile::AddString(const std::string& section, const std::string& key, const std::string& value) {
+    return Hold(TWrite{section, key, value, true});
+}
+
+bool TIniFile::UpdateFile() {
+    if (held_.empty()) return true;
+    std::vector<TWrite> writes;
+    writes.swap(held_);
+    const bool ok = TakeLock() && LoadUnderLock() && Replace(writes);
+    if (!ok) Unpin();  // the view holds the dropped writes: read the file again
+    if (passes_ == 0) {  // outside a pass the lock lasts one flush, whatever its end
+        lock_.reset();
+        memo_.Forget();
+    }
+    return ok;
+}
+
+// Under the lock: the writes go onto the file as just read, which then takes
+// the file's place.
+bool TIniFile::Replace(const std::vector<TWrite>& writes) {
+    if (!swept_) swept_ = !RemoveStaleTemporaries(fileName_);
+    for (const TWrite& w : writes) Apply(w);
+    const bool changed = differs_;
+    bool ok = !changed;
+    TFileStamp written;
+    if (changed && writable_) {
+        if (encoding_ == TTextEncoding::Ansi)
+            ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written, &memo_);  // no copy of a large file
+        else
+            ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written, &memo_);
+    }
+    if (ok && changed) stamp_ = written;
+    differs_ = !ok;
+    viewIsOwn_ = ok && lock_ && passes_ > 0;
+    return ok;
+}
+
+namespace {
+
+// Splits text handed over in pieces into lines for a lookup. Lines end at CR
+// or LF; the empty line between a CR and its LF is blank, which no lookup
+// heeds.
+class TLineFeeder {
+public:
+    explicit TLineFeeder(TIniLookup& lookup) : lookup_(lookup) {}
+
+    // True once the lookup has its answer.
+    bool Feed(const char* p, std::size_t n) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < n && !done_; ++i) {
+            if (p[i] != '\r' && p[i] != '\n') continue;
+            if (cut_.empty()) {
+                done_ = lookup_.Feed(p + start, i - start);
+            } else {
+                cut_.append(p + start, i - start);
+                done_ = lookup_.Feed(cut_.data(), cut_.size());
+                cut_.clear();
+            }
+            start = i + 1;
+        }
+        if (!done_) cut_.append(p + start, n - start);
+        return done_;
+    }
+    void End() {
+        if (!done_ && !cut_.empty()) lookup_.Feed(cut_.data(), cut_.size());
+    }
+
+private:
+    TIniLookup& lookup_;
+    std::string cut_;  // the start of a line that a piece's end cut
+    bool done_ = false;
+};
+
+}  // namespace
+
+std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
+                         const std::string& defaultValue) {
+    TIniLookup lookup(section, key);
+    TLineFeeder lines(lookup);
+    TTextDecoder decoder;
+    auto sink = [&](const char* p, std::size_t n) {
+        const std::string text = decoder.Feed(p, n);
+        return lines.Feed(text.data(), text.size());
+    };
+    if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
+    const std::string rest = decoder.Finish();
+    if (!lines.Feed(rest.data(), rest.size())) lines.End();
+    return lookup.Found() ? lookup.Value() : defaultValue;
+}
+
+}  // namespace platform

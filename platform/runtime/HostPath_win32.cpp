@@ -1,0 +1,98 @@
+#include "platform/runtime/HostPath.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/runtime/Handles_win32.h"
+
+namespace platform {
+
+namespace {
+
+std::wstring ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        // A full buffer may hold a cut-off path: try again with a larger one.
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768) return std::wstring();
+        path.resize(path.size() * 2);
+    }
+}
+
+// Prefixed, a full path is taken as it is, any length; only the drive and
+// network forms have a prefixed form.
+std::wstring WithLongPathPrefix(const std::wstring& full) {
+    if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0) return full;
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    return full;
+}
+
+// A kernel32 function that older systems lack; null there.
+template <class F>
+F Kernel32Function(const char* name) {
+    const FARPROC function = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name);
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(function));
+}
+
+// The file a symbolic link leads to. Systems before Vista have no links to
+// files, nor the function that follows them.
+std::wstring LinkTarget(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+    const auto finalPath = Kernel32Function<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>("GetFinalPathNameByHandleW");
+    const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!finalPath || !file) return path;
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = finalPath(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    return n > 0 && n < buffer.size() ? WithLongPathPrefix(std::wstring(buffer.data(), n)) : path;
+}
+
+}  // namespace
+
+std::wstring WideFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+    return wide;
+}
+
+std::string Utf8FromWide(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    const int length = static_cast<int>(wide.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], n, nullptr, nullptr);
+    return utf8;
+}
+
+std::string ExecutableDirectory() {
+    const std::wstring path = ExecutablePath();
+    return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
+}
+
+std::wstring FullWidePath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (wide.empty()) return wide;
+    std::vector<wchar_t> full(32768);
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return std::wstring();
+    return WithLongPathPrefix(std::wstring(full.data(), length));
+}
+
+std::wstring FinalWidePath(const std::string& path) {
+    const std::wstring full = FullWidePath(path);
+    return full.empty() ? full : LinkTarget(full);
+}
+
+}  // namespace platform

@@ -1,0 +1,9 @@
+#include "platform/runtime/ModuleHold.h"
+
+namespace platform {
+
+ModuleHold::~ModuleHold() = default;
+
+void ModuleHold::Take() {}
+
+}  // namespace platform

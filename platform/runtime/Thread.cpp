@@ -1,0 +1,189 @@
+#include "platform/runtime/Thread.h"
+
+#include <deque>
+#include <exception>
+#include <mutex>
+
+#include "platform/runtime/OsEvent.h"
+#include "platform/runtime/ThreadNative.h"
+
+namespace platform {
+namespace {
+
+// One marshalled call; lives on the waiting worker's stack.
+struct SyncCall {
+    TThread* sender;
+    const TThreadMethod* method;
+    std::exception_ptr error;
+    OsEvent* run;  // the worker's; set once the call has run
+};
+
+// The queue between workers and the main thread, with the wake hook.
+struct SyncQueue {
+    std::mutex mutex;
+    std::deque<SyncCall*> calls;
+    std::mutex hookMutex;  // guards `wake`; held while the hook runs
+    TNotifyEvent wake;
+    OsEvent queued{false};  // lets the main thread's waits notice a call
+    int mainWaits = 0;      // waits of the main thread that watch `queued`
+};
+
+SyncQueue& Queue() {
+    static SyncQueue queue;
+    return queue;
+}
+
+// While one lives, workers signal `queued`; calls queued before it began did
+// not, so Pending tells whether some were already waiting.
+class MainWait {
+public:
+    explicit MainWait(SyncQueue& q) : q_(q) {
+        std::lock_guard<std::mutex> lock(q_.mutex);
+        ++q_.mainWaits;
+        pending_ = !q_.calls.empty();
+    }
+    ~MainWait() {
+        std::lock_guard<std::mutex> lock(q_.mutex);
+        --q_.mainWaits;
+    }
+    MainWait(const MainWait&) = delete;
+    MainWait& operator=(const MainWait&) = delete;
+    bool Pending() const { return pending_; }
+
+private:
+    SyncQueue& q_;
+    bool pending_ = false;
+};
+
+}  // namespace
+
+void SetMainThread() { RememberMainThread(); }
+
+bool IsMainThread() { return CurrentThreadId() == MainThreadId(); }
+
+bool MainThreadEnded() { return HasMainThreadEnded(); }
+
+void SetWakeMainThread(TNotifyEvent hook) {
+    std::lock_guard<std::mutex> lock(Queue().hookMutex);
+    Queue().wake = hook;
+}
+
+TNotifyEvent GetWakeMainThread() {
+    std::lock_guard<std::mutex> lock(Queue().hookMutex);
+    return Queue().wake;
+}
+
+bool HasQueuedCalls() {
+    std::lock_guard<std::mutex> lock(Queue().mutex);
+    return !Queue().calls.empty();
+}
+
+bool CheckSynchronize(int timeoutMs) {
+    SyncQueue& q = Queue();
+    if (timeoutMs > 0) {
+        MainWait wait(q);
+        if (!wait.Pending()) q.queued.Wait(timeoutMs);
+    }
+    std::deque<SyncCall*> calls;
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        calls.swap(q.calls);
+    }
+    for (SyncCall* call : calls) {
+        try {
+            // An abandoned thread's call is released unrun: whoever gave up
+            // on it has already told the host so.
+            if (call->sender->state_ != TThread::kAbandoned) (*call->method)();
+        } catch (...) {
+            call->error = std::current_exception();
+        }
+        // The worker may return, and its call go, as soon as this is set.
+        call->run->Set();
+    }
+    return !calls.empty();
+}
+
+TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {
+    // The queue's own event is made here at the latest, where a failure can
+    // still refuse the thread: later, in a wait or a destructor, it could not.
+    Queue();
+}
+
+TThread::~TThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TThread::Resume() {
+    if (!thread_) thread_ = std::make_unique<NativeThread>(&TThread::Body, this);
+}
+
+void TThread::Body(void* param) {
+    auto* self = static_cast<TThread*>(param);
+    try {
+        self->Execute();
+    } catch (...) {
+        // A body that lets an exception escape simply ends, as it would have.
+    }
+    self->ended_->Set();
+    // Whoever gave up on this body left the object to it.
+    if (self->state_.exchange(kEnded) == kAbandoned) delete self;
+}
+
+bool TThread::WaitFor(int timeoutMs) {
+    if (!thread_) return true;
+    if (IsMainThread()) {
+        SyncQueue& q = Queue();
+        // Run the worker's marshalled calls meanwhile, or it could never end.
+        MainWait wait(q);
+        if (wait.Pending()) CheckSynchronize();
+        for (;;) {
+            const int signalled = WaitForEither(*ended_, q.queued, timeoutMs);
+            if (signalled == 0) break;
+            if (signalled < 0) return false;
+            CheckSynchronize();
+        }
+    } else if (!ended_->Wait(timeoutMs)) {
+        return false;
+    }
+    thread_->Join();
+    thread_.reset();
+    return true;
+}
+
+bool TThread::Abandon() {
+    if (!thread_) return false;
+    // The body may end at any moment, and then deletes the object: let go
+    // of the thread first.
+    thread_.reset();
+    return state_.exchange(kAbandoned) != kEnded;
+}
+
+void TThread::Synchronize(const TThreadMethod& method) {
+    SyncQueue& q = Queue();
+    if (IsMainThread()) {
+        method();
+        return;
+    }
+    SyncCall call{this, &method, nullptr, callRun_.get()};
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        q.calls.push_back(&call);
+        // Setting an event is a system call (a server round trip under Wine)
+        // in the way of every notification; only a waiting main thread needs it.
+        if (q.mainWaits > 0) q.queued.Set();
+    }
+    {
+        // Fired outside the queue's lock, so the main thread it wakes does not
+        // find the queue locked; under the hook's own lock, so once the hook
+        // is cleared no call of it is still in progress.
+        std::lock_guard<std::mutex> hook(q.hookMutex);
+        if (q.wake.Code) q.wake.Code(q.wake.Self, this);
+    }
+    // One kernel event, as a bare worker would wait: a condition variable
+    // costs a mutex and a semaphore more on every call.
+    call.run->Wait(-1);
+    if (call.error) std::rethrow_exception(call.error);
+}
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// Windows XP has no GetTickCount64, and its loader refuses a binary that
+// imports a function its system DLLs lack. The posix thread model's static
+// winpthreads imports it, through the import pointer named below. This
+// object, linked into every shipped binary, defines that pointer itself: an
+// object on the link line wins over kernel32's import library, so the binary
+// no longer imports the function. The pointer leads to a stand-in that calls
+// the system's GetTickCount64 where there is one and otherwise extends
+// GetTickCount across its wraps. (winpthreads measures waits with it: only
+// differences matter.)
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/runtime/TickCount64.h"
+
+namespace platform {
+namespace {
+
+using TickCount64Function = ULONGLONG(WINAPI*)();
+
+// Written once found; a race finds the same answer twice.
+TickCount64Function volatile g_system = nullptr;
+LONG volatile g_lookedUp = 0;
+// The newest extended count handed out, read and written with cmpxchg8b only
+// (a plain 64-bit atomic load may use the x87 unit, whose state is the host's).
+std::uint64_t g_newest = 0;
+
+TickCount64Function SystemTickCount64() {
+    if (InterlockedCompareExchange(&g_lookedUp, 0, 0)) return g_system;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel)
+        g_system = reinterpret_cast<TickCount64Function>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTickCount64")));
+    InterlockedExchange(&g_lookedUp, 1);
+    return g_system;
+}
+
+ULONGLONG WINAPI TickCount64() {
+    if (TickCount64Function system = SystemTickCount64()) return system();
+    for (;;) {
+        const std::uint64_t newest = __sync_val_compare_and_swap(&g_newest, 0, 0);
+        const std::uint64_t next = ExtendTickCount(newest, GetTickCount());
+        if (__sync_bool_compare_and_swap(&g_newest, newest, next)) return next;
+    }
+}
+
+}  // namespace
+}  // namespace platform
+
+// The import pointer's own name: stdcall decoration, no C prefix added.
+extern "C" ULONGLONG(WINAPI* const g_tickCount64Import)() asm("__imp__GetTickCount64@0");
+extern "C" ULONGLONG(WINAPI* const g_tickCount64Import)() = &platform::TickCount64;
