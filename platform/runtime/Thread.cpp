@@ -103,19 +103,22 @@ bool CheckSynchronize(int timeoutMs) {
     return !calls.empty();
 }
 
-TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {
-    // The queue's own event is made here at the latest, where a failure can
-    // still refuse the thread: later, in a wait or a destructor, it could not.
-    Queue();
-}
+TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
 
 TThread::~TThread() {
     Terminate();
     WaitFor();
 }
 
-void TThread::Resume() {
-    if (!thread_) thread_ = std::make_unique<NativeThread>(&TThread::Body, this);
+bool TThread::Resume() {
+    if (thread_) return true;
+    // The queue's event is made here at the latest, where its failure can
+    // still refuse the thread: later, in a wait, it could not.
+    if (!ended_->Valid() || !callRun_->Valid() || !Queue().queued.Valid()) return false;
+    auto thread = std::make_unique<NativeThread>();
+    if (!thread->Start(&TThread::Body, this)) return false;
+    thread_ = std::move(thread);
+    return true;
 }
 
 void TThread::Body(void* param) {

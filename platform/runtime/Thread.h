@@ -43,8 +43,8 @@ bool CheckSynchronize(int timeoutMs = 0);
 
 using TThreadMethod = std::function<void()>;
 
-// Always created suspended; Resume starts the body (both throw when the
-// system has no thread or event to give). A derived class whose
+// Always created suspended; Resume starts the body, false when the system
+// had no thread or event to give. A derived class whose
 // Execute reads its own fields must call Terminate and WaitFor in its own
 // destructor, because the body may still run while the base is destroyed.
 // On Windows a running body keeps its module loaded.
@@ -55,7 +55,7 @@ public:
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
-    void Resume();
+    bool Resume();
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
     // Waits for the body to end; on the main thread it keeps running
