@@ -78,12 +78,8 @@ bool HasQueuedCalls() {
     return !Queue().calls.empty();
 }
 
-bool CheckSynchronize(int timeoutMs) {
+bool CheckSynchronize() {
     SyncQueue& q = Queue();
-    if (timeoutMs > 0) {
-        MainWait wait(q);
-        if (!wait.Pending()) q.queued.Wait(timeoutMs);
-    }
     std::deque<SyncCall*> calls;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
@@ -181,7 +177,7 @@ void TThread::Synchronize(const TThreadMethod& method) {
         // find the queue locked; under the hook's own lock, so once the hook
         // is cleared no call of it is still in progress.
         std::lock_guard<std::mutex> hook(q.hookMutex);
-        if (q.wake.Code) q.wake.Code(q.wake.Self, this);
+        if (q.wake.Code) q.wake.Code(q.wake.Self);
     }
     // One kernel event, as a bare worker would wait: a condition variable
     // costs a mutex and a semaphore more on every call.

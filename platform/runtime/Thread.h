@@ -19,7 +19,7 @@ class NativeThread;
 
 // A method reference: code and object, as the wake hook is kept.
 struct TNotifyEvent {
-    void (*Code)(void* self, TThread* sender) = nullptr;
+    void (*Code)(void* self) = nullptr;
     void* Self = nullptr;
 };
 
@@ -38,8 +38,8 @@ TNotifyEvent GetWakeMainThread();
 bool HasQueuedCalls();
 
 // Main thread only: runs every call queued so far, in queuing order, and
-// returns whether any ran. A timeout above 0 first waits that long for a call.
-bool CheckSynchronize(int timeoutMs = 0);
+// returns whether any ran.
+bool CheckSynchronize();
 
 using TThreadMethod = std::function<void()>;
 
@@ -76,7 +76,7 @@ protected:
     void Synchronize(const TThreadMethod& method);
 
 private:
-    friend bool CheckSynchronize(int);
+    friend bool CheckSynchronize();
     enum State { kRunning, kEnded, kAbandoned };
     static void Body(void* self);
     std::atomic<bool> terminated_{false};
