@@ -72,14 +72,14 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_ = CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
-                            form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr);
+    hwnd_.Reset(CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
+                                form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr));
     if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
     if (form.SystemMenuOnly) {
         // Only moving and closing remain: the border cannot be sized.
-        HMENU menu = GetSystemMenu(hwnd_, FALSE);
+        HMENU menu = GetSystemMenu(hwnd_.Get(), FALSE);
         for (UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) DeleteMenu(menu, item, MF_BYCOMMAND);
     }
     font_.Reset(CreateFontFor(form.Font));
@@ -89,8 +89,8 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
 FormWindow::~FormWindow() {
     EndModal();
     if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);  // children with it, before their font and glyphs go
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, 0);
+    hwnd_.Reset();  // children with it, before their font and glyphs go
 }
 
 void FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
@@ -136,7 +136,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
     if (auto* w = dynamic_cast<TWinControl*>(&control); w && w->TabStop) style |= WS_TABSTOP;
     const int id = kFirstChildId + int(children_.size());
     HWND window = CreateWindowExW(ex, cls, WideFromForm(text).c_str(), style, x, y, control.Width, control.Height,
-                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+                                  hwnd_.Get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
     if (!window) return;
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     Child child{&control, window, UniqueBitmap()};
@@ -159,7 +159,7 @@ void FormWindow::FitLabel(TLabel& label, HWND window) {
 }
 
 HWND FormWindow::HandleOf(const TControl& control) const {
-    if (&control == &form_) return hwnd_;
+    if (&control == &form_) return hwnd_.Get();
     for (const Child& c : children_) {
         if (c.control == &control) return c.window;
     }
@@ -174,7 +174,7 @@ const FormWindow::Child* FormWindow::Find(HWND window) const {
 }
 
 TControl* FormWindow::ControlOf(HWND window) const {
-    for (HWND w = window; w && w != hwnd_; w = GetParent(w)) {
+    for (HWND w = window; w && w != hwnd_.Get(); w = GetParent(w)) {
         if (const Child* c = Find(w)) return c->control;
     }
     return nullptr;
@@ -192,7 +192,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ERASEBKGND: {
         RECT r;
-        GetClientRect(hwnd_, &r);
+        GetClientRect(hwnd_.Get(), &r);
         FillRect(reinterpret_cast<HDC>(wp), &r, background_.Get());
         return 1;
     }
@@ -227,7 +227,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY:
         return Destroyed(msg, wp, lp);
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd_.Get(), msg, wp, lp);
 }
 
 // Our own destructor detaches before it destroys, so this is a destruction
@@ -236,8 +236,8 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 // that no window is left to give: it ends as cancelled, and the posted
 // message wakes it when the destruction came in while it waited.
 LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
-    const LRESULT result = DefWindowProcW(hwnd_, msg, wp, lp);
-    hwnd_ = nullptr;
+    const LRESULT result = DefWindowProcW(hwnd_.Get(), msg, wp, lp);
+    hwnd_.Release();  // gone already
     lastFocus_ = nullptr;
     if (modal_) {
         form_.ModalResult = mrCancel;
@@ -249,10 +249,10 @@ LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
 void FormWindow::OnActivate(bool active) {
     if (!active) {
         HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        if (focus && IsChild(hwnd_.Get(), focus)) lastFocus_ = focus;
         return;
     }
-    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
+    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_.Get(), lastFocus_)) {
         SetFocus(lastFocus_);
         return;
     }
@@ -265,7 +265,7 @@ void FormWindow::FocusFirst() {
     if (first && HandleOf(*first)) {
         Focus(first);
     } else {
-        SetFocus(hwnd_);
+        SetFocus(hwnd_.Get());
     }
 }
 
@@ -305,8 +305,8 @@ void FormWindow::BeginModal() {
     if (modal_ || !hwnd_) return;
     modal_ = true;
     EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(this));
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
-    SetActiveWindow(hwnd_);
+    ShowWindow(hwnd_.Get(), SW_SHOWNORMAL);
+    SetActiveWindow(hwnd_.Get());
     // The system activates the form only when its program is in the
     // foreground; the focus belongs in it all the same.
     HWND focus = GetFocus();
@@ -316,7 +316,7 @@ void FormWindow::BeginModal() {
 
 BOOL CALLBACK FormWindow::DisableOther(HWND window, LPARAM self) {
     auto* me = reinterpret_cast<FormWindow*>(self);
-    if (window != me->hwnd_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    if (window != me->hwnd_.Get() && IsWindowVisible(window) && IsWindowEnabled(window)) {
         EnableWindow(window, FALSE);
         me->disabled_.push_back(window);
     }
@@ -331,7 +331,7 @@ void FormWindow::EndModal() {
         if (IsWindow(*it)) EnableWindow(*it, TRUE);
     }
     disabled_.clear();
-    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+    if (hwnd_) ShowWindow(hwnd_.Get(), SW_HIDE);
 }
 
 // The keyboard ahead of the focused control, as the toolkit's forms have it:
@@ -372,7 +372,7 @@ bool FormWindow::KeyDown(MSG& msg) {
     if (key != VK_RETURN && key != VK_ESCAPE && key != VK_TAB) return false;
     HWND focus = GetFocus();
     // A control that wants the key for itself (a memo) keeps it.
-    const UINT code = focus && focus != hwnd_ ? DialogCode(focus, msg) : 0;
+    const UINT code = focus && focus != hwnd_.Get() ? DialogCode(focus, msg) : 0;
     if (code & DLGC_WANTALLKEYS) return false;
     if (key == VK_TAB) {
         if ((code & DLGC_WANTTAB) || (GetKeyState(VK_CONTROL) & 0x8000)) return false;
@@ -398,7 +398,7 @@ bool FormWindow::CharKey(MSG& msg) {
     }
     HWND focus = GetFocus();
     // Without Alt, a letter is an accelerator only where it is not typed.
-    if (focus && focus != hwnd_ && (DialogCode(focus, msg) & DLGC_WANTCHARS)) return false;
+    if (focus && focus != hwnd_.Get() && (DialogCode(focus, msg) & DLGC_WANTCHARS)) return false;
     return Mnemonic(wchar_t(msg.wParam));
 }
 

@@ -35,11 +35,11 @@ public:
     explicit FormWindow(TForm& form);  // creates the windows, hidden
     ~FormWindow() override;
 
-    HWND Handle() const { return hwnd_; }
+    HWND Handle() const { return hwnd_.Get(); }
     HWND HandleOf(const TControl& control) const;
     // The control a window belongs to (the window or one of its parents).
     TControl* ControlOf(HWND window) const;
-    bool Contains(HWND window) const { return hwnd_ && (window == hwnd_ || IsChild(hwnd_, window)); }
+    bool Contains(HWND window) const { return hwnd_ && (window == hwnd_.Get() || IsChild(hwnd_.Get(), window)); }
 
     // Disables the thread's other windows, shows the form and focuses its
     // first control; EndModal undoes it (the destructor too).
@@ -82,7 +82,7 @@ private:
 
     TForm& form_;
     FormClassUse classUse_{UseFormClass()};
-    HWND hwnd_ = nullptr;
+    UniqueWindow hwnd_;
     UniqueFont font_;
     UniqueBrush background_;
     std::vector<Child> children_;
