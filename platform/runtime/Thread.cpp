@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 
+#include "platform/runtime/Guard.h"
 #include "platform/runtime/OsEvent.h"
 #include "platform/runtime/ThreadNative.h"
 
@@ -119,11 +120,8 @@ bool TThread::Resume() {
 
 void TThread::Body(void* param) {
     auto* self = static_cast<TThread*>(param);
-    try {
-        self->Execute();
-    } catch (...) {
-        // A body that lets an exception escape simply ends, as it would have.
-    }
+    // A body that lets an exception or a fault escape simply ends.
+    Guarded([self] { self->Execute(); });
     self->ended_->Set();
     // Whoever gave up on this body left the object to it.
     if (self->state_.exchange(kEnded) == kAbandoned) delete self;

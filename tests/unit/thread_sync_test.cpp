@@ -140,6 +140,13 @@ TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
     EXPECT_TRUE(caught);
 }
 
+TEST_F(ThreadSync, ABodyThatThrowsEndsWithoutTakingTheProcess) {
+    Worker worker([](Worker&) { throw std::runtime_error("body"); });
+    ASSERT_TRUE(worker.Resume());
+    EXPECT_TRUE(worker.WaitFor(5000));
+    EXPECT_FALSE(worker.done);
+}
+
 // A worker whose body blocks until released, as a driver call that does not
 // return; it reports its own destruction.
 class StuckWorker : public TThread {
