@@ -121,7 +121,7 @@ TTranslator::~TTranslator() = default;
 
 // One key is read, in blocks: a settings file of any size costs no more. A
 // file that cannot be read leaves the language Chinese; running out of
-// memory reaches the caller's guard, and the forms stay untranslated.
+// memory goes on to the guard of the start-up step or of the dialog's export.
 void TTranslator::ReadLanguageSetting() {
     language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), unitTranslate::kLanguageSection,
                              unitTranslate::kLanguageKey, "CN");
