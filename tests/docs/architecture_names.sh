@@ -30,7 +30,12 @@ mapfile -t cmake_files < <(grep -E '(\.cmake|(^|/)CMakeLists\.txt)$' <<<"$files"
 [ ${#sources[@]} -gt 0 ] || { echo "architecture_names: no sources found under $root" >&2; exit 1; }
 
 # in_words WORD FILE...: WORD is a whole word of one of the files.
-in_words() { local word=$1; shift; grep -sqwF -e "$word" -- "$@" && return 0; return 1; }
+in_words() {
+  local word=$1
+  shift
+  [ $# -gt 0 ] && grep -sqwF -e "$word" -- "$@" </dev/null && return 0
+  return 1
+}
 
 # found NAME: NAME is in the tree, by the rules above; 2 when it is not code.
 found() {
