@@ -5,7 +5,7 @@
 #     a *, some file the pattern matches;
 #   - a file name with a source extension (`Orvale7.lng`): a file of that
 #     name; a binary's (`Orvale8.dll`): its stem is named in a CMakeLists.txt;
-#   - an identifier with a hump, an underscore or a :: (`DllMain`,
+#   - an identifier with a hump, an underscore or a :: (`DllMain`, `TThread`,
 #     `OV_CLOSE_WAIT_MS`, `TReadThread::Execute`): its last part after ::
 #     is a whole word of some C, C++ or Pascal source or CMake file.
 # Names with spaces, numbers and the like are prose, and are not looked up.
@@ -65,7 +65,7 @@ found() {
   fi
   name=${name%()}
   if [[ $name =~ ^[A-Za-z_][A-Za-z0-9_]*(::[A-Za-z_~][A-Za-z0-9_]*)*$ ]] &&
-     [[ $name == *::* || $name == *_* || $name =~ [a-z0-9][A-Z] ]]; then
+     [[ $name == *::* || $name == *_* || $name =~ [a-z0-9][A-Z] || $name =~ [A-Z][A-Z][a-z] ]]; then
     in_words "${name##*::}" "${sources[@]}"
     return
   fi
