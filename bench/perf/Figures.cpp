@@ -59,9 +59,11 @@ std::vector<Figure> StartupFigures(const ChildReport& r, const DllSizes& sizes) 
 std::vector<Figure> DialogFigures(const ChildReport& product, const ChildReport& floor) {
     return {
         Figure{"dialog_cold_ms", "dialog to first paint, cold (median)", "ms", Ms(Median(product.Of("dialog_cold_us")))}
-            .WithFloor(Ms(Median(floor.Of("dialog_cold_us")))),
+            .WithFloor(Ms(Median(floor.Of("dialog_cold_us"))))
+            .WithGoal(1.2),
         Figure{"dialog_warm_ms", "dialog to first paint, warm (median)", "ms", Ms(Median(product.Of("dialog_warm_us")))}
-            .WithFloor(Ms(Median(floor.Of("dialog_warm_us")))),
+            .WithFloor(Ms(Median(floor.Of("dialog_warm_us"))))
+            .WithGoal(1.1),
     };
 }
 

@@ -12,7 +12,9 @@ struct BenchOptions {
     int idleSeconds = 60;   // idle window, for the plug-in and for the floor each
     int closeTrials = 30;
     int loadRounds = 10;    // fresh processes per start-up variant
-    int dialogRounds = 6;   // fresh processes per dialog variant: one cold call each
+    // Fresh processes per dialog variant, one cold call each: with six, the
+    // median of either figure moved by a tenth of the floor from run to run.
+    int dialogRounds = 30;
     int warmDialogs = 5;    // warm calls after the cold one
     std::set<std::string> only;  // figure groups to run (ring idle close load dialog); empty for all
 
