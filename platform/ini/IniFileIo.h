@@ -81,7 +81,4 @@ public:
 // another look later may find them gone.
 bool RemoveStaleTemporaries(const std::string& path);
 
-// True when path names an existing file (not a directory).
-bool FileExists(const std::string& path);
-
 }  // namespace platform

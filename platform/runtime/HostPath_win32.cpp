@@ -10,10 +10,10 @@ namespace platform {
 
 namespace {
 
-std::wstring ExecutablePath() {
+std::wstring WideModulePath(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
         if (n == 0) return std::wstring();
         // A full buffer may hold a cut-off path: try again with a larger one.
         if (n < path.size()) {
@@ -76,9 +76,13 @@ std::string Utf8FromWide(const std::wstring& wide) {
     return utf8;
 }
 
-std::string ExecutableDirectory() {
-    const std::wstring path = ExecutablePath();
-    return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
+std::string ModulePath(void* module) { return Utf8FromWide(WideModulePath(static_cast<HMODULE>(module))); }
+
+std::string ExecutablePath() { return ModulePath(nullptr); }
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(FullWidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::wstring FullWidePath(const std::string& path) {

@@ -28,4 +28,9 @@ std::string GbkToUtf16(const std::string& gbk);
 // The UTF-8 bytes of the text, without a mark.
 std::string GbkToUtf8(const std::string& gbk);
 
+#ifdef _WIN32
+// The wide text a window shows for the bytes.
+std::wstring GbkToWide(const std::string& gbk);
+#endif
+
 }  // namespace platform

@@ -35,11 +35,13 @@ std::string Utf16ToGbk(const char* utf16le, std::size_t bytes) {
     return FromWide(936, wide);
 }
 
+std::wstring GbkToWide(const std::string& gbk) { return ToWide(936, gbk.data(), gbk.size()); }
+
 std::string GbkToUtf16(const std::string& gbk) {
-    const std::wstring wide = ToWide(936, gbk.data(), gbk.size());
+    const std::wstring wide = GbkToWide(gbk);
     return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
 }
 
-std::string GbkToUtf8(const std::string& gbk) { return FromWide(CP_UTF8, ToWide(936, gbk.data(), gbk.size())); }
+std::string GbkToUtf8(const std::string& gbk) { return FromWide(CP_UTF8, GbkToWide(gbk)); }
 
 }  // namespace platform

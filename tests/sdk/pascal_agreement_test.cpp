@@ -4,21 +4,17 @@
 // names each function's export and the bytes its arguments take.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/ScratchDir.h"
+
 namespace {
 
-std::string Read(const std::string& relative) {
-    std::ifstream in(std::string(OV_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string Read(const std::string& relative) { return ovtest::ReadBytes(std::string(OV_SOURCE_DIR) + "/" + relative); }
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r\n");

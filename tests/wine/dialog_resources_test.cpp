@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/HostPath.h"
 #include "tests/wine/support/Plugin.h"
 
 namespace ovtest {
@@ -54,7 +55,7 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 TEST(LibraryResources, VersionIsEightWithChinesePrcCodePage936) {
     VersionApi api;
     ASSERT_TRUE(api.Usable());
-    const std::vector<char> block = api.Read(Wide(ProgramDirectory() + "Orvale8.dll"));
+    const std::vector<char> block = api.Read(Wide(platform::ExecutableDirectory() + "Orvale8.dll"));
     ASSERT_FALSE(block.empty());
 
     UINT length = 0;

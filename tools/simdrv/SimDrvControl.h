@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/runtime/Stdcall.h"
+#include "include/Orvale8.h"  // OV_STDCALL
 
 namespace simdrv {
 
@@ -75,7 +75,7 @@ typedef std::int32_t(OV_STDCALL* SimDrv_LogEntry_t)(std::int32_t index, simdrv::
 // The next `count` TV_Disable calls raise an access violation once logged,
 // before they wake polls waiting for a disable.
 typedef void(OV_STDCALL* SimDrv_FaultDisables_t)(std::int32_t count);
-// Plays the scenario file at `path` (see tools/simdrv/ScenarioFile.h) from
+// Plays the scenario file at `path` (UTF-8; see tools/simdrv/ScenarioFile.h) from
 // the next TV_Initialize, at once when the box is already enabled, instead
 // of any scenario before; fills *info when given. Without a call the box
 // plays TmA4Drv.scenario beside it, when there is one. Returns info->Events.
