@@ -66,9 +66,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
 class TReplaceMemo {
 public:
     TReplaceMemo();
-    ~TReplaceMemo();
-    TReplaceMemo(const TReplaceMemo&) = delete;
-    TReplaceMemo& operator=(const TReplaceMemo&) = delete;
+    ~TReplaceMemo();  // where TState is whole
     void Forget();
 
     struct TState;  // each platform's own

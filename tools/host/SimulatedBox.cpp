@@ -4,11 +4,11 @@
 
 bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std::string& error) {
     // Behind the tracing driver the simulated box carries the vendor's file name.
-    SimDrv_PlayScenario_t play = nullptr;
+    decltype(&SimDrv_PlayScenario) play = nullptr;
     for (const char* name : {"TmA4Drv.dll", "TmA4Drv_vendor.dll"}) {
         const HMODULE driver = GetModuleHandleA(name);
         if (driver && !play)
-            play = reinterpret_cast<SimDrv_PlayScenario_t>(
+            play = reinterpret_cast<decltype(&SimDrv_PlayScenario)>(
                 reinterpret_cast<void*>(GetProcAddress(driver, "SimDrv_PlayScenario")));
     }
     if (!play) {
