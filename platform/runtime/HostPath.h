@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/runtime/Utf16Text.h"  // Utf8FromWide, WideFromUtf8
+
 namespace platform {
 
 // The full path of the process's executable file (GetModuleFileNameW(NULL) on
@@ -38,9 +40,6 @@ std::wstring FullWidePath(const std::string& path);
 // followed to its target, so that the link stays a link. Empty when the path
 // has no full form.
 std::wstring FinalWidePath(const std::string& path);
-
-std::string Utf8FromWide(const std::wstring& wide);
-std::wstring WideFromUtf8(const std::string& utf8);
 #endif
 
 }  // namespace platform

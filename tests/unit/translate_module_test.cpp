@@ -62,7 +62,7 @@ TEST(TranslatorModule, FinalizeFreesTheTranslatorAndClearsTheSettingsName) {
 TEST(TranslatorModule, AHostReadsAndWritesTheFilesBesideItsExecutable) {
     ovtest::ScratchDir dir;
     const std::string self = platform::ExecutablePath();
-    const std::string copy = dir.File(self.substr(self.find_last_of("\\/") + 1));
+    const std::string copy = dir.File(ovtest::ProgramName());
     ASSERT_TRUE(ovtest::CopyFileBytes(self, copy));
 #ifndef _WIN32
     ASSERT_EQ(std::system(("chmod +x '" + copy + "'").c_str()), 0);

@@ -29,7 +29,7 @@ std::string Lower(std::string text) {
 bool InSystemDirectory(const std::string& dll) {
     char system[MAX_PATH];
     const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    return length && GetFileAttributesA((std::string(system, length) + "\\" + dll).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return length && platform::FileExists(std::string(system, length) + "\\" + dll);
 }
 
 using ExportsTest = DeviceTest;

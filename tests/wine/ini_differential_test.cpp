@@ -46,10 +46,6 @@ struct Case {
     bool needsGbk;  // the oracle reads these bytes right only with code page 936
 };
 
-std::string Narrow936(const std::wstring& wide) {
-    return platform::Utf16ToGbk(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-}
-
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -349,11 +345,11 @@ TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
         for (const auto& l : lookups) {
             wchar_t api[4096];
             GetPrivateProfileStringW(l.first.c_str(), l.second.c_str(), L"<none>", api, 4096, theirsWide.c_str());
-            EXPECT_EQ(platform::GbkToUtf8(ini.ReadString(Narrow936(l.first), Narrow936(l.second), None)),
+            EXPECT_EQ(platform::GbkToUtf8(ini.ReadString(platform::WideToGbk(l.first), platform::WideToGbk(l.second), None)),
                       platform::Utf8FromWide(api));
         }
         for (const auto& w : writes) {
-            ASSERT_TRUE(ini.WriteString("TPropertyForm", Narrow936(w.first), Narrow936(w.second)));
+            ASSERT_TRUE(ini.WriteString("TPropertyForm", platform::WideToGbk(w.first), platform::WideToGbk(w.second)));
             ASSERT_TRUE(ini.UpdateFile());
             WritePrivateProfileStringW(L"TPropertyForm", w.first.c_str(), w.second.c_str(), theirsWide.c_str());
         }
@@ -376,7 +372,7 @@ TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
 TEST_F(IniDifferential, AFileWithoutAMarkIsEightBitText) {
     Load(platform::Utf8FromWide(L"[语言设置]\r\n系统语言=EN\r\n[s]\r\nk=v\r\n"));
     platform::TIniFile ini(ours);
-    for (const Lookup& l : {Lookup{Narrow936(L"语言设置"), Narrow936(L"系统语言")}, Lookup{"s", "k"}}) {
+    for (const Lookup& l : {Lookup{platform::WideToGbk(L"语言设置"), platform::WideToGbk(L"系统语言")}, Lookup{"s", "k"}}) {
         EXPECT_EQ(ini.ReadString(l.section, l.key, None), ApiRead(theirs, l));
         EXPECT_EQ(ini.ValueExists(l.section, l.key), ApiFinds(theirs, l));
     }
