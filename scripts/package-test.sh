@@ -19,7 +19,8 @@ fail() { echo "package-test: $*" >&2; exit 1; }
 
 unzip -q "$archive" -d "$work/unpacked"
 kit=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
-version=${kit##*/Orvale8-}
+read -r version <"$root/VERSION"
+[ "${kit##*/}" = "Orvale8-$version" ] || fail "the archive holds ${kit##*/}, not Orvale8-$version (VERSION)"
 cd "$kit"
 # The plain texts have Windows' line ends; the checks read them without.
 for f in $(find . -name '*.txt'); do

@@ -13,8 +13,10 @@
 # packing one commit twice gives the same bytes.
 #
 #   scripts/package.sh                  build, then pack into dist/
-#   scripts/package.sh --pack-only DIR  pack the existing build into DIR
-#                                       (the package test packs twice)
+#   scripts/package.sh --pack-only DIR  pack the existing build into DIR, with
+#                                       no set-up or build (the test command,
+#                                       which has done both; the package test,
+#                                       which packs a second time)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -27,9 +29,9 @@ case "${1:-}" in
   *) echo "usage: scripts/package.sh [--pack-only DIR]" >&2; exit 2 ;;
 esac
 
-# The version is the one in the DLL's version resource: "8, 0, 0, 0" -> 8.0.0.
-version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\),.*/\1.\2.\3/p' library/Orvale8.rc)
-[ -n "$version" ] || { echo "package.sh: no FILEVERSION in library/Orvale8.rc" >&2; exit 1; }
+# The release's version, the one the build writes into the version resources.
+read -r version <VERSION
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "package.sh: VERSION holds '$version', not major.minor.patch" >&2; exit 1; }
 grep -Eq "^${version//./\\.}( |$)" CHANGELOG || { echo "package.sh: CHANGELOG has no entry for $version" >&2; exit 1; }
 name=Orvale8-$version
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then

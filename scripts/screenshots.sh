@@ -15,9 +15,8 @@ done
 "$root/scripts/wine-prefix.sh"
 rm -rf "$work"
 mkdir -p "$work"
+# The copy has the fonts the project's prefix was made with (wine-prefix.sh).
 cp -a "$root/build/wineprefix" "$work/prefix"
-# Wine draws the caption buttons with Marlett; Tahoma is its message font.
-cp /usr/share/wine/fonts/{marlett.ttf,tahoma.ttf,tahomabd.ttf} "$work/prefix/drive_c/windows/Fonts/" 2>/dev/null || true
 export WINEPREFIX=$work/prefix
 . "$root/scripts/wine-env.sh"
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT

@@ -9,7 +9,8 @@ if [ ! -f "$WINEPREFIX/.ov-ready" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-  # Wine draws its own caption buttons with Marlett; Debian ships it apart.
+  # Wine draws its own caption buttons with Marlett, and Tahoma is its
+  # message font; Debian ships them apart from the prefix.
   cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   wineserver -w
   touch "$WINEPREFIX/.ov-ready"

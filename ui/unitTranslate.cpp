@@ -120,15 +120,12 @@ TTranslator::TTranslator(std::string hostDirectory) : hostDirectory_(std::move(h
 
 TTranslator::~TTranslator() = default;
 
-// One key is read, in blocks: a settings file of any size costs no more.
-// Whatever fails, the language stays Chinese.
+// One key is read, in blocks: a settings file of any size costs no more. A
+// file that cannot be read leaves the language Chinese; running out of
+// memory goes on to the guard of the start-up step or of the dialog's export.
 void TTranslator::ReadLanguageSetting() {
-    try {
-        language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), unitTranslate::kLanguageSection,
-                                 unitTranslate::kLanguageKey, "CN");
-    } catch (...) {
-        language_ = "CN";
-    }
+    language_ = ReadIniValue(hostDirectory_ + unitTranslate::SettingsFileName(), unitTranslate::kLanguageSection,
+                             unitTranslate::kLanguageKey, "CN");
 }
 
 void TTranslator::LoadLanguageFile(const std::string& fileName) {

@@ -64,7 +64,7 @@ private:
     LRESULT Destroyed(UINT msg, WPARAM wp, LPARAM lp);
     void CreateChildren(TWinControl& parent, int dx, int dy);
     void CreateChild(TControl& control, int x, int y);
-    void FitLabel(TLabel& label, HWND window);
+    void FitLabel(TLabel& label) const;
     void OnActivate(bool active);
     void FocusFirst();
     void Click(TButton& button);

@@ -112,6 +112,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
     if (control.Visible) style |= WS_VISIBLE;
     if (!control.Enabled) style |= WS_DISABLED;
     if (auto* w = dynamic_cast<TWinControl*>(&control); w && w->TabStop) style |= WS_TABSTOP;
+    if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label);
     const int id = kFirstChildId + int(children_.size());
     HWND window = CreateWindowExW(ex, cls, WideFromForm(text).c_str(), style, x, y, control.Width, control.Height,
                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
@@ -122,18 +123,18 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
         child.glyph.Reset(LoadGlyph(ThisModule(), bitBtn->GlyphResource));
     }
     children_.push_back(std::move(child));
-    if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label, window);
 }
 
-void FormWindow::FitLabel(TLabel& label, HWND window) {
-    WindowDC dc(window);
+// Measured on a memory context before the window is made, so that the label
+// is made at its size rather than made and then moved.
+void FormWindow::FitLabel(TLabel& label) const {
+    const UniqueDC dc(CreateCompatibleDC(nullptr));
     Selection font(dc.Get(), font_.Get());
     const std::wstring text = WideFromForm(label.Caption.empty() ? std::string(" ") : label.Caption);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc.Get(), text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
     label.Width = r.right - r.left;
     label.Height = r.bottom - r.top;
-    SetWindowPos(window, nullptr, 0, 0, label.Width, label.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND FormWindow::HandleOf(const TControl& control) const {
@@ -283,6 +284,10 @@ void FormWindow::BeginModal() {
     if (modal_ || !hwnd_) return;
     modal_ = true;
     EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(this));
+    // Focused while still hidden, as the system's own dialogs are: the form
+    // is activated and its buttons take their looks before the first paint,
+    // not in a second round of painting after it.
+    FocusFirst();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetActiveWindow(hwnd_);
     // The system activates the form only when its program is in the

@@ -15,8 +15,8 @@ namespace platform {
 // Holds the lock of path's writers while it lives, waiting at most timeoutMs
 // for it. Named after the file, not its spelling: two drive letters, a short
 // name or a link to the same file take the same lock. Windows: a named mutex
-// named after the identity of the file's folder (volume serial number and
-// file index) and the file's long name, so it leaves no file behind and the
+// named after the identity of the file's folder (its file index) and the
+// file's long name, so it leaves no file behind and the
 // system releases it when its holder dies. Elsewhere: a lock on the file's
 // directory, which the system also releases with its holder. Neither reaches
 // another machine that shares the folder.

@@ -24,12 +24,38 @@ std::wstring LongName(const std::wstring& file) {
     return name;
 }
 
-// The mutex's name: the identity of the file's folder (its volume's serial
-// number and its file index, whatever drive letter, share, short name or link
-// leads to it) and the file's name in it. Not the file's own index: a write
-// replaces the file, and a new file would get a new lock. A name may not hold
-// a backslash, so the file name goes in hashed; two names that hash alike
-// only take turns needlessly.
+// The folder's file index. The system's own call for it asks the volume's
+// serial number too, which under Wine is a round trip to its mount manager
+// and the larger part of a form's first write; the native call answers the
+// index alone. Systems without it (none is known) get the index that way.
+bool FolderIndex(HANDLE folder, std::uint64_t* index) {
+    struct IoStatus {
+        void* status;
+        ULONG_PTR information;
+    };
+    using Query = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+    const int kFileInternalInformation = 6;
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    IoStatus status{};
+    LARGE_INTEGER internal{};
+    if (query && query(folder, &status, &internal, sizeof internal, kFileInternalInformation) >= 0) {
+        *index = static_cast<std::uint64_t>(internal.QuadPart);
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(folder, &info)) return false;
+    *index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// The mutex's name: the identity of the file's folder (its file index,
+// whatever drive letter, share, short name or link leads to it) and the
+// file's name in it. Not the file's own index: a write replaces the file, and
+// a new file would get a new lock. A name may not hold a backslash, so the
+// file name goes in hashed. Two folders of one index on two volumes, like
+// two names that hash alike, only take turns needlessly: a lock shared too
+// widely costs a wait, never a key.
 std::wstring MutexName(const std::string& path) {
     const std::wstring file = FinalWidePath(path);
     const std::size_t slash = file.find_last_of(L"\\/");
@@ -37,13 +63,13 @@ std::wstring MutexName(const std::string& path) {
     const UniqueHandle folder(::CreateFileW(file.substr(0, slash + 1).c_str(), 0,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!folder || !::GetFileInformationByHandle(folder.Get(), &info)) return std::wstring();
+    std::uint64_t index = 0;
+    if (!folder || !FolderIndex(folder.Get(), &index)) return std::wstring();
     std::uint64_t hash = 1469598103934665603ull;
     for (wchar_t c : LongName(file)) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
     wchar_t name[96];
-    std::swprintf(name, 96, L"Orvale8.FileLock.%08lx.%08lx%08lx.%016llx", info.dwVolumeSerialNumber,
-                  info.nFileIndexHigh, info.nFileIndexLow, static_cast<unsigned long long>(hash));
+    std::swprintf(name, 96, L"Orvale8.FileLock.%016llx.%016llx", static_cast<unsigned long long>(index),
+                  static_cast<unsigned long long>(hash));
     return name;
 }
 

@@ -17,13 +17,7 @@ const int kLockWaitMs = 2000;
 TIniFile::TIniFile(std::string fileName, std::uint64_t sizeLimit)
     : fileName_(std::move(fileName)), sizeLimit_(sizeLimit) {}
 
-TIniFile::~TIniFile() {
-    try {
-        UpdateFile();
-    } catch (...) {
-        // Out of memory while writing: the file is still the old one.
-    }
-}
+TIniFile::~TIniFile() = default;
 
 // Frees the model's memory now: assigning an empty one would keep the old
 // buffer (a short string is copied into it), and a large file twice.
@@ -137,37 +131,22 @@ bool TIniFile::Find(const std::string& section, const std::string& key, std::str
     return text_.Find(section, key, value);
 }
 
-bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
-    return Find(section, key, nullptr);
-}
-
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& defaultValue) {
-    std::string value;
-    return Find(section, key, &value) ? value : defaultValue;
-}
-
-// An add of a key that is there changes nothing.
-void TIniFile::Apply(const TWrite& w) {
-    if (w.addOnly && text_.Find(w.section, w.key, nullptr)) return;
-    if (text_.Set(w.section, w.key, w.value)) differs_ = true;
+// A key that is there keeps its value: the file's own, or another
+// program's, is never replaced. False for names that no line could hold.
+bool TIniFile::Apply(const TWrite& w) {
+    if (text_.Find(w.section, w.key, nullptr)) return true;
+    if (!text_.Set(w.section, w.key, w.value)) return false;
+    differs_ = true;
+    return true;
 }
 
 // No look at the disk here: UpdateFile applies the held writes again to the
 // file as it is then.
-bool TIniFile::Hold(TWrite write) {
-    if (!TIniText::CanStoreSection(write.section) || !TIniText::CanStoreKey(write.key)) return false;
-    Apply(write);
+bool TIniFile::AddString(const std::string& section, const std::string& key, const std::string& value) {
+    TWrite write{section, key, value};
+    if (!Apply(write)) return false;
     held_.push_back(std::move(write));
     return true;
-}
-
-bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    return Hold(TWrite{section, key, value, false});
-}
-
-bool TIniFile::AddString(const std::string& section, const std::string& key, const std::string& value) {
-    return Hold(TWrite{section, key, value, true});
 }
 
 bool TIniFile::UpdateFile() {
@@ -203,56 +182,18 @@ bool TIniFile::Replace(const std::vector<TWrite>& writes) {
     return ok;
 }
 
-namespace {
-
-// Splits text handed over in pieces into lines for a lookup. Lines end at CR
-// or LF; the empty line between a CR and its LF is blank, which no lookup
-// heeds.
-class TLineFeeder {
-public:
-    explicit TLineFeeder(TIniLookup& lookup) : lookup_(lookup) {}
-
-    // True once the lookup has its answer.
-    bool Feed(const char* p, std::size_t n) {
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < n && !done_; ++i) {
-            if (p[i] != '\r' && p[i] != '\n') continue;
-            if (cut_.empty()) {
-                done_ = lookup_.Feed(p + start, i - start);
-            } else {
-                cut_.append(p + start, i - start);
-                done_ = lookup_.Feed(cut_.data(), cut_.size());
-                cut_.clear();
-            }
-            start = i + 1;
-        }
-        if (!done_) cut_.append(p + start, n - start);
-        return done_;
-    }
-    void End() {
-        if (!done_ && !cut_.empty()) lookup_.Feed(cut_.data(), cut_.size());
-    }
-
-private:
-    TIniLookup& lookup_;
-    std::string cut_;  // the start of a line that a piece's end cut
-    bool done_ = false;
-};
-
-}  // namespace
-
 std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
                          const std::string& defaultValue) {
     TIniLookup lookup(section, key);
-    TLineFeeder lines(lookup);
     TTextDecoder decoder;
     auto sink = [&](const char* p, std::size_t n) {
         const std::string text = decoder.Feed(p, n);
-        return lines.Feed(text.data(), text.size());
+        return lookup.Feed(text.data(), text.size());
     };
     if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
     const std::string rest = decoder.Finish();
-    if (!lines.Feed(rest.data(), rest.size())) lines.End();
+    lookup.Feed(rest.data(), rest.size());
+    lookup.Finish();
     return lookup.Found() ? lookup.Value() : defaultValue;
 }
 

@@ -1,8 +1,9 @@
 // An INI file on disk, read and written with the rules of TIniText (the Windows
-// profile API's reading on a code page 936 system; bytes never transcoded).
+// profile API's reading on a code page 936 system).
 // Writes are held until UpdateFile, which replaces the file whole and
 // atomically: a crash or a kill at any moment leaves the old file or the new
-// one. So reads take no lock: they see one file or the other, whole.
+// one (but where no file can be made beside it, see ReplaceFileAtomically).
+// So reads take no lock: they see one file or the other, whole.
 // UpdateFile holds the file's lock (TFileLock) from its re-read of the file
 // to the replace, so writers in several processes never lose each other's
 // keys. A change made to the file by another program is seen at the next
@@ -35,22 +36,16 @@ public:
     static constexpr std::uint64_t kNoSizeLimit = UINT64_MAX;
     // sizeLimit: the largest file, in bytes, that is read or written.
     explicit TIniFile(std::string fileName, std::uint64_t sizeLimit = kNoSizeLimit);
-    ~TIniFile();  // writes what UpdateFile has not written yet
+    ~TIniFile();  // drops the writes that UpdateFile has not written
     TIniFile(const TIniFile&) = delete;
     TIniFile& operator=(const TIniFile&) = delete;
 
-    const std::string& FileName() const { return fileName_; }
-
     // False when the key is not there; value, when given, is then untouched.
     bool Find(const std::string& section, const std::string& key, std::string* value);
-    bool ValueExists(const std::string& section, const std::string& key);
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& defaultValue);
 
-    // False, with nothing held, when no line could hold these names.
-    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
-    // As WriteString, but only ever adds: a key that the file holds when
-    // UpdateFile writes keeps its value.
+    // Holds the key for UpdateFile. Only ever adds: a key that the file holds
+    // when UpdateFile writes keeps its value. False, with nothing held, when
+    // no line could hold these names.
     bool AddString(const std::string& section, const std::string& key, const std::string& value);
 
     // Writes the held changes. False when the file cannot be written (read-
@@ -86,11 +81,9 @@ public:
 private:
     struct TWrite {
         std::string section, key, value;
-        bool addOnly;
     };
 
-    bool Hold(TWrite write);
-    void Apply(const TWrite& write);
+    bool Apply(const TWrite& write);
     void Refresh();
     bool Load();
     void Forget();

@@ -1,5 +1,7 @@
 #include "platform/ini/IniText.h"
 
+#include <string_view>
+
 #include "platform/runtime/TextLines.h"
 
 namespace platform {
@@ -126,7 +128,7 @@ bool SameName(const char* t, const TLineKind& line, const std::string& folded) {
 // Hands visit each line that is not empty, in order, until it returns true.
 // Empty lines are skipped a byte at a time, as a file may hold millions.
 template <class Visit>
-void ForEachLine(const std::string& bytes, Visit visit) {
+void ForEachLine(std::string_view bytes, Visit visit) {
     for (std::size_t at = 0; at < bytes.size();) {
         if (IsLineBreak(bytes[at])) {
             ++at;
@@ -193,11 +195,34 @@ bool IsIniText(const std::string& bytes) {
 
 TIniLookup::TIniLookup(const std::string& section, const std::string& key)
     : section_(TIniText::FoldCase(Trim(section))), key_(TIniText::FoldCase(Trim(key))) {
-    valid_ = !HasLineBreakOrNul(section) && !HasLineBreakOrNul(key);
+    done_ = HasLineBreakOrNul(section) || HasLineBreakOrNul(key);
 }
 
-bool TIniLookup::Feed(const char* line, std::size_t length) {
-    if (!valid_) return true;
+bool TIniLookup::Feed(const char* text, std::size_t length) {
+    std::string_view rest(text, length);
+    if (!done_ && !cut_.empty()) {
+        const std::size_t brk = rest.find_first_of("\r\n");
+        cut_.append(rest.substr(0, brk));
+        if (brk == kNpos) return false;
+        done_ = FeedLine(cut_.data(), cut_.size());
+        std::string().swap(cut_);  // a long line's memory goes with it
+        rest.remove_prefix(brk);
+    }
+    const std::size_t whole = rest.find_last_of("\r\n") + 1;  // 0 when there is none
+    if (!done_) {
+        ForEachLine(rest.substr(0, whole), [&](const TLine& line) {
+            return done_ = FeedLine(rest.data() + line.begin, line.end - line.begin);
+        });
+    }
+    if (!done_) cut_.assign(rest.substr(whole));
+    return done_;
+}
+
+void TIniLookup::Finish() {
+    if (!done_ && !cut_.empty()) done_ = FeedLine(cut_.data(), cut_.size());
+}
+
+bool TIniLookup::FeedLine(const char* line, std::size_t length) {
     const TLineKind kind = Classify(line, length);
     if (kind.kind == TKind::Section) {
         if (sectionSeen_) return true;  // the first of its name has ended
@@ -220,9 +245,8 @@ std::string TIniText::FoldCase(const std::string& name) {
 
 bool TIniText::Find(const std::string& section, const std::string& key, std::string* value) const {
     TIniLookup lookup(section, key);
-    ForEachLine(bytes_, [&](const TLine& line) {
-        return lookup.Feed(bytes_.data() + line.begin, line.end - line.begin);
-    });
+    lookup.Feed(bytes_.data(), bytes_.size());
+    lookup.Finish();
     if (!lookup.Found()) return false;
     if (value) *value = lookup.Value();
     return true;

@@ -41,25 +41,31 @@ std::string UnescapeLineBreaks(const std::string& value);
 // program would make of the garbage around the added lines is unknown.
 bool IsIniText(const std::string& bytes);
 
-// Finds one key in lines fed one at a time, so a file can be searched without
-// holding it whole.
+// Finds one key in text handed over in pieces, in order, so that a file can
+// be searched without holding it whole: a line that a piece's end cuts
+// waits for the next piece. The model's lookups hand it their whole text.
 class TIniLookup {
 public:
     TIniLookup(const std::string& section, const std::string& key);
 
-    // line: one line without its line end. True once the answer is known:
-    // the key was found (Found()), or its section has ended without it.
-    bool Feed(const char* line, std::size_t length);
+    // True once the answer is known: the key was found (Found()), or its
+    // section has ended without it.
+    bool Feed(const char* text, std::size_t length);
+    // The text has ended: a last line without its line end counts too.
+    void Finish();
     bool Found() const { return found_; }
     const std::string& Value() const { return value_; }
 
 private:
+    bool FeedLine(const char* line, std::size_t length);
+
     std::string section_, key_;  // trimmed and case folded
-    bool valid_ = true;
+    bool done_ = false;
     bool inSection_ = false;
     bool sectionSeen_ = false;
     bool found_ = false;
     std::string value_;
+    std::string cut_;  // the start of a line that a piece's end cut
 };
 
 class TIniText {

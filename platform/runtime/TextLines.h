@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -17,8 +18,8 @@ struct TLine {
 
 // The line that starts at `start`, found without copying the text, for
 // readers of texts too large to hold twice.
-TLine LineAt(const std::string& text, std::size_t start);
+TLine LineAt(std::string_view text, std::size_t start);
 
-std::vector<std::string> SplitLines(const std::string& text);
+std::vector<std::string> SplitLines(std::string_view text);
 
 }  // namespace platform

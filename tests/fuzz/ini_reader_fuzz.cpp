@@ -1,10 +1,10 @@
 // libFuzzer target for the INI reader: any bytes must parse, print back byte
-// for byte, and take a write that reads back as written without disturbing
-// the other keys. The same bytes as a file go through the decoders: read in
-// blocks they give the text read whole, and a marked file that the plug-in
-// would write keeps its encoding and its text through a write. Input: three
-// short strings (section, key, value) in FuzzedDataProvider's form, then the
-// file's bytes.
+// for byte, read the same when fed in pieces, and take a write that reads
+// back as written without disturbing the other keys. The same bytes as a
+// file go through the decoders: read in blocks they give the text read whole,
+// and a marked file that the plug-in would write keeps its encoding and its
+// text through a write. Input: three short strings (section, key, value) in
+// FuzzedDataProvider's form, then the file's bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -55,6 +55,17 @@ std::string Lookup(const TIniText& text, const std::string& section, const std::
     return text.Find(section, key, &value) ? "=" + value : "<none>";
 }
 
+// The lookup fed in three pieces, as the settings are read in blocks.
+std::string LookupInPieces(const std::string& bytes, std::size_t first, std::size_t second,
+                           const std::pair<std::string, std::string>& name) {
+    platform::TIniLookup lookup(name.first, name.second);
+    lookup.Feed(bytes.data(), first);
+    lookup.Feed(bytes.data() + first, second - first);
+    lookup.Feed(bytes.data() + second, bytes.size() - second);
+    lookup.Finish();
+    return lookup.Found() ? "=" + lookup.Value() : "<none>";
+}
+
 bool IsPlainAscii(const std::string& s) {
     for (char c : s)
         if (c < 0x20 || c > 0x7E) return false;
@@ -95,7 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto names = NamesIn(bytes);
     std::vector<std::string> before;
-    for (const auto& n : names) before.push_back(Lookup(text, n.first, n.second));
+    const std::size_t first = bytes.size() * key.size() / 65, second = first + (bytes.size() - first) / 2;
+    for (const auto& n : names) {
+        before.push_back(Lookup(text, n.first, n.second));
+        Check(LookupInPieces(bytes, first, second, n) == before.back());
+    }
 
     const bool stored = text.Set(section, key, value);
     Check(stored == (TIniText::CanStoreSection(section) && TIniText::CanStoreKey(key)));

@@ -68,6 +68,12 @@ std::string Utf8File(const std::u16string& text) {
     return bytes;
 }
 
+// The value the file gives section/key, or "<none>".
+std::string Read(TIniFile& ini, const std::string& section, const std::string& key) {
+    std::string value;
+    return ini.Find(section, key, &value) ? value : "<none>";
+}
+
 using FileOf = std::string (*)(const std::u16string&);
 const std::pair<const char*, FileOf> kMarkedEncodings[] = {
     {"UTF-8", Utf8File}, {"UTF-16LE", Utf16File}, {"UTF-16BE", Utf16BeFile}};
@@ -78,17 +84,17 @@ TEST(IniFileWrite, CreatesTheFileWithExactBytesAndLeavesNoTemporaryFile) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("new.ini");
     TIniFile ini(path);
-    EXPECT_FALSE(ini.ValueExists("s", "k"));
-    EXPECT_EQ(ini.ReadString("s", "k", "dflt"), "dflt");
-    ASSERT_TRUE(ini.WriteString("s", "k", "v"));
-    ASSERT_TRUE(ini.WriteString("s", "e", ""));
-    ASSERT_TRUE(ini.WriteString("t", "k", "two\r\nlines"));
+    EXPECT_FALSE(ini.Find("s", "k", nullptr));
+    EXPECT_EQ(Read(ini, "s", "k"), "<none>");
+    ASSERT_TRUE(ini.AddString("s", "k", "v"));
+    ASSERT_TRUE(ini.AddString("s", "e", ""));
+    ASSERT_TRUE(ini.AddString("t", "k", "two\r\nlines"));
     EXPECT_EQ(ReadBytes(path), "<missing>");  // held until UpdateFile
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\ne=\r\n[t]\r\nk=two\\nlines\r\n");
     EXPECT_EQ(dir.Entries(), Names{"new.ini"});
-    EXPECT_TRUE(ini.ValueExists("S", "E"));
-    EXPECT_EQ(ini.ReadString("S", "E", "dflt"), "");
+    EXPECT_TRUE(ini.Find("S", "E", nullptr));
+    EXPECT_EQ(Read(ini, "S", "E"), "");
 }
 
 TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
@@ -97,12 +103,12 @@ TEST(IniFileWrite, ChangesOnlyWhatIsWritten) {
     const std::string before = "; kept\n[a]\nx = 1\n\n[b]\ny=\"2\"\n";
     WriteBytes(path, before);
     TIniFile ini(path);
-    EXPECT_EQ(ini.ReadString("B", "Y", ""), "2");
-    ini.WriteString("a", "z", "3");
-    ini.WriteString("b", "y", "4");
-    ini.WriteString("c", "w", "5");
+    EXPECT_EQ(Read(ini, "B", "Y"), "2");
+    ini.AddString("a", "z", "3");
+    ini.AddString("b", "y", "4");  // a translation there stays
+    ini.AddString("c", "w", "5");
     ASSERT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(ReadBytes(path), "; kept\n[a]\nx = 1\nz=3\r\n\n[b]\ny=4\r\n[c]\r\nw=5\r\n");
+    EXPECT_EQ(ReadBytes(path), "; kept\n[a]\nx = 1\nz=3\r\n\n[b]\ny=\"2\"\n[c]\r\nw=5\r\n");
 }
 
 TEST(IniFileWrite, ARelativeNameIsTakenFromTheWorkingDirectory) {
@@ -111,24 +117,14 @@ TEST(IniFileWrite, ARelativeNameIsTakenFromTheWorkingDirectory) {
     std::filesystem::current_path(dir.Path());
     {
         TIniFile ini("relative.ini");
-        ini.WriteString("s", "k", "1");
+        ini.AddString("s", "k", "1");
         EXPECT_TRUE(ini.UpdateFile());
-        ini.WriteString("s", "k", "2");  // now replacing an existing file
+        ini.AddString("s", "j", "2");  // now replacing an existing file
         EXPECT_TRUE(ini.UpdateFile());
     }
     std::filesystem::current_path(previous);
-    EXPECT_EQ(ReadBytes(dir.File("relative.ini")), "[s]\r\nk=2\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("relative.ini")), "[s]\r\nk=1\r\nj=2\r\n");
     EXPECT_EQ(dir.Entries(), Names{"relative.ini"});
-}
-
-TEST(IniFileWrite, DestructorWritesWhatWasHeld) {
-    ovtest::ScratchDir dir;
-    const std::string path = dir.File("held.ini");
-    {
-        TIniFile ini(path);
-        ini.WriteString("s", "k", "v");
-    }
-    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
 }
 
 TEST(IniFileChanges, AnotherProgramsChangeIsSeenAtTheNextRead) {
@@ -136,15 +132,15 @@ TEST(IniFileChanges, AnotherProgramsChangeIsSeenAtTheNextRead) {
     const std::string path = dir.File("shared.ini");
     WriteBytes(path, "[s]\r\nk=1\r\n");
     TIniFile ini(path);
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
     WriteBytes(path, "[s]\r\nk=22\r\n");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "22");
+    EXPECT_EQ(Read(ini, "s", "k"), "22");
     // Same size, written in place once the clock has moved on.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     WriteBytes(path, "[s]\r\nk=33\r\n");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "33");
+    EXPECT_EQ(Read(ini, "s", "k"), "33");
     std::remove(path.c_str());
-    EXPECT_FALSE(ini.ValueExists("s", "k"));
+    EXPECT_FALSE(ini.Find("s", "k", nullptr));
 }
 
 TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
@@ -152,10 +148,10 @@ TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
     const std::string path = dir.File("shared.ini");
     WriteBytes(path, "[s]\r\na=1\r\n");
     TIniFile ini(path);
-    ini.WriteString("s", "mine", "m");
+    ini.AddString("s", "mine", "m");
     WriteBytes(path, "[s]\r\na=1\r\ntheirs=t\r\n");
-    EXPECT_EQ(ini.ReadString("s", "theirs", ""), "t");
-    EXPECT_EQ(ini.ReadString("s", "mine", ""), "m");
+    EXPECT_EQ(Read(ini, "s", "theirs"), "t");
+    EXPECT_EQ(Read(ini, "s", "mine"), "m");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\na=1\r\ntheirs=t\r\nmine=m\r\n");
 }
@@ -168,18 +164,18 @@ TEST(IniFileChanges, AnEditTheStampCannotShowIsReadAndNeverWrittenOver) {
     WriteBytes(path, "[s]\r\nk=1\r\n");
     const auto recent = std::filesystem::last_write_time(path);
     TIniFile ini(path);
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
     WriteBytes(path, "[s]\r\nk=2\r\n");
     std::filesystem::last_write_time(path, recent);
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    EXPECT_EQ(Read(ini, "s", "k"), "2");
     // Long settled, the stamp is trusted for reads; a flush still reads the
     // file again, so the edit survives.
     const auto hourAgo = recent - std::chrono::hours(1);
     std::filesystem::last_write_time(path, hourAgo);
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    EXPECT_EQ(Read(ini, "s", "k"), "2");
     WriteBytes(path, "[s]\r\nk=3\r\n");
     std::filesystem::last_write_time(path, hourAgo);
-    ini.WriteString("s", "j", "x");
+    ini.AddString("s", "j", "x");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\nj=x\r\n");
 }
@@ -189,14 +185,14 @@ TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
     const std::string path = dir.File("unicode.lng");
     WriteBytes(path, Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\n"));
     TIniFile ini(path);
-    EXPECT_EQ(ini.ReadString("TPropertyForm", "Caption", ""), "\xD3\xEF\xD2\xF4\xBA\xD0");
-    ASSERT_TRUE(ini.WriteString("TPropertyForm", "Hint", "\xCC\xE1\xCA\xBE"));  // 提示
+    EXPECT_EQ(Read(ini, "TPropertyForm", "Caption"), "\xD3\xEF\xD2\xF4\xBA\xD0");
+    ASSERT_TRUE(ini.AddString("TPropertyForm", "Hint", "\xCC\xE1\xCA\xBE"));  // 提示
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\nHint=提示\r\n"));
     // Thai has no code in 936: written back, it would become '?'.
     const std::string thai = Utf16File(u"[s]\r\nk=\u0E01\r\n");
     WriteBytes(path, thai);
-    ini.WriteString("s", "j", "1");
+    ini.AddString("s", "j", "1");
     EXPECT_FALSE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), thai);
 }
@@ -212,8 +208,8 @@ TEST(IniFileEncoding, EveryMarkedEncodingReadsAs936AndTakesNewKeysInItsOwn) {
         const FileOf file = encoding.second;
         WriteBytes(path, file(u"; 注释\r\n[TPropertyForm]\r\nCaption=语音盒\r\n\r\n[Other]\r\n"));
         TIniFile ini(path);
-        EXPECT_EQ(ini.ReadString("tpropertyform", "CAPTION", ""), "\xD3\xEF\xD2\xF4\xBA\xD0");
-        ASSERT_TRUE(ini.WriteString("TPropertyForm", "btnOk.Caption", "\xC8\xB7\xB6\xA8(&O)"));  // 确定(&O)
+        EXPECT_EQ(Read(ini, "tpropertyform", "CAPTION"), "\xD3\xEF\xD2\xF4\xBA\xD0");
+        ASSERT_TRUE(ini.AddString("TPropertyForm", "btnOk.Caption", "\xC8\xB7\xB6\xA8(&O)"));  // 确定(&O)
         ASSERT_TRUE(ini.UpdateFile());
         EXPECT_EQ(ReadBytes(path),
                   file(u"; 注释\r\n[TPropertyForm]\r\nCaption=语音盒\r\nbtnOk.Caption=确定(&O)\r\n\r\n[Other]\r\n"));
@@ -223,8 +219,8 @@ TEST(IniFileEncoding, EveryMarkedEncodingReadsAs936AndTakesNewKeysInItsOwn) {
     const std::string unmarked = Utf8File(u"[语言设置]\r\n系统语言=EN\r\n").substr(3);
     WriteBytes(path, unmarked);
     TIniFile ini(path);
-    EXPECT_FALSE(ini.ValueExists("\xD3\xEF\xD1\xD4\xC9\xE8\xD6\xC3", "\xCF\xB5\xCD\xB3\xD3\xEF\xD1\xD4"));
-    ASSERT_TRUE(ini.WriteString("s", "k", "\xD3\xEF"));
+    EXPECT_FALSE(ini.Find("\xD3\xEF\xD1\xD4\xC9\xE8\xD6\xC3", "\xCF\xB5\xCD\xB3\xD3\xEF\xD1\xD4", nullptr));
+    ASSERT_TRUE(ini.AddString("s", "k", "\xD3\xEF"));
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), unmarked + "[s]\r\nk=\xD3\xEF\r\n");
 }
@@ -268,7 +264,7 @@ TEST(IniFileEncoding, AMarkedFileThatCodePage936CannotHoldIsNeverWritten) {
     for (const std::string& bytes : files) {
         WriteBytes(path, bytes);
         TIniFile ini(path);
-        ini.WriteString("s", "j", "1");
+        ini.AddString("s", "j", "1");
         EXPECT_FALSE(ini.UpdateFile());
         EXPECT_TRUE(ReadBytes(path) == bytes);
     }
@@ -287,7 +283,7 @@ TEST(IniFileReplace, TheFileKeepsItsAttributes) {
                                            std::filesystem::perms::group_read);
 #endif
     TIniFile ini(path);
-    ini.WriteString("s", "j", "2");
+    ini.AddString("s", "j", "2");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nj=2\r\n");
 #ifdef _WIN32
@@ -308,7 +304,7 @@ TEST(IniFileReplace, ASymbolicLinkIsWrittenThroughToItsTarget) {
     WriteBytes(dir.File("real.ini"), "[s]\r\nk=1\r\n");
     std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
     TIniFile ini(dir.File("link.ini"));
-    ini.WriteString("s", "j", "2");
+    ini.AddString("s", "j", "2");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
     EXPECT_EQ(ReadBytes(dir.File("real.ini")), "[s]\r\nk=1\r\nj=2\r\n");
@@ -322,17 +318,17 @@ TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     WriteBytes(path, "[s]\nk=1\n");
     ovtest::SetReadOnly(path, true);
     TIniFile ini(path);
-    ini.WriteString("s", "k", "2");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+    ini.AddString("s", "j", "2");
+    EXPECT_EQ(Read(ini, "s", "j"), "2");
     EXPECT_FALSE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\nk=1\n");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "j"), "<none>");
     EXPECT_EQ(dir.Entries(), Names{"ro.ini"});
     // Writable again: the next write goes through.
     ovtest::SetReadOnly(path, false);
-    ini.WriteString("s", "k", "3");
+    ini.AddString("s", "j", "3");
     EXPECT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(ReadBytes(path), "[s]\nk=3\r\n");
+    EXPECT_EQ(ReadBytes(path), "[s]\nk=1\nj=3\r\n");
 }
 
 TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
@@ -340,13 +336,13 @@ TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
     ovtest::ScratchDir inner;
     const std::string asDir = inner.Path().substr(0, inner.Path().size() - 1);
     TIniFile onDir(asDir);
-    EXPECT_FALSE(onDir.ValueExists("s", "k"));
-    onDir.WriteString("s", "k", "v");
+    EXPECT_FALSE(onDir.Find("s", "k", nullptr));
+    onDir.AddString("s", "k", "v");
     EXPECT_FALSE(onDir.UpdateFile());
     EXPECT_TRUE(inner.Entries().empty());
 
     TIniFile nowhere(dir.File("no-such-folder/x.ini"));
-    nowhere.WriteString("s", "k", "v");
+    nowhere.AddString("s", "k", "v");
     EXPECT_FALSE(nowhere.UpdateFile());
     EXPECT_TRUE(dir.Entries().empty());
 }
@@ -376,14 +372,14 @@ TEST(IniFileFailures, AFileAboveTheSizeLimitIsNeitherReadNorWritten) {
     const std::string bytes = "[s]\r\nk=1\r\n;" + std::string(100, '.') + "\r\n";
     WriteBytes(path, bytes);
     TIniFile over(path, bytes.size() - 1);
-    EXPECT_FALSE(over.ValueExists("s", "k"));
+    EXPECT_FALSE(over.Find("s", "k", nullptr));
     EXPECT_TRUE(over.ReadFailed());
     over.AddString("s", "j", "2");
     EXPECT_FALSE(over.UpdateFile());
     EXPECT_EQ(ReadBytes(path), bytes);
 
     TIniFile at(path, bytes.size());
-    EXPECT_EQ(at.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(Read(at, "s", "k"), "1");
     at.AddString("s", "j", "2");
     EXPECT_TRUE(at.UpdateFile());
     EXPECT_EQ(ReadBytes(path), bytes + "j=2\r\n");
@@ -431,15 +427,15 @@ TEST(IniFileLock, AFlushWaitsBoundedForALockHeldElsewhere) {
     {
         const LockHolder holder(path);
         ASSERT_TRUE(holder.Held());
-        ini.WriteString("s", "k", "2");
+        ini.AddString("s", "j", "2");
         const auto started = Clock::now();
         EXPECT_FALSE(ini.UpdateFile());
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
         EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
     }
-    ini.WriteString("s", "k", "3");
+    ini.AddString("s", "j", "3");
     EXPECT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\n");
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nj=3\r\n");
 }
 
 // The file was written a moment ago, so its stamp cannot be trusted and each
@@ -454,12 +450,12 @@ TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
     ASSERT_TRUE(holder.Held());
     TIniFile ini(path);
     auto started = Clock::now();
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
     EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(500));
     {
         const TIniFile::TPass pass(ini, 300);
-        EXPECT_TRUE(ini.ValueExists("s", "k"));
+        EXPECT_TRUE(ini.Find("s", "k", nullptr));
         ini.AddString("s", "a", "x");
         started = Clock::now();
         EXPECT_FALSE(ini.UpdateFile());
@@ -471,8 +467,8 @@ TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
         EXPECT_GE(firstWait, std::chrono::milliseconds(250));
         EXPECT_LT(firstWait, std::chrono::seconds(2));
         EXPECT_LT(secondWait, std::chrono::milliseconds(100));
-        EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
-        EXPECT_FALSE(ini.ValueExists("s", "a"));
+        EXPECT_EQ(Read(ini, "s", "k"), "1");
+        EXPECT_FALSE(ini.Find("s", "a", nullptr));
         EXPECT_FALSE(ini.ReadFailed());
     }
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
@@ -516,9 +512,9 @@ TEST(IniFileLock, APassReadsOnceAndItsWritesKeepEveryEdit) {
     WriteBytes(path, "[s]\r\nk=1\r\n");
     TIniFile ini(path);
     const TIniFile::TPass pass(ini, 2000);
-    EXPECT_TRUE(ini.ValueExists("s", "k"));
+    EXPECT_TRUE(ini.Find("s", "k", nullptr));
     WriteBytes(path, "[s]\r\nk=1\r\nedit=2\r\n");
-    EXPECT_FALSE(ini.ValueExists("s", "edit"));
+    EXPECT_FALSE(ini.Find("s", "edit", nullptr));
     ini.AddString("s", "a", "3");
     EXPECT_TRUE(ini.UpdateFile());
     WriteBytes(path, ReadBytes(path) + "late=4\r\n");
@@ -536,13 +532,13 @@ TEST(IniFileFailures, AFileLockedByAnotherProgramIsNeverOverwritten) {
     HANDLE lock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     // Unread, the file's keys are unknown: writing would lose them.
-    ini.WriteString("s", "new", "2");
+    ini.AddString("s", "new", "2");
     EXPECT_FALSE(ini.UpdateFile());
     ::CloseHandle(lock);
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
-    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
-    EXPECT_FALSE(ini.ValueExists("s", "new"));
-    ini.WriteString("s", "new", "2");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
+    EXPECT_FALSE(ini.Find("s", "new", nullptr));
+    ini.AddString("s", "new", "2");
     EXPECT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nnew=2\r\n");
 }

@@ -56,7 +56,7 @@ struct WriterMode {
         if (!path) return;
         platform::TIniFile ini(path);
         for (int i = 0; i < KeyCount; ++i) {
-            ini.WriteString("kill", KeyName(i), ValueOf(i));
+            ini.AddString("kill", KeyName(i), ValueOf(i));
             if (!ini.UpdateFile()) std::_Exit(3);
         }
         std::_Exit(0);
@@ -106,7 +106,7 @@ struct SharerMode {
         {
             platform::TIniFile ini(path);
             for (int i = 0; i < SharedKeys; ++i) {
-                ini.WriteString("shared", SharedKey(id, i), ValueOf(i));
+                ini.AddString("shared", SharedKey(id, i), ValueOf(i));
                 if (!ini.UpdateFile()) failed += SharedKey(id, i) + "\n";
             }
         }
@@ -239,11 +239,11 @@ TEST(IniTemporaries, ALiveWritersTemporarySurvivesUntilItHasEnded) {
     const std::string temporary = "lang.ini." + std::to_string(writer.Id()) + ".tmp";
     ovtest::WriteBytes(dir.File(temporary), "[half");
     platform::TIniFile ini(path);
-    ini.WriteString("s", "a", "1");
+    ini.AddString("s", "a", "1");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"lang.ini", temporary}));
     writer.Kill();
-    ini.WriteString("s", "b", "2");
+    ini.AddString("s", "b", "2");
     ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"lang.ini"});
     EXPECT_EQ(ovtest::ReadBytes(path), "[s]\r\na=1\r\nb=2\r\n");

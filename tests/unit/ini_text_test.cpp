@@ -89,6 +89,24 @@ TEST(IniRead, LineStructure) {
     EXPECT_EQ(Get("[]\r\nk=0\r\n", "", "k"), "0");
 }
 
+// The settings are looked up in blocks: wherever a block ends (between a CR
+// and its LF, inside a name, on the last line without its line end), the
+// lookup reads what the whole text gives.
+TEST(IniRead, ALookupFedInPiecesReadsAsTheWholeText) {
+    const std::string text = "[a]\r\nk=1\r\n\r\n[b]\n k = two \rj=3\n[c]\nz=5";
+    const char* const lookups[][3] = {{"a", "k", "1"}, {"B", "K", "two"}, {"b", "j", "3"},
+                                      {"c", "z", "5"}, {"b", "z", "<none>"}};
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        for (const auto& l : lookups) {
+            platform::TIniLookup lookup(l[0], l[1]);
+            lookup.Feed(text.data(), cut);
+            lookup.Feed(text.data() + cut, text.size() - cut);
+            lookup.Finish();
+            EXPECT_EQ(lookup.Found() ? lookup.Value() : "<none>", l[2]) << l[0] << "/" << l[1] << " cut at " << cut;
+        }
+    }
+}
+
 TEST(IniRead, FirstOfDuplicateSectionsAndKeysWins) {
     const std::string file = "[a]\r\nk=1\r\nK=2\r\n[A]\r\nk=3\r\nj=4\r\n";
     EXPECT_EQ(Get(file, "a", "k"), "1");

@@ -201,7 +201,9 @@ TEST_F(DialogLanguage, AHostFolderTheCodePageCannotSpellOrOverTheOldPathLimit) {
         const std::string folder = kUnspellable;
         EnglishHost host("EN", folder, deep ? "h.exe" : "", deep ? 254 : 0);
         ASSERT_TRUE(host.Ready()) << host.Path();
-        if (deep) ASSERT_EQ(platform::WideFromUtf8(host.Path()).size(), 254u);
+        if (deep) {
+            ASSERT_EQ(platform::WideFromUtf8(host.Path()).size(), 254u);
+        }
         WriteBytes(host.LanguageFile(), kEnglishWithoutHints);
         const Shown shown = host.ShowDialog();
         ASSERT_TRUE(shown.Ran) << host.Path();

@@ -304,6 +304,37 @@ TEST_F(DialogTest, ShowsItsDesignedTextsInTheSystemMessageFont) {
     }
 }
 
+// The OK button as drawn: its glyph's check mark whole, and its magenta
+// ground nowhere (the button's face shows through it).
+TEST_F(DialogTest, TheOkButtonShowsItsGlyphOverItsFace) {
+    DialogView view;
+    int checkPixels = 0, magentaPixels = 0;
+    EXPECT_EQ(-1, Show(nullptr, DialogAction::ClickOk, view, [&](DialogView& shown) {
+        HWND button = FindWindowExW(shown.Dialog, nullptr, L"Button", nullptr);
+        RECT r{};
+        GetClientRect(button, &r);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        PrintWindow(button, dc, PW_CLIENTONLY);
+        for (int y = 0; y < r.bottom; ++y) {
+            for (int x = 0; x < r.right; ++x) {
+                const COLORREF c = GetPixel(dc, x, y);
+                checkPixels += c == RGB(0, 176, 0);
+                magentaPixels += c == RGB(255, 0, 255);
+            }
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }));
+    ASSERT_TRUE(view.Found);
+    EXPECT_EQ(20, checkPixels) << "the glyph's bright green pixels (scripts/make-glyph.py)";
+    EXPECT_EQ(0, magentaPixels);
+}
+
 // Run at 96 dpi in the shared prefix and at 144 in a private one.
 TEST_F(DialogTest, LayoutFollowsTheScreenDensity) {
     DialogView view;

@@ -69,7 +69,7 @@ void ExpectFinding(const std::string& output, const std::string& line) {
 TEST_F(InstallCheck, ASoundFolderPasses) {
     const std::string output = Check();
     for (const char* finding :
-         {"ok      TmA4Drv.dll loads and has its four functions", "ok      Orvale8.dll 8.0.0.0 loads",
+         {"ok      TmA4Drv.dll loads and has its four functions", "ok      Orvale8.dll " OV_VERSION ".0 loads",
           "ok      kdwusr70.ini selects English", "ok      Orvale7.lng is 8-bit text",
           "ok      Orvale7.lng has every text of the dialog"})
         EXPECT_NE(output.find(finding), std::string::npos) << finding << "\n" << output;
