@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <string>
 
 #include "device/unitOVDrv.h"
@@ -26,10 +25,7 @@ std::atomic<int> g_strandedReaders{0};
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
 public:
-    TReadThread() {
-        std::memset(&event_, 0, sizeof event_);
-        Resume();
-    }
+    TReadThread() { std::memset(&event_, 0, sizeof event_); }
     ~TReadThread() override {
         Terminate();
         WaitFor();
@@ -150,16 +146,17 @@ void SetLastErrorText(const std::string& text) {
 
 void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
 
-// Starts the reader once the driver is open. Out of threads, events or memory
-// it says so and disables the driver again, rather than report an open device
-// that never polls.
+// Starts the reader once the driver is open. Out of threads or events it says
+// so and disables the driver again, rather than report an open device that
+// never polls.
 bool StartReader() {
-    try {
-        g_readThread = new TReadThread;
+    auto* reader = new TReadThread;
+    if (reader->Resume()) {
+        g_readThread = reader;
         return true;
-    } catch (const std::exception&) {
-        SetLastErrorText("reader thread could not be started (out of system resources)");
     }
+    delete reader;
+    SetLastErrorText("reader thread could not be started (out of system resources)");
     unitOVDrv::CloseDriver();
     return false;
 }

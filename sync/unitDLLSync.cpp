@@ -21,9 +21,7 @@ LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
-void WakeThunk(void* self, platform::TThread* sender) {
-    static_cast<TSyncHelper*>(self)->PostWakeMessage(sender);
-}
+void WakeThunk(void* self) { static_cast<TSyncHelper*>(self)->PostWakeMessage(); }
 
 void RegisterWindowClass() {
     // A class left behind by an unload on another thread (see the
@@ -67,7 +65,7 @@ TSyncHelper::~TSyncHelper() {
 // fills its queue (10,000 messages on Windows) and the post fails; a lost wake
 // would leave the reader waiting until CloseDevice, so it is posted again
 // after a pause, for as long as a call waits and the window exists.
-void TSyncHelper::PostWakeMessage(platform::TThread*) {
+void TSyncHelper::PostWakeMessage() {
     constexpr int kWakeRetryMs = 20;
     while (!PostMessageA(window_.Get(), kSyncWakeMessage, 0, 0)) {
         if (destroyed_ || !platform::HasQueuedCalls()) return;
@@ -77,7 +75,7 @@ void TSyncHelper::PostWakeMessage(platform::TThread*) {
 
 LRESULT TSyncHelper::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kSyncWakeMessage) {
-        platform::CheckSynchronize(0);
+        platform::CheckSynchronize();
         return 0;
     }
     if (message == WM_NCDESTROY) {

@@ -23,7 +23,7 @@ public:
     TSyncHelper(const TSyncHelper&) = delete;
     TSyncHelper& operator=(const TSyncHelper&) = delete;
 
-    void PostWakeMessage(platform::TThread* sender);
+    void PostWakeMessage();
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:

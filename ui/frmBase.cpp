@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "platform/forms/Font_win32.h"
 #include "platform/forms/FormScale.h"
+#include "platform/runtime/Handles_win32.h"
 #include "ui/unitTranslate.h"
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 // since before Vista's padded border; newer systems accept it too.
 constexpr UINT kNonClientMetricsSize = 340;
 
-std::unique_ptr<platform::TGdiFont> g_sharedFont;
+std::unique_ptr<platform::TFont> g_sharedFont;
 
 }  // namespace
 
@@ -22,7 +24,7 @@ void TBaseForm::FormCreate(platform::TComponent*) {
     GetTranslator().TranslateForm(*this);
 }
 
-void TBaseForm::ApplySystemFont() { platform::AssignFont(Font, GetSystemFont().Font()); }
+void TBaseForm::ApplySystemFont() { platform::AssignFont(Font, GetSystemFont()); }
 
 void TBaseForm::CenterOnWindow(HWND window) {
     RECT r;
@@ -35,14 +37,19 @@ void TBaseForm::CenterOnWindow(HWND window) {
     Top = r.top + (r.bottom - r.top - Height) / 2;
 }
 
-platform::TGdiFont& GetSystemFont() {
+const platform::TFont& GetSystemFont() {
     if (g_sharedFont) return *g_sharedFont;
-    g_sharedFont = std::make_unique<platform::TGdiFont>();
+    g_sharedFont = std::make_unique<platform::TFont>();
     NONCLIENTMETRICSA metrics{};
     static_assert(sizeof metrics >= kNonClientMetricsSize, "the record must hold what the system writes");
     metrics.cbSize = kNonClientMetricsSize;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0)) {
-        g_sharedFont->SetHandle(CreateFontIndirectA(&metrics.lfMessageFont));
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0)) return *g_sharedFont;
+    // Described as GDI makes it; every form window makes its own font from
+    // the description, so no handle is kept.
+    const platform::UniqueFont made(CreateFontIndirectA(&metrics.lfMessageFont));
+    if (made) {
+        *g_sharedFont = platform::DescribeFont(made.Get());
+        g_sharedFont->PixelsPerInch = platform::MetricsPixelsPerInch();
     }
     return *g_sharedFont;
 }

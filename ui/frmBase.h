@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include "platform/forms/Components.h"
-#include "platform/forms/Font_win32.h"
 
 class TBaseForm : public platform::TForm {
 public:
@@ -14,7 +13,7 @@ public:
 
     // The creation handler: the system font, then the translator.
     void FormCreate(platform::TComponent* sender);
-    virtual void ApplySystemFont();
+    void ApplySystemFont();
     // Centred over the window, or over the work area when it is not one.
     void CenterOnWindow(HWND window);
 
@@ -24,9 +23,9 @@ private:
 
 // The message font of the system's non-client metrics, shared by all forms;
 // made on first use.
-platform::TGdiFont& GetSystemFont();
+const platform::TFont& GetSystemFont();
 
 namespace frmBase {
-// Module shutdown: frees the shared font and its handle.
+// Module shutdown: frees the shared font.
 void Finalize();
 }

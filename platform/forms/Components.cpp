@@ -1,7 +1,6 @@
 #include "platform/forms/Components.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace platform {
 
@@ -39,15 +38,15 @@ TControl::~TControl() {
     SetParent(nullptr);
 }
 
-void TControl::SetParent(TWinControl* parent) {
-    if (parent == parent_) return;
-    // A control placed inside itself would make the control tree a cycle.
+bool TControl::SetParent(TWinControl* parent) {
+    if (parent == parent_) return true;
     for (TControl* p = parent; p; p = p->parent_) {
-        if (p == this) throw std::invalid_argument("a control cannot be placed on itself");
+        if (p == this) return false;
     }
     if (parent_) EraseOne(parent_->controls_, this);
     parent_ = parent;
     if (parent_) parent_->controls_.push_back(this);
+    return true;
 }
 
 TWinControl::~TWinControl() {

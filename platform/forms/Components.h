@@ -44,9 +44,9 @@ public:
     const char* ClassName() const override { return "TControl"; }
 
     // Placement on a parent control; the parent lists it in Controls().
-    // Placing a control on itself or on one of its own controls throws
-    // std::invalid_argument.
-    void SetParent(TWinControl* parent);
+    // Placing a control on itself or on one of its own controls is refused
+    // (false), as it would make the control tree a cycle.
+    bool SetParent(TWinControl* parent);
     TWinControl* Parent() const { return parent_; }
 
     int Left = 0, Top = 0, Width = 0, Height = 0;

@@ -7,13 +7,6 @@
 
 namespace platform {
 
-void TGdiFont::SetHandle(HFONT handle) {
-    handle_.Reset(handle);
-    if (!handle) return;
-    font_ = DescribeFont(handle);
-    font_.PixelsPerInch = MetricsPixelsPerInch();
-}
-
 int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
     // at the screen's density.

@@ -1,4 +1,6 @@
-#include "platform/forms/FormWindowImpl_win32.h"
+#include "platform/forms/FormWindow_win32.h"
+
+#include <cwctype>
 
 #include "platform/forms/BitBtn_win32.h"
 #include "platform/forms/Gdi_win32.h"
@@ -13,6 +15,26 @@ namespace {
 constexpr int kFirstChildId = 1000;
 
 int g_formClassUses = 0;  // form windows alive; forms live on the host thread only
+
+UINT DialogCode(HWND window, MSG& msg) {
+    return UINT(SendMessageW(window, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
+}
+
+bool Usable(const TControl* control) { return control && CanFocus(*control); }
+
+// Whether the caption has ch as its accelerator ("&O"; "&&" is a plain "&").
+bool IsAccel(wchar_t ch, const std::string& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(caption[i + 1]);
+        return c < 0x80 && std::towupper(wint_t(c)) == std::towupper(wint_t(ch));
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -50,14 +72,14 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_ = CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
-                            form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr);
+    hwnd_.Reset(CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
+                                form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr));
     if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
     if (form.SystemMenuOnly) {
         // Only moving and closing remain: the border cannot be sized.
-        HMENU menu = GetSystemMenu(hwnd_, FALSE);
+        HMENU menu = GetSystemMenu(hwnd_.Get(), FALSE);
         for (UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) DeleteMenu(menu, item, MF_BYCOMMAND);
     }
     font_.Reset(CreateFontFor(form.Font));
@@ -67,8 +89,8 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
 FormWindow::~FormWindow() {
     EndModal();
     if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);  // children with it, before their font and glyphs go
+    SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, 0);
+    hwnd_.Reset();  // children with it, before their font and glyphs go
 }
 
 void FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
@@ -115,7 +137,8 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
     if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label);
     const int id = kFirstChildId + int(children_.size());
     HWND window = CreateWindowExW(ex, cls, WideFromForm(text).c_str(), style, x, y, control.Width, control.Height,
-                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+                                  hwnd_.Get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(),
+                                  nullptr);
     if (!window) return;
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     Child child{&control, window, UniqueBitmap()};
@@ -138,7 +161,7 @@ void FormWindow::FitLabel(TLabel& label) const {
 }
 
 HWND FormWindow::HandleOf(const TControl& control) const {
-    if (&control == &form_) return hwnd_;
+    if (&control == &form_) return hwnd_.Get();
     for (const Child& c : children_) {
         if (c.control == &control) return c.window;
     }
@@ -153,7 +176,7 @@ const FormWindow::Child* FormWindow::Find(HWND window) const {
 }
 
 TControl* FormWindow::ControlOf(HWND window) const {
-    for (HWND w = window; w && w != hwnd_; w = GetParent(w)) {
+    for (HWND w = window; w && w != hwnd_.Get(); w = GetParent(w)) {
         if (const Child* c = Find(w)) return c->control;
     }
     return nullptr;
@@ -171,7 +194,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ERASEBKGND: {
         RECT r;
-        GetClientRect(hwnd_, &r);
+        GetClientRect(hwnd_.Get(), &r);
         FillRect(reinterpret_cast<HDC>(wp), &r, background_.Get());
         return 1;
     }
@@ -206,7 +229,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY:
         return Destroyed(msg, wp, lp);
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd_.Get(), msg, wp, lp);
 }
 
 // Our own destructor detaches before it destroys, so this is a destruction
@@ -215,8 +238,8 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 // that no window is left to give: it ends as cancelled, and the posted
 // message wakes it when the destruction came in while it waited.
 LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
-    const LRESULT result = DefWindowProcW(hwnd_, msg, wp, lp);
-    hwnd_ = nullptr;
+    const LRESULT result = DefWindowProcW(hwnd_.Get(), msg, wp, lp);
+    hwnd_.Release();  // gone already
     lastFocus_ = nullptr;
     if (modal_) {
         form_.ModalResult = mrCancel;
@@ -228,10 +251,10 @@ LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
 void FormWindow::OnActivate(bool active) {
     if (!active) {
         HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        if (focus && IsChild(hwnd_.Get(), focus)) lastFocus_ = focus;
         return;
     }
-    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
+    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_.Get(), lastFocus_)) {
         SetFocus(lastFocus_);
         return;
     }
@@ -244,7 +267,7 @@ void FormWindow::FocusFirst() {
     if (first && HandleOf(*first)) {
         Focus(first);
     } else {
-        SetFocus(hwnd_);
+        SetFocus(hwnd_.Get());
     }
 }
 
@@ -288,8 +311,8 @@ void FormWindow::BeginModal() {
     // is activated and its buttons take their looks before the first paint,
     // not in a second round of painting after it.
     FocusFirst();
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
-    SetActiveWindow(hwnd_);
+    ShowWindow(hwnd_.Get(), SW_SHOWNORMAL);
+    SetActiveWindow(hwnd_.Get());
     // The system activates the form only when its program is in the
     // foreground; the focus belongs in it all the same.
     HWND focus = GetFocus();
@@ -299,7 +322,7 @@ void FormWindow::BeginModal() {
 
 BOOL CALLBACK FormWindow::DisableOther(HWND window, LPARAM self) {
     auto* me = reinterpret_cast<FormWindow*>(self);
-    if (window != me->hwnd_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    if (window != me->hwnd_.Get() && IsWindowVisible(window) && IsWindowEnabled(window)) {
         EnableWindow(window, FALSE);
         me->disabled_.push_back(window);
     }
@@ -314,7 +337,120 @@ void FormWindow::EndModal() {
         if (IsWindow(*it)) EnableWindow(*it, TRUE);
     }
     disabled_.clear();
-    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+    if (hwnd_) ShowWindow(hwnd_.Get(), SW_HIDE);
+}
+
+// The keyboard ahead of the focused control, as the toolkit's forms have it:
+// buttons take Enter and Esc when the key goes down, Tab moves the focus,
+// the form previews each character, accelerators click their buttons.
+bool FormWindow::PreTranslate(MSG& msg) {
+    switch (msg.message) {
+    case WM_KEYDOWN:
+        return KeyDown(msg);
+    case WM_CHAR:
+        return CharKey(msg);
+    case WM_SYSCHAR:
+        return Mnemonic(wchar_t(msg.wParam));
+    }
+    return false;
+}
+
+TButton* FormWindow::EnterButton() const {
+    TControl* focused = ControlOf(GetFocus());
+    if (auto* b = dynamic_cast<TButton*>(focused)) return b;
+    for (const Child& c : children_) {
+        auto* b = dynamic_cast<TButton*>(c.control);
+        if (b && b->Default && Usable(b)) return b;
+    }
+    return nullptr;
+}
+
+TButton* FormWindow::CancelButton() const {
+    for (const Child& c : children_) {
+        auto* b = dynamic_cast<TButton*>(c.control);
+        if (b && b->Cancel && Usable(b)) return b;
+    }
+    return nullptr;
+}
+
+bool FormWindow::KeyDown(MSG& msg) {
+    const auto key = msg.wParam;
+    if (key != VK_RETURN && key != VK_ESCAPE && key != VK_TAB) return false;
+    HWND focus = GetFocus();
+    // A control that wants the key for itself (a memo) keeps it.
+    const UINT code = focus && focus != hwnd_.Get() ? DialogCode(focus, msg) : 0;
+    if (code & DLGC_WANTALLKEYS) return false;
+    if (key == VK_TAB) {
+        if ((code & DLGC_WANTTAB) || (GetKeyState(VK_CONTROL) & 0x8000)) return false;
+        auto* current = dynamic_cast<TWinControl*>(ControlOf(focus));
+        Focus(FindNextControl(form_, current, !(GetKeyState(VK_SHIFT) & 0x8000)));
+        return true;
+    }
+    TButton* button = key == VK_RETURN ? EnterButton() : CancelButton();
+    if (!button) return false;
+    Click(*button);
+    return true;
+}
+
+bool FormWindow::CharKey(MSG& msg) {
+    // The form sees the character first; the toolkit's key press handler
+    // speaks 8-bit characters, which the control keys all are.
+    if (form_.KeyPreview && msg.wParam < 0x80) {
+        NoteFocus();
+        char key = char(msg.wParam);
+        form_.KeyPress(key);
+        if (key == 0) return true;
+        msg.wParam = WPARAM(static_cast<unsigned char>(key));
+    }
+    HWND focus = GetFocus();
+    // Without Alt, a letter is an accelerator only where it is not typed.
+    if (focus && focus != hwnd_.Get() && (DialogCode(focus, msg) & DLGC_WANTCHARS)) return false;
+    return Mnemonic(wchar_t(msg.wParam));
+}
+
+bool FormWindow::Mnemonic(wchar_t ch) {
+    for (const Child& c : children_) {
+        auto* b = dynamic_cast<TButton*>(c.control);
+        if (b && Usable(b) && IsAccel(ch, b->Caption)) {
+            Click(*b);
+            return true;
+        }
+    }
+    return false;
+}
+
+int ShowModal(TForm& form) {
+    form.Window = std::make_unique<FormWindow>(form);
+    auto& window = static_cast<FormWindow&>(*form.Window);
+    if (!window.Handle()) {
+        form.Window.reset();
+        return mrNone;
+    }
+    form.ModalResult = mrNone;
+    window.BeginModal();
+    MSG msg;
+    while (form.ModalResult == mrNone) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) PostQuitMessage(int(msg.wParam));  // for the loop outside
+        if (got <= 0) {
+            form.ModalResult = mrCancel;
+            break;
+        }
+        if (window.Contains(msg.hwnd) && window.PreTranslate(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        window.NoteFocus();
+    }
+    const int result = form.ModalResult;
+    window.EndModal();
+    form.Window.reset();
+    return result;
+}
+
+void SelectNext(TForm& form, TWinControl* current) {
+    auto* window = dynamic_cast<FormWindow*>(form.Window.get());
+    if (!window) return;
+    window->Focus(FindNextControl(form, current, true));
 }
 
 }  // namespace platform

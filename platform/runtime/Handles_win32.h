@@ -10,6 +10,7 @@ namespace platform {
 // Kernel objects: events, threads, processes, files, mappings. CreateFile
 // fails with INVALID_HANDLE_VALUE, the others with null; both hold nothing.
 using UniqueHandle = UniqueResource<HANDLE, &CloseHandle, -1>;
+using UniqueModule = UniqueResource<HMODULE, &FreeLibrary>;
 using UniqueWindow = UniqueResource<HWND, &DestroyWindow>;
 using UniqueFont = UniqueResource<HFONT, &DeleteObject>;
 using UniqueBrush = UniqueResource<HBRUSH, &DeleteObject>;

@@ -9,14 +9,14 @@ namespace platform {
 
 class OsEvent {
 public:
-    // Throws std::system_error when the system has no event to give: a wait
-    // on an event that does not exist returns at once, and a caller that
-    // believed it had waited would go on too early.
     explicit OsEvent(bool manualReset);
     ~OsEvent();
     OsEvent(const OsEvent&) = delete;
     OsEvent& operator=(const OsEvent&) = delete;
 
+    // False when the system had no event to give: a wait on it would return
+    // at once, and a caller that believed it had waited would go on too early.
+    bool Valid() const;
     void Set();
     // Waits up to timeoutMs (negative: for ever); true when signalled.
     bool Wait(int timeoutMs);

@@ -28,6 +28,8 @@ OsEvent::OsEvent(bool manualReset) : impl_(new Impl{manualReset}) {}
 
 OsEvent::~OsEvent() = default;
 
+bool OsEvent::Valid() const { return true; }
+
 void OsEvent::Set() {
     std::lock_guard<std::mutex> lock(Lock());
     impl_->set = true;

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <system_error>
-
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/OsEvent.h"
 
@@ -12,11 +10,11 @@ struct OsEvent::Impl {
 };
 
 OsEvent::OsEvent(bool manualReset)
-    : impl_(new Impl{UniqueHandle(CreateEventA(nullptr, manualReset, FALSE, nullptr))}) {
-    if (!impl_->handle) throw std::system_error(int(GetLastError()), std::system_category(), "CreateEvent");
-}
+    : impl_(new Impl{UniqueHandle(CreateEventA(nullptr, manualReset, FALSE, nullptr))}) {}
 
 OsEvent::~OsEvent() = default;
+
+bool OsEvent::Valid() const { return impl_->handle.Valid(); }
 
 void OsEvent::Set() { SetEvent(impl_->handle.Get()); }
 

@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 
+#include "platform/runtime/Guard.h"
 #include "platform/runtime/OsEvent.h"
 #include "platform/runtime/ThreadNative.h"
 
@@ -78,12 +79,8 @@ bool HasQueuedCalls() {
     return !Queue().calls.empty();
 }
 
-bool CheckSynchronize(int timeoutMs) {
+bool CheckSynchronize() {
     SyncQueue& q = Queue();
-    if (timeoutMs > 0) {
-        MainWait wait(q);
-        if (!wait.Pending()) q.queued.Wait(timeoutMs);
-    }
     std::deque<SyncCall*> calls;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
@@ -103,28 +100,28 @@ bool CheckSynchronize(int timeoutMs) {
     return !calls.empty();
 }
 
-TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {
-    // The queue's own event is made here at the latest, where a failure can
-    // still refuse the thread: later, in a wait or a destructor, it could not.
-    Queue();
-}
+TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
 
 TThread::~TThread() {
     Terminate();
     WaitFor();
 }
 
-void TThread::Resume() {
-    if (!thread_) thread_ = std::make_unique<NativeThread>(&TThread::Body, this);
+bool TThread::Resume() {
+    if (thread_) return true;
+    // The queue's event is made here at the latest, where its failure can
+    // still refuse the thread: later, in a wait, it could not.
+    if (!ended_->Valid() || !callRun_->Valid() || !Queue().queued.Valid()) return false;
+    auto thread = std::make_unique<NativeThread>();
+    if (!thread->Start(&TThread::Body, this)) return false;
+    thread_ = std::move(thread);
+    return true;
 }
 
 void TThread::Body(void* param) {
     auto* self = static_cast<TThread*>(param);
-    try {
-        self->Execute();
-    } catch (...) {
-        // A body that lets an exception escape simply ends, as it would have.
-    }
+    // A body that lets an exception or a fault escape simply ends.
+    Guarded([self] { self->Execute(); });
     self->ended_->Set();
     // Whoever gave up on this body left the object to it.
     if (self->state_.exchange(kEnded) == kAbandoned) delete self;
@@ -178,7 +175,7 @@ void TThread::Synchronize(const TThreadMethod& method) {
         // find the queue locked; under the hook's own lock, so once the hook
         // is cleared no call of it is still in progress.
         std::lock_guard<std::mutex> hook(q.hookMutex);
-        if (q.wake.Code) q.wake.Code(q.wake.Self, this);
+        if (q.wake.Code) q.wake.Code(q.wake.Self);
     }
     // One kernel event, as a bare worker would wait: a condition variable
     // costs a mutex and a semaphore more on every call.

@@ -19,7 +19,7 @@ class NativeThread;
 
 // A method reference: code and object, as the wake hook is kept.
 struct TNotifyEvent {
-    void (*Code)(void* self, TThread* sender) = nullptr;
+    void (*Code)(void* self) = nullptr;
     void* Self = nullptr;
 };
 
@@ -38,13 +38,13 @@ TNotifyEvent GetWakeMainThread();
 bool HasQueuedCalls();
 
 // Main thread only: runs every call queued so far, in queuing order, and
-// returns whether any ran. A timeout above 0 first waits that long for a call.
-bool CheckSynchronize(int timeoutMs = 0);
+// returns whether any ran.
+bool CheckSynchronize();
 
 using TThreadMethod = std::function<void()>;
 
-// Always created suspended; Resume starts the body (both throw when the
-// system has no thread or event to give). A derived class whose
+// Always created suspended; Resume starts the body, false when the system
+// had no thread or event to give. A derived class whose
 // Execute reads its own fields must call Terminate and WaitFor in its own
 // destructor, because the body may still run while the base is destroyed.
 // On Windows a running body keeps its module loaded.
@@ -55,7 +55,7 @@ public:
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
-    void Resume();
+    bool Resume();
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
     // Waits for the body to end; on the main thread it keeps running
@@ -76,7 +76,7 @@ protected:
     void Synchronize(const TThreadMethod& method);
 
 private:
-    friend bool CheckSynchronize(int);
+    friend bool CheckSynchronize();
     enum State { kRunning, kEnded, kAbandoned };
     static void Body(void* self);
     std::atomic<bool> terminated_{false};

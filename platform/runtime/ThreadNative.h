@@ -21,12 +21,13 @@ bool HasMainThreadEnded();
 // so unloading the module cannot pull the code away under it.
 class NativeThread {
 public:
-    // Starts entry(arg); throws std::system_error when the system has no thread.
-    NativeThread(void (*entry)(void*), void* arg);
+    NativeThread();
     ~NativeThread();  // lets go of a thread not joined
     NativeThread(const NativeThread&) = delete;
     NativeThread& operator=(const NativeThread&) = delete;
 
+    // Starts entry(arg) once; false when the system has no thread to give.
+    bool Start(void (*entry)(void*), void* arg);
     // Waits for the thread to end; not on the thread itself.
     void Join();
 

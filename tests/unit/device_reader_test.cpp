@@ -35,7 +35,7 @@ protected:
         platform::SetMainThread();
         // This test's pump waits on the queue itself; a hook that does nothing
         // stands for the hidden window, without which the device stays closed.
-        platform::SetWakeMainThread({[](void*, platform::TThread*) {}, nullptr});
+        platform::SetWakeMainThread({[](void*) {}, nullptr});
         g_mainId = std::this_thread::get_id();
         g_received.clear();
         g_onCallback = nullptr;
@@ -52,7 +52,7 @@ protected:
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         while (!pred()) {
             if (std::chrono::steady_clock::now() > end) return false;
-            platform::CheckSynchronize(20);
+            if (!platform::CheckSynchronize()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
     }
@@ -139,7 +139,7 @@ TEST_F(Reader, RepeatedOpenKeepsOneReaderAndCloseStopsPolling) {
     // One reader polls once per cycle; two would poll about twice as often.
     int polls = fakedriver::CountOf("poll");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    platform::CheckSynchronize(0);
+    platform::CheckSynchronize();
     EXPECT_EQ(fakedriver::CountOf("poll"), polls) << "no poll after CloseDevice returned";
 }
 
@@ -154,7 +154,10 @@ TEST_F(Reader, CloseWithoutOpenStillDisablesTheDriver) {
 void StartAndReleaseOneCycle(Reader*) {
     ASSERT_EQ(InitDevice(), -1);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!platform::CheckSynchronize(20)) ASSERT_LT(std::chrono::steady_clock::now(), end);
+    while (!platform::CheckSynchronize()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), end);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Past its stop test and into the 200 ms pause.
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
 }

@@ -48,7 +48,7 @@ protected:
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!pred()) {
             if (std::chrono::steady_clock::now() > end) return false;
-            CheckSynchronize(20);
+            if (!CheckSynchronize()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
     }
@@ -106,7 +106,7 @@ TEST_F(ThreadSync, StoppingWorkerBlockedInACallEndsIt) {
 TEST_F(ThreadSync, WakeHookFiresOncePerQueuedCallUntilCleared) {
     static std::atomic<int> wakes;
     wakes = 0;
-    SetWakeMainThread({[](void*, TThread*) { ++wakes; }, nullptr});
+    SetWakeMainThread({[](void*) { ++wakes; }, nullptr});
     int ran = 0;
     Worker worker([&](Worker& w) {
         w.Sync([&] { ++ran; });
@@ -123,7 +123,7 @@ TEST_F(ThreadSync, WakeHookFiresOncePerQueuedCallUntilCleared) {
     quiet.Resume();
     ASSERT_TRUE(PumpUntil([&] { return quiet.done.load(); }));
     EXPECT_EQ(wakes, 2);
-    EXPECT_FALSE(CheckSynchronize(0)) << "an extra wake-up finds nothing to run";
+    EXPECT_FALSE(CheckSynchronize()) << "an extra wake-up finds nothing to run";
 }
 
 TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
@@ -138,6 +138,13 @@ TEST_F(ThreadSync, ExceptionInMarshalledCallIsRaisedInWorker) {
     worker.Resume();
     ASSERT_TRUE(PumpUntil([&] { return worker.done.load(); }));
     EXPECT_TRUE(caught);
+}
+
+TEST_F(ThreadSync, ABodyThatThrowsEndsWithoutTakingTheProcess) {
+    Worker worker([](Worker&) { throw std::runtime_error("body"); });
+    ASSERT_TRUE(worker.Resume());
+    EXPECT_TRUE(worker.WaitFor(5000));
+    EXPECT_FALSE(worker.done);
 }
 
 // A worker whose body blocks until released, as a driver call that does not

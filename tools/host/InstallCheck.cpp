@@ -7,13 +7,13 @@
 
 #include "include/Orvale8.h"
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/UniqueResource.h"
+#include "platform/runtime/Handles_win32.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"
 
 namespace {
 
-using UniqueModule = platform::UniqueResource<HMODULE, &FreeLibrary>;
+using platform::UniqueModule;
 
 constexpr const char* kDriverFunctions[] = {"Tma4drv_DLL_Version", "TV_Initialize", "TV_Disable", "TV_GetEvent"};
 constexpr const char* kPluginFunctions[] = {"ShowProperties", "InitCallbackEx", "CloseDevice", "InitDevice",

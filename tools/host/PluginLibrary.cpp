@@ -5,12 +5,8 @@
 // UTF-8, like every path of the bench: the ANSI code page cannot spell
 // every folder.
 PluginLibrary::PluginLibrary(const char* fileName) : path_(platform::ExecutableDirectory() + fileName) {
-    module_ = LoadLibraryW(platform::WideFromUtf8(path_).c_str());
+    module_.Reset(LoadLibraryW(platform::WideFromUtf8(path_).c_str()));
     if (!module_) loadError_ = ::GetLastError();
-}
-
-PluginLibrary::~PluginLibrary() {
-    if (module_) FreeLibrary(module_);
 }
 
 namespace {
@@ -27,10 +23,10 @@ bool Find(HMODULE module, const char* name, F& function, std::string& missing) {
 bool PluginLibrary::Resolve(DeviceFunctions& f, std::string& missing) const {
     missing.clear();
     if (!module_) return false;
-    bool all = Find(module_, "InitCallbackEx", f.InitCallbackEx, missing);
-    all &= Find(module_, "InitDevice", f.InitDevice, missing);
-    all &= Find(module_, "CloseDevice", f.CloseDevice, missing);
-    all &= Find(module_, "GetLastError", f.GetLastError, missing);
+    bool all = Find(module_.Get(), "InitCallbackEx", f.InitCallbackEx, missing);
+    all &= Find(module_.Get(), "InitDevice", f.InitDevice, missing);
+    all &= Find(module_.Get(), "CloseDevice", f.CloseDevice, missing);
+    all &= Find(module_.Get(), "GetLastError", f.GetLastError, missing);
     return all;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "include/Orvale8.h"
+#include "platform/runtime/Handles_win32.h"
 
 struct DeviceFunctions {
     decltype(&::InitCallbackEx) InitCallbackEx = nullptr;
@@ -20,11 +21,8 @@ class PluginLibrary {
 public:
     // Loads `fileName` from the directory of the running executable.
     explicit PluginLibrary(const char* fileName);
-    ~PluginLibrary();
-    PluginLibrary(const PluginLibrary&) = delete;
-    PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    bool Loaded() const { return module_ != nullptr; }
+    bool Loaded() const { return module_.Valid(); }
     DWORD LoadError() const { return loadError_; }
     const std::string& Path() const { return path_; }
     // Why the load failed, in words, with the file to put in place.
@@ -35,7 +33,7 @@ public:
 
 private:
     std::string path_;
-    HMODULE module_ = nullptr;
+    platform::UniqueModule module_;
     DWORD loadError_ = 0;
 };
 

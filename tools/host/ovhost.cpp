@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "platform/runtime/HostPath.h"
+#include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/TextLines.h"
 #include "platform/runtime/Utf16Text.h"
-#include "platform/runtime/UniqueResource.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/CrashWhere.h"
@@ -89,11 +89,10 @@ void ShowDialog() {
         WriteErr("ovhost: Orvale8.dll has no export ShowProperties\n");
         return;
     }
-    HWND host = CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60, 640, 420, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    const OV_BOOL32 result = show(host);
+    const platform::UniqueWindow host(CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60,
+                                                      640, 420, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    const OV_BOOL32 result = show(host.Get());
     WriteOut("ovhost: ShowProperties -> " + std::to_string(result) + "\n");
-    if (host) DestroyWindow(host);
 }
 
 int RunDevice(const DeviceFunctions& device, HostOptions options) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 #include "tools/traceproxy/VendorDriver.h"
 
@@ -20,13 +21,12 @@ void AppendLine(const std::string& line) {
     std::string text = stamp + line + "\r\n";
     std::lock_guard<std::mutex> lock(mutex);
     // Opened for each line, so the log is complete whenever the host dies.
-    HANDLE file = CreateFileW(platform::FullWidePath(ProxyFolder() + "TmA4Drv.trace.log").c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const platform::UniqueHandle file(CreateFileW(platform::FullWidePath(ProxyFolder() + "TmA4Drv.trace.log").c_str(),
+                                                  FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string DescribeRecord(const void* record, int size) {

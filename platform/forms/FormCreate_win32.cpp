@@ -1,6 +1,6 @@
 #include "platform/forms/FormCreate.h"
 #include "platform/forms/FormScale.h"
-#include "platform/forms/FormWindowImpl_win32.h"
+#include "platform/forms/FormWindow_win32.h"
 
 namespace platform {
 

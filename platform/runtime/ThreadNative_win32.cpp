@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <system_error>
+#include <memory>
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/ThreadNative.h"
@@ -55,19 +55,20 @@ bool HasMainThreadEnded() {
     return g_mainThread && WaitForSingleObject(g_mainThread.Get(), 0) == WAIT_OBJECT_0;
 }
 
-NativeThread::NativeThread(void (*entry)(void*), void* arg) : impl_(new Impl) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThreadProc),
-                            &module))
-        throw std::system_error(int(GetLastError()), std::system_category(), "GetModuleHandleEx");
-    auto* start = new StartBlock{entry, arg, module};
-    impl_->handle.Reset(CreateThread(nullptr, 0, &ThreadProc, start, 0, &impl_->id));
-    if (!impl_->handle) {
-        const DWORD error = GetLastError();
-        delete start;
-        FreeLibrary(module);
-        throw std::system_error(int(error), std::system_category(), "CreateThread");
-    }
+NativeThread::NativeThread() : impl_(new Impl) {}
+
+bool NativeThread::Start(void (*entry)(void*), void* arg) {
+    HMODULE held = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThreadProc), &held))
+        return false;
+    UniqueModule module(held);
+    std::unique_ptr<StartBlock> start(new StartBlock{entry, arg, held});
+    impl_->handle.Reset(CreateThread(nullptr, 0, &ThreadProc, start.get(), 0, &impl_->id));
+    if (!impl_->handle) return false;
+    // Both are the thread's now: it frees the block and gives the module back.
+    start.release();
+    module.Release();
+    return true;
 }
 
 NativeThread::~NativeThread() = default;
