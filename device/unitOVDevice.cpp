@@ -229,6 +229,16 @@ bool Refuse(const std::string& text) {
     return false;
 }
 
+// InitDevice and CloseDevice: admitted, counted, and run under the guard;
+// `fault` is the error text when the guard caught a fault.
+OV_BOOL32 OpenOrClose(const char* call, bool waitsForReader, OV_BOOL32 (*action)(), const char* fault) {
+    if (!unitOVDevice::AdmitHostCall(call, waitsForReader)) return OV_FALSE;
+    ++g_openCloseCount;
+    OV_BOOL32 result = OV_FALSE;
+    if (!platform::Guarded([&] { result = action(); })) SetLastErrorText(fault);
+    return result;
+}
+
 }  // namespace
 
 extern "C" {
@@ -240,19 +250,11 @@ OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
 }
 
 OV_BOOL32 OV_STDCALL InitDevice() {
-    if (!unitOVDevice::AdmitHostCall("InitDevice", false)) return OV_FALSE;
-    ++g_openCloseCount;
-    OV_BOOL32 result = OV_FALSE;
-    if (!platform::Guarded([&] { result = OpenDevice(); })) SetLastErrorText("the driver faulted while the device was opened");
-    return result;
+    return OpenOrClose("InitDevice", false, OpenDevice, "the driver faulted while the device was opened");
 }
 
 OV_BOOL32 OV_STDCALL CloseDevice() {
-    if (!unitOVDevice::AdmitHostCall("CloseDevice", true)) return OV_FALSE;
-    ++g_openCloseCount;
-    OV_BOOL32 result = OV_FALSE;
-    if (!platform::Guarded([&] { result = CloseOpenDevice(); })) SetLastErrorText("the plug-in faulted while the device was closed");
-    return result;
+    return OpenOrClose("CloseDevice", true, CloseOpenDevice, "the plug-in faulted while the device was closed");
 }
 
 const char* OV_STDCALL OrvaleGetLastError() { return g_lastErrorText; }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/runtime/Stdcall.h"
+#include "include/Orvale8.h"  // OV_STDCALL
 
 // The record the driver fills on a poll: 56 bytes, little-endian.
 #pragma pack(push, 1)

@@ -6,6 +6,7 @@
 #include "platform/runtime/HostPath.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniText.h"
+#include "platform/runtime/TextLines.h"
 
 using namespace platform;
 
@@ -170,7 +171,7 @@ bool TTranslator::ApplyKey(const std::string& section, const std::string& key, s
 void TTranslator::ApplyItemsKey(const std::string& section, const std::string& key,
                                 std::vector<std::string>& items) {
     std::string text = ItemsToText(items);
-    if (ApplyKey(section, key, text)) items = TextToItems(text);
+    if (ApplyKey(section, key, text)) items = SplitLines(text);
 }
 
 void TTranslator::WriteValue(const std::string& section, const std::string& key,

@@ -7,6 +7,7 @@
 #include "bench/perf/Measure_win32.h"
 #include "device/usbid.h"
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Proc_win32.h"
 #include "tests/support/ProcessMemory_win32.h"
@@ -27,7 +28,7 @@ constexpr DWORD kPauseMs = 200;
 // procedure has run. The plug-in's path with nothing of ours in between.
 class FloorSide : public Side {
 public:
-    FloorSide() : driver_(LoadLibraryA((ovtest::ProgramDirectory() + "TmA4Drv.dll").c_str())) {
+    FloorSide() : driver_(LoadLibraryA((platform::ExecutableDirectory() + "TmA4Drv.dll").c_str())) {
         WNDCLASSA wc{};
         wc.lpfnWndProc = &FloorSide::Proc;
         wc.hInstance = GetModuleHandleA(nullptr);
@@ -98,7 +99,7 @@ private:
 int LoadOnce(const std::string& file, const std::string& name) {
     const std::uint64_t before = ovtest::PrivateCommittedBytes();
     const std::int64_t start = ovtest::PerformanceNow();
-    const HMODULE module = LoadLibraryA((ovtest::ProgramDirectory() + file).c_str());
+    const HMODULE module = LoadLibraryA((platform::ExecutableDirectory() + file).c_str());
     const std::int64_t loaded = ovtest::PerformanceNow();
     if (!module) return EmitError("LoadLibrary(" + file + ") failed with error " + std::to_string(GetLastError())), 1;
     EmitSample(name + "_us", ovtest::MsBetween(start, loaded) * 1000);

@@ -11,6 +11,7 @@
 #include "bench/perf/Figures.h"
 #include "bench/perf/Floor_win32.h"
 #include "bench/perf/Options.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/Proc_win32.h"
@@ -105,8 +106,8 @@ private:
             RunIn(*plain_, kFloor, "load Orvale8.dll load_plain", 60000, r);
             RunIn(*lang, kFloor, "load Orvale8.dll load_lang", 60000, r);
         }
-        const std::string dll = ovtest::ProgramDirectory() + "Orvale8.dll";
-        const std::string empty = ovtest::ProgramDirectory() + "perf_empty.dll";
+        const std::string dll = platform::ExecutableDirectory() + "Orvale8.dll";
+        const std::string empty = platform::ExecutableDirectory() + "perf_empty.dll";
         const DllSizes sizes{FileSize(dll, true), FileSize(dll, false), FileSize(empty, true), FileSize(empty, false)};
         Add(StartupFigures(r, sizes));
     }

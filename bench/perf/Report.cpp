@@ -1,11 +1,11 @@
 #include "bench/perf/Figures.h"
+#include "platform/runtime/TextLines.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace perf {
 namespace {
@@ -45,11 +45,9 @@ const std::vector<double>& ChildReport::Of(const std::string& name) const {
 }
 
 void ParseReport(const std::string& output, ChildReport& report) {
-    std::istringstream lines(output);
-    std::string line, name;
+    std::string name;
     double value = 0;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : platform::SplitLines(output)) {
         if (line.compare(0, 6, "error ") == 0) report.Errors.push_back(line.substr(6));
         if (line.compare(0, 7, "sample ") != 0) continue;
         if (ParseSample(line.substr(7), name, value))

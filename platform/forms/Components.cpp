@@ -69,21 +69,4 @@ std::string ItemsToText(const std::vector<std::string>& items) {
     return text;
 }
 
-std::vector<std::string> TextToItems(const std::string& text) {
-    std::vector<std::string> items;
-    std::string::size_type start = 0;
-    const std::string::size_type n = text.size();
-    while (start < n) {
-        std::string::size_type end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            items.push_back(text.substr(start));
-            break;
-        }
-        items.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < n && text[start] == '\n') ++start;
-    }
-    return items;
-}
-
 }  // namespace platform

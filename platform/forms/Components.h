@@ -242,9 +242,8 @@ public:
     std::unique_ptr<TFormWindow> Window;  // set while the form has a window
 };
 
-// Item lists in their text form: every item followed by CR LF.
+// Item lists in their text form: every item followed by CR LF (read back
+// with SplitLines).
 std::string ItemsToText(const std::vector<std::string>& items);
-// Splits at CR LF, CR or LF; a final line break ends the last item.
-std::vector<std::string> TextToItems(const std::string& text);
 
 }  // namespace platform

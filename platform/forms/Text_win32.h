@@ -1,14 +1,13 @@
 // The forms' texts are code page 936 bytes whatever the system's ANSI code
-// page; windows show them through the wide API after an explicit conversion.
+// page; windows show them through the wide API after the runtime's explicit
+// conversion.
 #pragma once
 
-#include <string>
+#include "platform/runtime/Utf16Text.h"
 
 namespace platform {
 
-constexpr unsigned kFormCodePage = 936;
-
-std::wstring WideFromForm(const std::string& text);
-std::string FormFromWide(const std::wstring& text);
+inline constexpr auto WideFromForm = &GbkToWide;
+inline constexpr auto FormFromWide = &WideToGbk;
 
 }  // namespace platform

@@ -3,13 +3,12 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 
 namespace platform {
 
 namespace {
-
-using UniqueFind = UniqueResource<HANDLE, &FindClose, -1>;
 
 // The file's own name, as the folder lists it: an 8.3 short spelling (which
 // always holds a '~') becomes the long name. A file not made yet has only the

@@ -66,9 +66,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
 class TReplaceMemo {
 public:
     TReplaceMemo();
-    ~TReplaceMemo();
-    TReplaceMemo(const TReplaceMemo&) = delete;
-    TReplaceMemo& operator=(const TReplaceMemo&) = delete;
+    ~TReplaceMemo();  // where TState is whole
     void Forget();
 
     struct TState;  // each platform's own
@@ -80,8 +78,5 @@ public:
 // belong to processes that still run: those are left to their writers, and
 // another look later may find them gone.
 bool RemoveStaleTemporaries(const std::string& path);
-
-// True when path names an existing file (not a directory).
-bool FileExists(const std::string& path);
 
 }  // namespace platform

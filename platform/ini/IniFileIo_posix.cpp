@@ -197,9 +197,4 @@ bool RemoveStaleTemporaries(const std::string& path) {
     return live;
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }  // namespace platform

@@ -16,8 +16,6 @@ namespace platform {
 
 namespace {
 
-using UniqueFind = UniqueResource<HANDLE, &FindClose, -1>;
-
 // Two seconds, in file-time units: the coarsest file time in use (FAT) and a
 // margin for a clock that file systems read lazily.
 const std::uint64_t kSettleTicks = 20000000u;
@@ -334,11 +332,6 @@ bool RemoveStaleTemporaries(const std::string& path) {
             live = true;
     } while (::FindNextFileW(find.Get(), &found));
     return live;
-}
-
-bool FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesW(FullWidePath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace platform

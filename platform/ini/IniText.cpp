@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/runtime/TextLines.h"
+
 namespace platform {
 
 namespace {
@@ -121,19 +123,6 @@ TLineKind Classify(const char* t, std::size_t n) {
 bool SameName(const char* t, const TLineKind& line, const std::string& folded) {
     if (line.end - line.begin != folded.size()) return false;
     return TIniText::FoldCase(std::string(t + line.begin, line.end - line.begin)) == folded;
-}
-
-// One line of a buffer: its text [begin, end) and the start of the next.
-struct TLine {
-    std::size_t begin, end, next;
-};
-
-TLine LineAt(std::string_view bytes, std::size_t start) {
-    const std::size_t brk = bytes.find_first_of("\r\n", start);
-    if (brk == kNpos) return TLine{start, bytes.size(), bytes.size()};
-    std::size_t next = brk + 1;
-    if (bytes[brk] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
-    return TLine{start, brk, next};
 }
 
 // Hands visit each line that is not empty, in order, until it returns true.

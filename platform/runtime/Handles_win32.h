@@ -16,5 +16,6 @@ using UniqueFont = UniqueResource<HFONT, &DeleteObject>;
 using UniqueBrush = UniqueResource<HBRUSH, &DeleteObject>;
 using UniqueBitmap = UniqueResource<HBITMAP, &DeleteObject>;
 using UniqueDC = UniqueResource<HDC, &DeleteDC>;  // a memory device context
+using UniqueFind = UniqueResource<HANDLE, &FindClose, -1>;  // a FindFirstFile search
 
 }  // namespace platform

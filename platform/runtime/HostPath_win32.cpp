@@ -10,10 +10,10 @@ namespace platform {
 
 namespace {
 
-std::wstring ExecutablePath() {
+std::wstring WideModulePath(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
         if (n == 0) return std::wstring();
         // A full buffer may hold a cut-off path: try again with a larger one.
         if (n < path.size()) {
@@ -57,28 +57,13 @@ std::wstring LinkTarget(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring WideFromUtf8(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-    return wide;
-}
+std::string ModulePath(void* module) { return Utf8FromWide(WideModulePath(static_cast<HMODULE>(module))); }
 
-std::string Utf8FromWide(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    const int length = static_cast<int>(wide.size());
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], n, nullptr, nullptr);
-    return utf8;
-}
+std::string ExecutablePath() { return ModulePath(nullptr); }
 
-std::string ExecutableDirectory() {
-    const std::wstring path = ExecutablePath();
-    return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
+bool FileExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(FullWidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::wstring FullWidePath(const std::string& path) {

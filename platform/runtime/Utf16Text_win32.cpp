@@ -32,14 +32,19 @@ std::string FromWide(UINT codePage, const std::wstring& wide) {
 std::string Utf16ToGbk(const char* utf16le, std::size_t bytes) {
     std::wstring wide(bytes / 2, L'\0');
     if (!wide.empty()) std::memcpy(&wide[0], utf16le, wide.size() * 2);
-    return FromWide(936, wide);
+    return WideToGbk(wide);
 }
 
+std::wstring GbkToWide(const std::string& gbk) { return ToWide(936, gbk.data(), gbk.size()); }
+std::string WideToGbk(const std::wstring& wide) { return FromWide(936, wide); }
+std::wstring WideFromUtf8(const std::string& utf8) { return ToWide(CP_UTF8, utf8.data(), utf8.size()); }
+std::string Utf8FromWide(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
+
 std::string GbkToUtf16(const std::string& gbk) {
-    const std::wstring wide = ToWide(936, gbk.data(), gbk.size());
+    const std::wstring wide = GbkToWide(gbk);
     return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
 }
 
-std::string GbkToUtf8(const std::string& gbk) { return FromWide(CP_UTF8, ToWide(936, gbk.data(), gbk.size())); }
+std::string GbkToUtf8(const std::string& gbk) { return Utf8FromWide(GbkToWide(gbk)); }
 
 }  // namespace platform

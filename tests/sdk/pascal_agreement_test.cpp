@@ -4,21 +4,17 @@
 // names each function's export and the bytes its arguments take.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/ScratchDir.h"
+
 namespace {
 
-std::string Read(const std::string& relative) {
-    std::ifstream in(std::string(OV_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string Read(const std::string& relative) { return ovtest::ReadBytes(std::string(OV_SOURCE_DIR) + "/" + relative); }
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r\n");
@@ -95,31 +91,30 @@ std::map<std::string, std::string> PascalExports(const std::string& unit) {
     return exportOf;
 }
 
-Api PascalFunctions(const std::string& unit) {
-    const std::string interface = unit.substr(0, unit.find("\nimplementation"));
+// What `pattern` (name, parameters, result type) matches in `text`, by the
+// export the name is for; a name that is for none is listed after `unknown`.
+Api PascalDeclarations(const std::string& unit, const std::string& text, const char* pattern, const char* unknown) {
     const std::map<std::string, std::string> exportOf = PascalExports(unit);
     Api api;
-    const std::regex declaration(R"(\nfunction (\w+)(?:\(([^)]*)\))?: (\w+); stdcall;)");
-    for (std::sregex_iterator m(interface.begin(), interface.end(), declaration), end; m != end; ++m) {
+    const std::regex declaration(pattern);
+    for (std::sregex_iterator m(text.begin(), text.end(), declaration), end; m != end; ++m) {
         const auto name = exportOf.find((*m)[1]);
-        const std::string exported = name == exportOf.end() ? "(no external) " + (*m)[1].str() : name->second;
+        const std::string exported = name == exportOf.end() ? unknown + (*m)[1].str() : name->second;
         api[exported] = {PascalKind((*m)[3]), PascalParameters((*m)[2])};
     }
     return api;
 }
 
+Api PascalFunctions(const std::string& unit) {
+    return PascalDeclarations(unit, unit.substr(0, unit.find("\nimplementation")),
+                              R"(\nfunction (\w+)(?:\(([^)]*)\))?: (\w+); stdcall;)", "(no external) ");
+}
+
 // The procedural types for loading the DLL at run time, "T" and the
 // function's Pascal name, by the export they are for.
 Api PascalProceduralTypes(const std::string& unit) {
-    const std::map<std::string, std::string> exportOf = PascalExports(unit);
-    Api api;
-    const std::regex type(R"(\n  T(\w+) = function(?:\(([^)]*)\))?: (\w+); stdcall;)");
-    for (std::sregex_iterator m(unit.begin(), unit.end(), type), end; m != end; ++m) {
-        const auto name = exportOf.find((*m)[1]);
-        const std::string exported = name == exportOf.end() ? "(no such function) T" + (*m)[1].str() : name->second;
-        api[exported] = {PascalKind((*m)[3]), PascalParameters((*m)[2])};
-    }
-    return api;
+    return PascalDeclarations(unit, unit, R"(\n  T(\w+) = function(?:\(([^)]*)\))?: (\w+); stdcall;)",
+                              "(no such function) T");
 }
 
 // From "Name@8 @2" and "Alias@0 @5 == Export": C name -> export, export -> bytes.
@@ -138,7 +133,10 @@ std::map<std::string, std::string> Constants(const std::string& text, const std:
     return constants;
 }
 
-TEST(PascalUnit, DeclaresWhatTheHeaderDeclares) {
+// The functions a host links to, and the procedural types a host that loads
+// the DLL at run time casts GetProcAddress's result to: a wrong one corrupts
+// its stack on the first call.
+TEST(PascalUnit, DeclaresWhatTheHeaderDeclaresForLinkingAndForRunTimeLoading) {
     const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
     ASSERT_FALSE(header.empty());
     ASSERT_FALSE(unit.empty());
@@ -147,35 +145,19 @@ TEST(PascalUnit, DeclaresWhatTheHeaderDeclares) {
     ReadDef(Read("sdk/Orvale8.imp.def"), exportOf, bytes);
     ASSERT_EQ(bytes.size(), 5u);
 
-    const Api c = CFunctions(header, exportOf), pascal = PascalFunctions(unit);
+    const Api c = CFunctions(header, exportOf);
     ASSERT_EQ(c.size(), 5u);
-    ASSERT_EQ(pascal.size(), c.size());
-    for (const auto& [name, function] : c) {
-        SCOPED_TRACE(name);
-        const auto other = pascal.find(name);
-        ASSERT_NE(other, pascal.end());
-        EXPECT_EQ(other->second.Result, function.Result);
-        EXPECT_EQ(other->second.Parameters, function.Parameters);
-        EXPECT_EQ(bytes[name], 4 * static_cast<int>(function.Parameters.size())) << "the .def's stack bytes";
-    }
-}
-
-// A host that loads the DLL at run time casts GetProcAddress's result to
-// these types: a wrong one corrupts its stack on the first call.
-TEST(PascalUnit, ProceduralTypesForRunTimeLoadingMatchTheHeader) {
-    const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
-    std::map<std::string, std::string> exportOf;
-    std::map<std::string, int> bytes;
-    ReadDef(Read("sdk/Orvale8.imp.def"), exportOf, bytes);
-    const Api c = CFunctions(header, exportOf), types = PascalProceduralTypes(unit);
-    ASSERT_EQ(c.size(), 5u);
-    EXPECT_EQ(types.size(), c.size());
-    for (const auto& [name, function] : c) {
-        SCOPED_TRACE(name);
-        const auto type = types.find(name);
-        ASSERT_NE(type, types.end()) << "no procedural type for it";
-        EXPECT_EQ(type->second.Result, function.Result);
-        EXPECT_EQ(type->second.Parameters, function.Parameters);
+    for (const auto& [kind, pascal] : {std::make_pair("function", PascalFunctions(unit)),
+                                       std::make_pair("procedural type", PascalProceduralTypes(unit))}) {
+        ASSERT_EQ(pascal.size(), c.size()) << kind;
+        for (const auto& [name, function] : c) {
+            SCOPED_TRACE(std::string(kind) + " " + name);
+            const auto other = pascal.find(name);
+            ASSERT_NE(other, pascal.end());
+            EXPECT_EQ(other->second.Result, function.Result);
+            EXPECT_EQ(other->second.Parameters, function.Parameters);
+            EXPECT_EQ(bytes[name], 4 * static_cast<int>(function.Parameters.size())) << "the .def's stack bytes";
+        }
     }
 }
 

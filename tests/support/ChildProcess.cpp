@@ -6,15 +6,16 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <thread>
 #include <utility>
+
+#include "platform/ini/IniFileIo.h"
+#include "platform/runtime/HostPath.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include "platform/runtime/Handles_win32.h"
-#include "tests/support/WidePath_win32.h"
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -25,34 +26,26 @@ extern char** environ;
 
 namespace ovtest {
 
-std::string ProgramDirectory() {
-    const std::string self = SelfPath();
-    return self.substr(0, self.find_last_of("\\/") + 1);
+std::string ProgramName() {
+    const std::string self = platform::ExecutablePath();
+    return self.substr(platform::DirectoryOf(self).size());
 }
 
 #ifdef _WIN32
 bool CopyFileBytes(const std::string& from, const std::string& to) {
-    return ::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), FALSE) != FALSE;
+    return ::CopyFileW(platform::FullWidePath(from).c_str(), platform::FullWidePath(to).c_str(), FALSE) != FALSE;
 }
 #else
 bool CopyFileBytes(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) return false;
+    std::string bytes;
+    platform::TFileStamp stamp;
+    if (platform::ReadWholeFile(from, &bytes, &stamp) != platform::TReadResult::Read) return false;
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    // Inserting no characters fails the stream, so an empty file is copied
-    // by opening its copy alone.
-    if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
-    return out.good();
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).good();
 }
 #endif
 
 #ifdef _WIN32
-
-std::string SelfPath() {
-    wchar_t path[32768];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, 32768);
-    return Utf8Text(std::wstring(path, n));
-}
 
 namespace {
 
@@ -122,7 +115,7 @@ ChildProcess::ChildProcess(const std::string& commandLine, const std::string& di
     }
     PROCESS_INFORMATION pi{};
     // The environment block stays ANSI, which CreateProcessW takes as well.
-    std::wstring command = WideText(commandLine), folder = WideText(directory);
+    std::wstring command = platform::WideFromUtf8(commandLine), folder = platform::WideFromUtf8(directory);
     std::string block = EnvironmentWith(environment);
     started_ = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, &block[0],
                                 directory.empty() ? nullptr : folder.c_str(), &si, &pi) != FALSE;
@@ -161,16 +154,6 @@ int ChildProcess::Wait(int timeoutMs) {
     return static_cast<int>(code);
 }
 
-std::vector<std::string> ProgramRun::Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(Output);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 ProgramRun RunProgram(const std::string& commandLine, const std::string& directory, int timeoutMs,
                       const std::vector<std::string>& environment) {
     ProgramRun run;
@@ -193,12 +176,6 @@ ProgramRun RunProgram(const std::string& commandLine, const std::string& directo
 }
 
 #else
-
-std::string SelfPath() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
-    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
-}
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& environment) {
     std::vector<std::string> env;

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/TextLines.h"
+
 namespace ovtest {
 
 // Paths and command lines are UTF-8.
-// The full path of the running program, and its directory with a trailing
-// separator.
-std::string SelfPath();
-std::string ProgramDirectory();
+// The running program's file name, without its directory.
+std::string ProgramName();
 bool CopyFileBytes(const std::string& from, const std::string& to);
 
 class ChildProcess {
@@ -59,7 +59,7 @@ struct ProgramRun {
     std::string Output;  // standard output and error, as bytes
 
     bool Succeeded() const { return Started && !TimedOut && ExitCode == 0; }
-    std::vector<std::string> Lines() const;  // the output's lines, without CR LF
+    std::vector<std::string> Lines() const { return platform::SplitLines(Output); }
 };
 
 // Runs `commandLine` with `directory` as its working directory, waits up to

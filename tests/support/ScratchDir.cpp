@@ -1,5 +1,7 @@
 #include "tests/support/ScratchDir.h"
 
+#include "platform/ini/IniFileIo.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 
 #include <algorithm>
@@ -7,13 +9,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "tests/support/WidePath_win32.h"
+#include "platform/runtime/Handles_win32.h"
 #else
 #include <unistd.h>
 #endif
@@ -31,6 +32,26 @@ long ProcessId() {
     return static_cast<long>(::getpid());
 #endif
 }
+
+#ifdef _WIN32
+// Deletes the folder and everything in it, read-only files too.
+void RemoveTree(const std::wstring& widePath) {
+    WIN32_FIND_DATAW found;
+    if (const platform::UniqueFind find{::FindFirstFileW((widePath + L"\\*").c_str(), &found)}) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = widePath + L"\\" + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(find.Get(), &found));
+    }
+    ::RemoveDirectoryW(widePath.c_str());
+}
+#endif
 
 }  // namespace
 
@@ -53,7 +74,7 @@ ScratchDir::ScratchDir() {
 #ifdef _WIN32
 // Through the wide API: a test may leave paths longer than 260 characters.
 ScratchDir::~ScratchDir() {
-    std::wstring path = WidePath(path_);
+    std::wstring path = platform::FullWidePath(path_);
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     RemoveTree(path);
 }
@@ -75,34 +96,18 @@ std::vector<std::string> ScratchDir::Entries() const {
 }
 
 bool ScratchDir::CopyFromBin(const std::string& fileName, const std::string& as) const {
-    return CopyFileBytes(ProgramDirectory() + fileName, File(as.empty() ? fileName : as));
+    return CopyFileBytes(platform::ExecutableDirectory() + fileName, File(as.empty() ? fileName : as));
 }
 
 std::string ReadBytes(const std::string& path) {
-#ifdef _WIN32
-    // Shared for deletion too: a reader must not make a writer's replace fail.
-    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-    ::CloseHandle(file);
-    return bytes;
-#else
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-#endif
+    platform::TFileStamp stamp;
+    return platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read ? bytes : "<missing>";
 }
 
 #ifdef _WIN32
 bool MakeDirectories(const std::string& path) {
-    const std::wstring wide = WidePath(path);
+    const std::wstring wide = platform::FullWidePath(path);
     // Past the prefix and the drive ("\\?\C:\"), each separator ends a folder.
     for (std::size_t at = wide.find(L'\\', 7); at != std::wstring::npos; at = wide.find(L'\\', at + 1))
         ::CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
@@ -114,8 +119,9 @@ bool MakeDirectories(const std::string& path) {
 void WriteBytes(const std::string& path, const std::string& bytes) {
     // Opened, then cut to its new end: a hidden file refuses to be created
     // over.
-    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        ::CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     const bool ok = file != INVALID_HANDLE_VALUE &&
                     (bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,

@@ -29,9 +29,9 @@ private:
     std::string path_;
 };
 
-// Paths are UTF-8 (see WidePath_win32.h).
-// The file's bytes, or "<missing>" when it cannot be read; under Windows
-// read without blocking another process's replace of it.
+// Paths are UTF-8 (see platform/runtime/HostPath.h).
+// The file's bytes, or "<missing>" when it cannot be read; read as the
+// plug-in reads, without blocking another process's replace of it.
 std::string ReadBytes(const std::string& path);
 // Makes the folder and any folder above it that is missing; any length.
 bool MakeDirectories(const std::string& path);

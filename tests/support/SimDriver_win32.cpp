@@ -1,32 +1,25 @@
 #include "tests/support/SimDriver_win32.h"
 
-#include <type_traits>
-
-#include "tests/support/Proc_win32.h"
-
 namespace ovtest {
 
 bool SimDriver::Attach() {
     module_ = GetModuleHandleA("TmA4Drv.dll");
-    const auto find = [this](const char* name, auto& function) {
-        function = Proc<std::remove_reference_t<decltype(function)>>(module_, name);
-        return function != nullptr;
-    };
-    return find("SimDrv_Reset", reset_) && find("SimDrv_QueueEvent", queueEvent_) &&
-           find("SimDrv_QueueRecord", queueRecord_) && find("SimDrv_PendingEvents", pending_) &&
-           find("SimDrv_FaultPolls", faultPolls_) && find("SimDrv_FaultDisables", faultDisables_) && find("SimDrv_BlockPolls", blockPolls_) &&
-           find("SimDrv_ReleasePolls", releasePolls_) && find("SimDrv_BlockedPolls", blockedPolls_) &&
-           find("SimDrv_LogCount", logCount_) && find("SimDrv_LogEntry", logEntry_);
+    for (const char* name : {"SimDrv_Reset", "SimDrv_QueueEvent", "SimDrv_QueueRecord", "SimDrv_PendingEvents",
+                             "SimDrv_FaultPolls", "SimDrv_FaultDisables", "SimDrv_BlockPolls", "SimDrv_ReleasePolls",
+                             "SimDrv_BlockedPolls", "SimDrv_LogCount", "SimDrv_LogEntry"})
+        if (!Proc<FARPROC>(module_, name)) return false;
+    return true;
 }
 
 void SimDriver::Queue(std::int32_t code, const std::string& text) const {
-    queueEvent_(code, text.data(), static_cast<std::int32_t>(text.size()));
+    Export<decltype(SimDrv_QueueEvent)>("SimDrv_QueueEvent")(code, text.data(), static_cast<std::int32_t>(text.size()));
 }
 
 std::vector<simdrv::LogEntry> SimDriver::Log() const {
     std::vector<simdrv::LogEntry> log;
     simdrv::LogEntry entry;
-    for (int i = 0; logEntry_(i, &entry); ++i) log.push_back(entry);
+    const auto entryAt = Export<decltype(SimDrv_LogEntry)>("SimDrv_LogEntry");
+    for (int i = 0; entryAt(i, &entry); ++i) log.push_back(entry);
     return log;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/usbid.h"
+#include "tests/support/Proc_win32.h"
 #include "tools/simdrv/SimDrvControl.h"
 
 namespace ovtest {
@@ -21,16 +22,18 @@ public:
     bool Attach();
     HMODULE Module() const { return module_; }
 
-    void Reset() const { reset_(); }
+    void Reset() const { Export<decltype(SimDrv_Reset)>("SimDrv_Reset")(); }
     // Queues an event with the given text bytes (at most 46, no NUL added).
     void Queue(std::int32_t code, const std::string& text) const;
-    void QueueRecord(const TDriverEvent& record, std::int32_t result) const { queueRecord_(&record, result); }
-    int Pending() const { return pending_(); }
-    void FaultPolls(int count) const { faultPolls_(count); }
-    void FaultDisables(int count) const { faultDisables_(count); }
-    void BlockPolls(simdrv::BlockMode mode) const { blockPolls_(mode); }
-    void ReleasePolls() const { releasePolls_(); }
-    int BlockedPolls() const { return blockedPolls_(); }
+    void QueueRecord(const TDriverEvent& record, std::int32_t result) const {
+        Export<decltype(SimDrv_QueueRecord)>("SimDrv_QueueRecord")(&record, result);
+    }
+    int Pending() const { return Export<decltype(SimDrv_PendingEvents)>("SimDrv_PendingEvents")(); }
+    void FaultPolls(int count) const { Export<decltype(SimDrv_FaultPolls)>("SimDrv_FaultPolls")(count); }
+    void FaultDisables(int count) const { Export<decltype(SimDrv_FaultDisables)>("SimDrv_FaultDisables")(count); }
+    void BlockPolls(simdrv::BlockMode mode) const { Export<decltype(SimDrv_BlockPolls)>("SimDrv_BlockPolls")(mode); }
+    void ReleasePolls() const { Export<decltype(SimDrv_ReleasePolls)>("SimDrv_ReleasePolls")(); }
+    int BlockedPolls() const { return Export<decltype(SimDrv_BlockedPolls)>("SimDrv_BlockedPolls")(); }
 
     std::vector<simdrv::LogEntry> Log() const;
     // The log's entries for one function, in call order.
@@ -42,18 +45,13 @@ public:
     std::set<DWORD> PollThreads() const;
 
 private:
+    // The control export `name`, found when called (Attach found them all).
+    template <class F>
+    F* Export(const char* name) const {
+        return Proc<F*>(module_, name);
+    }
+
     HMODULE module_ = nullptr;
-    SimDrv_Reset_t reset_ = nullptr;
-    SimDrv_QueueEvent_t queueEvent_ = nullptr;
-    SimDrv_QueueRecord_t queueRecord_ = nullptr;
-    SimDrv_PendingEvents_t pending_ = nullptr;
-    SimDrv_FaultPolls_t faultPolls_ = nullptr;
-    SimDrv_FaultDisables_t faultDisables_ = nullptr;
-    SimDrv_BlockPolls_t blockPolls_ = nullptr;
-    SimDrv_ReleasePolls_t releasePolls_ = nullptr;
-    SimDrv_BlockedPolls_t blockedPolls_ = nullptr;
-    SimDrv_LogCount_t logCount_ = nullptr;
-    SimDrv_LogEntry_t logEntry_ = nullptr;
 };
 
 // The log's clock, QueryPerformanceCounter: now, its ticks per second, and

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/forms/Components.h"
+#include "platform/runtime/TextLines.h"
 
 using namespace platform;
 
@@ -149,14 +150,14 @@ TEST(ItemText, ItemsEndEachWithCrLf) {
 
 TEST(ItemText, SplitsAtAnyLineBreakAndAFinalBreakEndsTheLastItem) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(TextToItems(""), V{});
-    EXPECT_EQ(TextToItems("a"), V{"a"});
-    EXPECT_EQ(TextToItems("a\r\n"), V{"a"});
-    EXPECT_EQ(TextToItems("a\r\nb"), (V{"a", "b"}));
-    EXPECT_EQ(TextToItems("a\rb\nc"), (V{"a", "b", "c"}));
-    EXPECT_EQ(TextToItems("a\n\rb"), (V{"a", "", "b"}));
-    EXPECT_EQ(TextToItems("\r\n\r\n"), (V{"", ""}));
-    EXPECT_EQ(TextToItems("a\r\n\r\n"), (V{"a", ""}));
+    EXPECT_EQ(SplitLines(""), V{});
+    EXPECT_EQ(SplitLines("a"), V{"a"});
+    EXPECT_EQ(SplitLines("a\r\n"), V{"a"});
+    EXPECT_EQ(SplitLines("a\r\nb"), (V{"a", "b"}));
+    EXPECT_EQ(SplitLines("a\rb\nc"), (V{"a", "b", "c"}));
+    EXPECT_EQ(SplitLines("a\n\rb"), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitLines("\r\n\r\n"), (V{"", ""}));
+    EXPECT_EQ(SplitLines("a\r\n\r\n"), (V{"a", ""}));
     const V items{"x", "", "y z"};
-    EXPECT_EQ(TextToItems(ItemsToText(items)), items);
+    EXPECT_EQ(SplitLines(ItemsToText(items)), items);
 }

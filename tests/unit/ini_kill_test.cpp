@@ -16,6 +16,7 @@
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileIo.h"
 #include "platform/ini/IniText.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 
@@ -163,7 +164,7 @@ TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
     for (int round = 0; round < rounds; ++round) {
         if (round % 3 == 0) std::remove(path.c_str());
         const platform::TFileStamp before = platform::QueryFileStamp(path);
-        ovtest::ChildProcess writer(ovtest::SelfPath(), {std::string(WriterVariable) + "=" + path});
+        ovtest::ChildProcess writer(platform::ExecutablePath(), {std::string(WriterVariable) + "=" + path});
         ASSERT_TRUE(writer.Started());
         ASSERT_TRUE(WaitForFirstWrite(path, before)) << "round " << round;
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % (maxDelayMs + 1)));
@@ -177,7 +178,7 @@ TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
     EXPECT_GT(partial, 0);
     std::printf("%d rounds ended mid-way\n", partial);
     // A writer that lives clears away what the killed ones left.
-    ovtest::ChildProcess last(ovtest::SelfPath(), {std::string(WriterVariable) + "=" + path});
+    ovtest::ChildProcess last(platform::ExecutablePath(), {std::string(WriterVariable) + "=" + path});
     ASSERT_TRUE(last.Started());
     EXPECT_EQ(last.Wait(120000), 0);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"killed.ini"});
@@ -186,7 +187,7 @@ TEST(IniKill, AKilledWriterLeavesAWholeFileWithAPrefixOfItsKeys) {
 TEST(IniKill, AWriterLeftAloneFinishesWithEveryKey) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("whole.ini");
-    ovtest::ChildProcess writer(ovtest::SelfPath(), {std::string(WriterVariable) + "=" + path});
+    ovtest::ChildProcess writer(platform::ExecutablePath(), {std::string(WriterVariable) + "=" + path});
     ASSERT_TRUE(writer.Started());
     EXPECT_EQ(writer.Wait(120000), 0);
     EXPECT_EQ(PrefixLength(ovtest::ReadBytes(path)), KeyCount);
@@ -203,7 +204,7 @@ TEST(IniShared, WritersInSeveralProcessesLoseNoKeyTheirFlushReported) {
     std::vector<std::unique_ptr<ovtest::ChildProcess>> writers;
     for (int id = 0; id < SharerCount; ++id) {
         writers.push_back(std::make_unique<ovtest::ChildProcess>(
-            ovtest::SelfPath(), std::vector<std::string>{std::string(SharerVariable) + "=" +
+            platform::ExecutablePath(), std::vector<std::string>{std::string(SharerVariable) + "=" +
                                                          std::to_string(id) + " " + (id % 2 ? other : path)}));
         ASSERT_TRUE(writers.back()->Started());
     }
@@ -233,7 +234,7 @@ TEST(IniShared, WritersInSeveralProcessesLoseNoKeyTheirFlushReported) {
 TEST(IniTemporaries, ALiveWritersTemporarySurvivesUntilItHasEnded) {
     ovtest::ScratchDir dir;
     const std::string path = dir.File("lang.ini");
-    ovtest::ChildProcess writer(ovtest::SelfPath(), {std::string(SleeperVariable) + "=1"});
+    ovtest::ChildProcess writer(platform::ExecutablePath(), {std::string(SleeperVariable) + "=1"});
     ASSERT_TRUE(writer.Started());
     const std::string temporary = "lang.ini." + std::to_string(writer.Id()) + ".tmp";
     ovtest::WriteBytes(dir.File(temporary), "[half");

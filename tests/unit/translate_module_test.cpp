@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/ini/IniFileIo.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
@@ -41,9 +42,9 @@ TEST(TranslatorModule, HostDirectoryIsTheProgramsOwnWithItsSeparator) {
     const std::string dir = HostDirectory();
     ASSERT_FALSE(dir.empty());
     EXPECT_TRUE(dir.back() == '/' || dir.back() == '\\');
-    EXPECT_EQ(ovtest::SelfPath().substr(0, dir.size()), dir);
-    EXPECT_TRUE(platform::FileExists(ovtest::SelfPath()));
-    EXPECT_EQ(ovtest::SelfPath().find_first_of("\\/", dir.size()), std::string::npos);
+    EXPECT_EQ(platform::ExecutablePath().substr(0, dir.size()), dir);
+    EXPECT_TRUE(platform::FileExists(platform::ExecutablePath()));
+    EXPECT_EQ(platform::ExecutablePath().find_first_of("\\/", dir.size()), std::string::npos);
 }
 
 TEST(TranslatorModule, FinalizeFreesTheTranslatorAndClearsTheSettingsName) {
@@ -60,8 +61,8 @@ TEST(TranslatorModule, FinalizeFreesTheTranslatorAndClearsTheSettingsName) {
 
 TEST(TranslatorModule, AHostReadsAndWritesTheFilesBesideItsExecutable) {
     ovtest::ScratchDir dir;
-    const std::string self = ovtest::SelfPath();
-    const std::string copy = dir.File(self.substr(self.find_last_of("\\/") + 1));
+    const std::string self = platform::ExecutablePath();
+    const std::string copy = dir.File(ovtest::ProgramName());
     ASSERT_TRUE(ovtest::CopyFileBytes(self, copy));
 #ifndef _WIN32
     ASSERT_EQ(std::system(("chmod +x '" + copy + "'").c_str()), 0);

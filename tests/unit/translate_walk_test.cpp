@@ -4,11 +4,11 @@
 
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/forms/Components.h"
+#include "platform/runtime/TextLines.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 #ifdef _WIN32
@@ -158,9 +158,8 @@ TEST_F(TranslateTest, EveryKindWritesItsKeysInTableOrderAndNestedSections) {
     // in the order written within each section.
     std::map<std::string, std::vector<std::string>> listed, written;
     for (const TTranslationKey& key : TranslationKeys(form)) listed[key.Section].push_back(key.Key);
-    std::istringstream lines(ReadBytes(Lng()));
     std::string section;
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : platform::SplitLines(ReadBytes(Lng()))) {
         if (line[0] == '[')
             section = line.substr(1, line.find(']') - 1);
         else

@@ -174,12 +174,4 @@ private:
     std::thread thread_;
 };
 
-// A code page 936 text as the wide text a window shows for it.
-inline std::wstring Wide936(const std::string& bytes) {
-    std::wstring wide(bytes.size(), L'\0');
-    const int n = MultiByteToWideChar(936, 0, bytes.data(), int(bytes.size()), &wide[0], int(wide.size()));
-    wide.resize(n > 0 ? std::size_t(n) : 0);
-    return wide;
-}
-
 }  // namespace ovtest

@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/runtime/HostPath.h"
 #include "tests/wine/support/DeviceTest.h"
 
 namespace ovtest {
@@ -427,7 +428,7 @@ void ContractTest::CheckAfter(const Cell& cell, const Outcome& out) {
         ASSERT_EQ(module_, GetModuleHandleA("Orvale8.dll")) << "unloaded under a running reader";
         CheckRelaying("kept loaded");
         // The fixture's reference back, as a host loading it again would.
-        EXPECT_EQ(module_, LoadLibraryA((ProgramDirectory() + "Orvale8.dll").c_str()));
+        EXPECT_EQ(module_, LoadLibraryA((platform::ExecutableDirectory() + "Orvale8.dll").c_str()));
         break;
     }
     case After::Unloaded:

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/HostPath.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/wine/support/HostDir.h"
@@ -28,7 +29,7 @@ std::string Lower(std::string text) {
 bool InSystemDirectory(const std::string& dll) {
     char system[MAX_PATH];
     const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    return length && GetFileAttributesA((std::string(system, length) + "\\" + dll).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return length && platform::FileExists(std::string(system, length) + "\\" + dll);
 }
 
 using ExportsTest = DeviceTest;
@@ -80,7 +81,7 @@ TEST_F(ExportsTest, ImportsOnlySystemDllsAndTheFourDriverFunctionsByName) {
 // The size the benchmark reports for a stripped release. The test builds
 // carry debug information, in sections with long names ("/4" in the header).
 TEST(PeImage, TheSizeWithoutDebugInformationLeavesOutTheDebugSections) {
-    const std::string file = ReadBytes(ProgramDirectory() + "Orvale8.dll");
+    const std::string file = ReadBytes(platform::ExecutableDirectory() + "Orvale8.dll");
     const std::size_t stripped = SizeWithoutDebugInfo(file);
     EXPECT_GT(stripped, 100000u);
     EXPECT_LT(stripped, file.size() / 2) << "debug sections counted";

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "platform/ini/FileLock.h"
-#include "tests/support/WidePath_win32.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -41,8 +42,9 @@ const bool childRan = [] {
     DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk, [&](DialogView&) { shown = GetTickCount(); });
     const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
-    std::printf("%s\n%s\n%s\n%d\n%lu\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(),
-                Utf8(view.Button).c_str(), int(result), static_cast<unsigned long>(shown - called));
+    std::printf("%s\n%s\n%s\n%d\n%lu\n", platform::Utf8FromWide(view.Caption).c_str(),
+                platform::Utf8FromWide(view.Label).c_str(), platform::Utf8FromWide(view.Button).c_str(), int(result),
+                static_cast<unsigned long>(shown - called));
     std::fflush(stdout);
     plugin.Unload();
     ExitProcess(view.Found ? 0 : 12);
@@ -57,7 +59,7 @@ std::string ShippedLanguageFile() {
     if (source[0] == '/') return "Z:" + source;
     // A compiler cache may pass the path relative to the build directory,
     // two folders above this program's (build/win32/bin).
-    return ProgramDirectory() + "..\\" + source;
+    return platform::ExecutableDirectory() + "..\\" + source;
 }
 
 struct Shown {
@@ -79,8 +81,8 @@ public:
           program_(program.empty() ? ProgramName() : program) {
         ok_ = MakeDirectories(path_);
         for (const std::string& f : {std::string("Orvale8.dll"), std::string("TmA4Drv.dll")})
-            ok_ = ok_ && CopyFileBytes(ProgramDirectory() + f, path_ + f);
-        ok_ = ok_ && CopyFileBytes(ProgramDirectory() + ProgramName(), path_ + program_);
+            ok_ = ok_ && CopyFileBytes(platform::ExecutableDirectory() + f, path_ + f);
+        ok_ = ok_ && CopyFileBytes(platform::ExecutableDirectory() + ProgramName(), path_ + program_);
         if (ok_) WriteBytes(path_ + "kdwusr70.ini", "[语言设置]\r\n系统语言=" + language + "\r\n");
     }
     bool Ready() const { return ok_ && dir_.Created(); }
@@ -102,14 +104,8 @@ public:
 
 private:
     static std::string Padded(const std::string& path, std::size_t length) {
-        const std::size_t size = WideText(path).size();
+        const std::size_t size = platform::WideFromUtf8(path).size();
         return length > size + 1 ? path + std::string(length - size - 1, 'd') + "\\" : path;
-    }
-
-    static std::string ProgramName() {
-        char path[MAX_PATH];
-        const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-        return full.substr(full.find_last_of("\\/") + 1);
     }
 
     PrivateHostDir dir_;
@@ -120,7 +116,7 @@ private:
 
 // Chinese and Thai: code page 1252 cannot spell the first, 936 (GBK) the
 // second, so one name serves both runs.
-const std::string kUnspellable = Utf8Text(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19");
+const std::string kUnspellable = platform::Utf8FromWide(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19");
 
 // The dialog's English texts without its three hints, which a showing adds.
 const char kEnglishWithoutHints[] =
@@ -128,7 +124,7 @@ const char kEnglishWithoutHints[] =
     "btnOk.Caption=&OK\r\n";
 
 std::vector<std::string> Expected(const char* caption, const char* label, const char* button) {
-    return {Utf8(Wide936(caption)), Utf8(Wide936(label)), Utf8(Wide936(button)), "-1"};
+    return {platform::GbkToUtf8(caption), platform::GbkToUtf8(label), platform::GbkToUtf8(button), "-1"};
 }
 
 class DialogLanguage : public ::testing::Test {
@@ -206,7 +202,7 @@ TEST_F(DialogLanguage, AHostFolderTheCodePageCannotSpellOrOverTheOldPathLimit) {
         EnglishHost host("EN", folder, deep ? "h.exe" : "", deep ? 254 : 0);
         ASSERT_TRUE(host.Ready()) << host.Path();
         if (deep) {
-            ASSERT_EQ(WideText(host.Path()).size(), 254u);
+            ASSERT_EQ(platform::WideFromUtf8(host.Path()).size(), 254u);
         }
         WriteBytes(host.LanguageFile(), kEnglishWithoutHints);
         const Shown shown = host.ShowDialog();

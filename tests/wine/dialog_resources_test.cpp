@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/wine/support/Plugin.h"
 
 namespace ovtest {
@@ -17,12 +18,6 @@ namespace {
 
 // OV_VERSION is the release's version, major.minor.patch, from VERSION.
 const std::wstring kRelease = L"" OV_VERSION;
-
-std::wstring ModulePath(HMODULE module) {
-    std::vector<wchar_t> path(32768);
-    const DWORD length = GetModuleFileNameW(module, path.data(), DWORD(path.size()));
-    return std::wstring(path.data(), length);
-}
 
 // The file's version block; empty when it has none.
 std::vector<char> ReadVersionBlock(const std::wstring& file) {
@@ -52,7 +47,7 @@ const wchar_t* QueryText(std::vector<char>& block, const wchar_t* name) {
 TEST(LibraryResources, VersionTextsAndNumbersNameTheRelease) {
     Plugin plugin;
     ASSERT_TRUE(plugin.Load());
-    std::vector<char> block = ReadVersionBlock(ModulePath(plugin.Module()));
+    std::vector<char> block = ReadVersionBlock(platform::WideFromUtf8(platform::ModulePath(plugin.Module())));
     ASSERT_FALSE(block.empty());
 
     const wchar_t* file = QueryText(block, L"FileVersion");

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/wine/support/Threads.h"
@@ -286,9 +287,9 @@ TEST_F(DialogTest, ShowsItsDesignedTextsInTheSystemMessageFont) {
     EXPECT_EQ(-1, Show(nullptr, DialogAction::ClickOk, view));
     ASSERT_TRUE(view.Found);
     // Whatever the ANSI code page, the texts are read as code page 936.
-    EXPECT_EQ(Wide936("语音盒参数设置"), view.Caption);
-    EXPECT_EQ(Wide936("（无可用的参数）"), view.Label);
-    EXPECT_EQ(Wide936("确定(&O)"), view.Button);
+    EXPECT_EQ(platform::GbkToWide("语音盒参数设置"), view.Caption);
+    EXPECT_EQ(platform::GbkToWide("（无可用的参数）"), view.Label);
+    EXPECT_EQ(platform::GbkToWide("确定(&O)"), view.Button);
     EXPECT_FALSE(view.LabelEnabled);
     if (view.FocusInside) {
         EXPECT_TRUE(view.ButtonHasFocus) << "the first tab stop is not focused";

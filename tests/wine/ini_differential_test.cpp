@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "platform/ini/IniFile.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -44,20 +46,6 @@ struct Case {
     std::vector<Lookup> lookups;
     bool needsGbk;  // the oracle reads these bytes right only with code page 936
 };
-
-std::string Narrow936(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? std::size_t(n) : 0, '\0');
-    if (n > 0) WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
-    return bytes;
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -223,7 +211,7 @@ protected:
         }
         Load(c.bytes);
         Apply(writes);
-        EXPECT_EQ(Normalized(ReadFileBytes(ours)), Normalized(ReadFileBytes(theirs)));
+        EXPECT_EQ(Normalized(ovtest::ReadBytes(ours)), Normalized(ovtest::ReadBytes(theirs)));
         // The real API reads back from our file what it reads from its own.
         ForgetCache(ours);
         for (const Write& w : writes) {
@@ -278,8 +266,8 @@ TEST_F(IniDifferential, WineDiffersFromWindowsAndWeFollowWindows) {
 TEST_F(IniDifferential, AFileInTheApisOwnFormIsWrittenByteForByte) {
     Load("[a]\r\nx=1\r\ny=2\r\n[b]\r\nz=3\r\n");
     Apply({{"a", "y", "two"}, {"A", "w", "4"}, {"b", "Z", "three"}, {"c", "k", "v"}, {"B", "new", ""}});
-    EXPECT_EQ(ReadFileBytes(ours), ReadFileBytes(theirs));
-    EXPECT_EQ(ReadFileBytes(ours), "[a]\r\nx=1\r\ny=2\r\nw=4\r\n[b]\r\nz=3\r\nnew=\r\n[c]\r\nk=v\r\n");
+    EXPECT_EQ(ovtest::ReadBytes(ours), ovtest::ReadBytes(theirs));
+    EXPECT_EQ(ovtest::ReadBytes(ours), "[a]\r\nx=1\r\ny=2\r\nw=4\r\n[b]\r\nz=3\r\nnew=\r\n[c]\r\nk=v\r\n");
 }
 
 TEST_F(IniDifferential, DeliberateDifferencesStillReadBackAsWrittenThroughTheApi) {
@@ -328,18 +316,11 @@ std::string Swap16(std::string bytes) {
 }
 std::string Utf16Be(const std::wstring& text) { return Swap16(Utf16Le(text)); }
 std::wstring FromUtf16Be(const std::string& bytes) { return FromUtf16Le(Swap16(bytes)); }
-std::string Utf8Of(const std::wstring& text) { return ovtest::Utf8(text); }
-std::wstring FromUtf8(const std::string& bytes) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::wstring wide(std::size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &wide[0], n);
-    return wide;
-}
 
 const Encoding kEncodings[] = {
     {"UTF-16LE", "\xFF\xFE", Utf16Le, FromUtf16Le},
     {"UTF-16BE", "\xFE\xFF", Utf16Be, FromUtf16Be},
-    {"UTF-8", "\xEF\xBB\xBF", Utf8Of, FromUtf8},
+    {"UTF-8", "\xEF\xBB\xBF", platform::Utf8FromWide, platform::WideFromUtf8},
 };
 
 std::string FileIn(const Encoding& e, const std::wstring& text) { return e.mark + e.encode(text); }
@@ -372,11 +353,11 @@ TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
         for (const auto& l : lookups) {
             wchar_t api[4096];
             GetPrivateProfileStringW(l.first.c_str(), l.second.c_str(), L"<none>", api, 4096, theirsWide.c_str());
-            EXPECT_EQ(ovtest::Utf8(ovtest::Wide936(OurRead(ini, {Narrow936(l.first), Narrow936(l.second)}))),
-                      ovtest::Utf8(api));
+            EXPECT_EQ(platform::GbkToUtf8(OurRead(ini, {platform::WideToGbk(l.first), platform::WideToGbk(l.second)})),
+                      platform::Utf8FromWide(api));
         }
         for (const auto& w : writes) {
-            ASSERT_TRUE(ini.AddString("TPropertyForm", Narrow936(w.first), Narrow936(w.second)));
+            ASSERT_TRUE(ini.AddString("TPropertyForm", platform::WideToGbk(w.first), platform::WideToGbk(w.second)));
             ASSERT_TRUE(ini.UpdateFile());
             WritePrivateProfileStringW(L"TPropertyForm", w.first.c_str(), w.second.c_str(), theirsWide.c_str());
         }
@@ -384,8 +365,9 @@ TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
         ASSERT_TRUE(ini.UpdateFile());
         WritePrivateProfileStringW(L"New", L"k", L"v", theirsWide.c_str());
         ForgetCache(theirs);
-        const std::string oursBytes = ReadFileBytes(ours), theirsBytes = ReadFileBytes(theirs);
-        EXPECT_EQ(Normalized(ovtest::Utf8(TextOf(e, oursBytes))), Normalized(ovtest::Utf8(TextOf(e, theirsBytes))));
+        const std::string oursBytes = ovtest::ReadBytes(ours), theirsBytes = ovtest::ReadBytes(theirs);
+        EXPECT_EQ(Normalized(platform::Utf8FromWide(TextOf(e, oursBytes))),
+                  Normalized(platform::Utf8FromWide(TextOf(e, theirsBytes))));
         // The new caption in the file's own bytes: E7 A1 AE E5 AE 9A in UTF-8.
         const std::string added = e.encode(L"btnOk.Caption=确定(&O)\r\n");
         EXPECT_NE(oursBytes.find(added), std::string::npos);
@@ -396,9 +378,9 @@ TEST_F(IniDifferential, MarkedFilesReadAndTakeKeysAsTheApiDoes) {
 // Without a mark a file is 8-bit text to the API, whatever it holds: UTF-8
 // bytes do not spell the code page 936 names, for the API or for us.
 TEST_F(IniDifferential, AFileWithoutAMarkIsEightBitText) {
-    Load(Utf8Of(L"[语言设置]\r\n系统语言=EN\r\n[s]\r\nk=v\r\n"));
+    Load(platform::Utf8FromWide(L"[语言设置]\r\n系统语言=EN\r\n[s]\r\nk=v\r\n"));
     platform::TIniFile ini(ours);
-    for (const Lookup& l : {Lookup{Narrow936(L"语言设置"), Narrow936(L"系统语言")}, Lookup{"s", "k"}}) {
+    for (const Lookup& l : {Lookup{platform::WideToGbk(L"语言设置"), platform::WideToGbk(L"系统语言")}, Lookup{"s", "k"}}) {
         EXPECT_EQ(OurRead(ini, l), ApiRead(theirs, l));
         EXPECT_EQ(ini.Find(l.section, l.key, nullptr), ApiFinds(theirs, l));
     }

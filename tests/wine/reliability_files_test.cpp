@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/RelDevice.h"
@@ -55,10 +56,7 @@ std::string Garbage(unsigned seed, std::size_t size) {
 }
 
 // The text as a UTF-16 file with its byte-order mark, as Notepad saves "Unicode".
-std::string Utf16File(const std::string& text936) {
-    const std::wstring wide = Wide936(text936);
-    return std::string("\xFF\xFE", 2) + std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-}
+std::string Utf16File(const std::string& text936) { return platform::kUtf16Mark + platform::GbkToUtf16(text936); }
 
 const std::string kUtf8Bom = "\xEF\xBB\xBF";
 
@@ -68,13 +66,7 @@ std::string Utf16BeFile(const std::string& text936) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
     return bytes;
 }
-std::string Utf8File(const std::string& text936) {
-    const std::wstring wide = Wide936(text936);
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(std::size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
-    return kUtf8Bom + bytes;
-}
+std::string Utf8File(const std::string& text936) { return kUtf8Bom + platform::GbkToUtf8(text936); }
 
 // About `megabytes` of sections and keys that mean nothing to the plug-in.
 std::string Filler(int megabytes) {

@@ -153,6 +153,12 @@ protected:
         }
         return false;
     }
+    // The ring numbered n next, in a fresh log: the simulated box's memory
+    // stays flat over any number of rounds.
+    void QueueAlone(int n) const {
+        sim.Reset();
+        sim.Queue(30, NumberedRing(n));
+    }
 };
 
 DWORD WINAPI WaitOnEvent(void* event) { return WaitForSingleObject(event, INFINITE); }
@@ -218,9 +224,7 @@ TEST_F(Soak, OpenCloseCyclesWithARingEachLeaveNothingBehind) {
     Samples samples(cycles);
     const DWORD started = GetTickCount();
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        // A fresh log each cycle keeps the simulated box's memory flat.
-        sim.Reset();
-        sim.Queue(30, NumberedRing(cycle));
+        QueueAlone(cycle);
         ASSERT_EQ(-1, Device().InitCallbackEx(cycle, &CountRing));
         ASSERT_EQ(-1, Device().InitDevice());
         // Waits without pumping for the first poll, so the ring is delivered
@@ -247,8 +251,7 @@ TEST_F(Soak, PropertyDialogsOverAnOpenDeviceLeaveNothingBehind) {
     Samples samples(dialogs);
     const DWORD started = GetTickCount();
     for (int i = 0; i < dialogs; ++i) {
-        sim.Reset();
-        sim.Queue(30, NumberedRing(i));
+        QueueAlone(i);
         DialogWatcher watcher(GetCurrentThreadId(), DialogAction::ClickOk);
         const std::int32_t result = show(0);
         ASSERT_TRUE(watcher.View().Found) << "dialog " << i;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/ScratchDir.h"
@@ -32,7 +33,8 @@ std::string Lower(std::string text) {
 
 std::vector<ImportedModule> FileImports(const std::string& binary) {
     std::vector<ImportedModule> imports;
-    EXPECT_TRUE(ImportsOfFile(ReadBytes(ProgramDirectory() + binary), imports)) << binary << " is not a PE file";
+    EXPECT_TRUE(ImportsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), imports))
+        << binary << " is not a PE file";
     return imports;
 }
 
@@ -66,7 +68,7 @@ TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanWindowsXpSp3) {
 TEST(SystemImports, EveryShippedBinaryNamesWindowsXpAsTheSystemItNeeds) {
     for (const std::string& binary : kShippedBinaries) {
         ImageVersions versions;
-        ASSERT_TRUE(VersionsOfFile(ReadBytes(ProgramDirectory() + binary), versions)) << binary;
+        ASSERT_TRUE(VersionsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), versions)) << binary;
         EXPECT_EQ(5, versions.SubsystemMajor) << binary;
         EXPECT_EQ(1, versions.SubsystemMinor) << binary;
         EXPECT_EQ(5, versions.OsMajor) << binary;
@@ -77,7 +79,7 @@ TEST(SystemImports, EveryShippedBinaryNamesWindowsXpAsTheSystemItNeeds) {
 // The file reader above sees what the loader sees, or the first test could
 // pass on an empty reading.
 TEST(SystemImports, TheFileReaderFindsTheImportsTheLoaderBound) {
-    const HMODULE plugin = LoadLibraryA((ProgramDirectory() + "Orvale8.dll").c_str());
+    const HMODULE plugin = LoadLibraryA((platform::ExecutableDirectory() + "Orvale8.dll").c_str());
     ASSERT_NE(nullptr, plugin);
     std::vector<std::pair<std::string, std::string>> loaded, read;
     for (const ImportedModule& module : ImportsOf(plugin))
@@ -88,7 +90,7 @@ TEST(SystemImports, TheFileReaderFindsTheImportsTheLoaderBound) {
     EXPECT_GT(read.size(), 50u);
     EXPECT_EQ(loaded, read);
     // A file cut inside its import table is refused, not read past its end.
-    const std::string file = ReadBytes(ProgramDirectory() + "Orvale8.dll");
+    const std::string file = ReadBytes(platform::ExecutableDirectory() + "Orvale8.dll");
     std::vector<ImportedModule> imports;
     EXPECT_FALSE(ImportsOfFile(file.substr(0, 1024), imports));
 }

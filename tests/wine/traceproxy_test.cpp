@@ -6,11 +6,12 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/TextLines.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -21,28 +22,36 @@ using ovtest::PrivateHostDir;
 
 // Installs the tracing driver as TmA4Drv.dll with the simulated box renamed
 // to the vendor's file name behind it, as the host guide tells a technician,
-// and the demo's scenario for ovhost --scenario.
-bool InstallTraced(const PrivateHostDir& dir) {
-    return dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("demo.scenario") && dir.CopyFromBin("Orvale8.dll") &&
-           dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll") && dir.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll");
+// and the demo's scenario for ovhost --scenario, in `folder` (UTF-8).
+bool InstallTraced(const std::string& folder) {
+    const auto copy = [&folder](const char* file, const char* as) {
+        return ovtest::CopyFileBytes(platform::ExecutableDirectory() + file, folder + as);
+    };
+    return copy("ovhost.exe", "ovhost.exe") && copy("demo.scenario", "demo.scenario") &&
+           copy("Orvale8.dll", "Orvale8.dll") && copy("TmA4DrvTrace.dll", "TmA4Drv.dll") &&
+           copy("TmA4Drv.dll", "TmA4Drv_vendor.dll");
 }
 
 // The texts of the rings the host bench printed, in order (UTF-8).
 std::vector<std::string> RingsIn(const std::string& output) {
     std::vector<std::string> rings;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : platform::SplitLines(output)) {
         const std::size_t at = line.find("ue_ring  ");
         if (at != std::string::npos) rings.push_back(line.substr(at + 9));
     }
     return rings;
 }
 
+// In a folder that no ANSI code page spells, as a shop's may be: the drivers
+// find their files, the vendor's and the scenario, and write the log, through
+// the wide API.
 TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
     ovtest::ExpectAnsiCodePage();
     PrivateHostDir dir;
-    ASSERT_TRUE(InstallTraced(dir));
-    const auto run = ovtest::RunProgram("\"" + dir.Path() + "ovhost.exe\" --scenario --seconds=3", dir.Path(), 60000);
+    const std::string folder = dir.Path() + platform::Utf8FromWide(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19\\");
+    ASSERT_TRUE(ovtest::MakeDirectories(folder));
+    ASSERT_TRUE(InstallTraced(folder));
+    const auto run = ovtest::RunProgram("\"" + folder + "ovhost.exe\" --scenario --seconds=3", folder, 60000);
     ASSERT_TRUE(run.Started);
     ASSERT_FALSE(run.TimedOut);
     EXPECT_EQ(run.ExitCode, 0u) << run.Output;
@@ -51,7 +60,7 @@ TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
     EXPECT_NE(run.Output.find("13800138000"), std::string::npos) << run.Output;
 
     // ...and the log shows each call in order, with the rings' records.
-    const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
+    const std::string log = ovtest::ReadBytes(folder + "TmA4Drv.trace.log");
     const size_t version = log.find("Tma4drv_DLL_Version(\"http://voicebox.local/\") -> ");
     const size_t init = log.find("TV_Initialize() -> ");
     const size_t ring = log.find("TV_GetEvent() -> 1 code=30 text=\"13800138000\" record=1e000000");
@@ -72,7 +81,7 @@ TEST(TraceProxy, ForwardsEveryCallAndLogsRecords) {
 TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
     ovtest::ExpectAnsiCodePage();
     PrivateHostDir traced, replayed;
-    ASSERT_TRUE(InstallTraced(traced));
+    ASSERT_TRUE(InstallTraced(traced.Path()));
     ovtest::WriteBytes(traced.Path() + "session.scenario",
                        "# a scripted session\r\n"
                        "0.3 30 13800138000\r\n"
@@ -108,8 +117,7 @@ TEST(TraceProxy, ARecordedTraceReplaysToTheSameRings) {
 // holding `marker`, or after " from " on the replay's line; -1 when absent.
 std::vector<double> TimesOf(const std::string& output, const std::string& marker) {
     std::vector<double> times;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : platform::SplitLines(output)) {
         if (line.find(marker) == std::string::npos) continue;
         const std::size_t from = line.find(") from ");
         times.push_back(std::atof(line.c_str() + (from == std::string::npos ? 0 : from + 7)));

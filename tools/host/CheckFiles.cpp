@@ -7,7 +7,9 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
+#include "platform/runtime/Utf16Text.h"
 #include "platform/ini/IniFile.h"
+#include "platform/ini/IniFileIo.h"
 #include "platform/ini/IniText.h"
 #include "platform/ini/TextEncoding.h"
 #include "tools/host/CheckReport.h"
@@ -16,7 +18,7 @@
 
 namespace {
 
-// The plug-in's own names (code page 936 bytes), printed through Cp936ToUtf8.
+// The plug-in's own names (code page 936 bytes), printed through GbkToUtf8.
 const auto& kLanguageSection = unitTranslate::kLanguageSection;
 const auto& kLanguageKey = unitTranslate::kLanguageKey;
 
@@ -34,23 +36,13 @@ const unsigned long long kLargestRead = 64u << 20;
 
 FileBytes ReadWhole(const std::string& path) {
     FileBytes file;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    const std::wstring widePath = platform::FullWidePath(path);
-    file.exists = GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data) != FALSE;
-    if (!file.exists) return file;
-    file.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    file.size = static_cast<unsigned long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-    if (file.folder || file.size > kLargestRead) return file;
-    platform::UniqueHandle handle(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD size = handle ? GetFileSize(handle.Get(), nullptr) : 0;
-    if (!handle || size == INVALID_FILE_SIZE || size > kLargestRead) {
-        file.error = handle ? ERROR_FILE_TOO_LARGE : GetLastError();
-        return file;
-    }
-    file.bytes.resize(size);
-    DWORD read = 0;
-    if (size && (!ReadFile(handle.Get(), &file.bytes[0], size, &read, nullptr) || read != size))
+    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
+    file.exists = attributes != INVALID_FILE_ATTRIBUTES;
+    file.folder = file.exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    file.size = platform::QueryFileStamp(path).size;
+    if (!file.exists || file.folder || file.size > kLargestRead) return file;
+    platform::TFileStamp stamp;
+    if (platform::ReadWholeFile(path, &file.bytes, &stamp) != platform::TReadResult::Read)
         file.error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
     return file;
 }
@@ -257,7 +249,7 @@ void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& repor
 
 void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLanguage& language) {
     const FileBytes file = ReadWhole(folder + "kdwusr70.ini");
-    const std::string where = "[" + Cp936ToUtf8(kLanguageSection) + "] " + Cp936ToUtf8(kLanguageKey);
+    const std::string where = "[" + platform::GbkToUtf8(kLanguageSection) + "] " + platform::GbkToUtf8(kLanguageKey);
     if (!file.exists) {
         report.Ok("no kdwusr70.ini: the host is set to Chinese and the dialog stays Chinese");
         return;
@@ -281,7 +273,7 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
     else if (value == "CN")
         report.Ok("kdwusr70.ini selects Chinese (" + where + "=CN, or no such key)");
     else
-        report.Warning("kdwusr70.ini sets " + where + "=" + Cp936ToUtf8(value.c_str()) +
+        report.Warning("kdwusr70.ini sets " + where + "=" + platform::GbkToUtf8(value) +
                        ": only EN, in capitals, selects English; the dialog stays Chinese");
 }
 

@@ -7,9 +7,5 @@
 
 #include <string>
 
-// The bytes of `text` (NUL-terminated, code page 936) in UTF-8; bytes that
-// are not valid code page 936 come out as replacement characters.
-std::string Cp936ToUtf8(const char* text);
-
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);

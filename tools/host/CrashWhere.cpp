@@ -159,7 +159,7 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
 
 bool ReadDebugFile(std::string& path, std::string& image) {
     const std::string here = platform::ExecutableDirectory();
-    const std::string up = here.substr(0, here.find_last_of("\\/", here.size() - 2) + 1);
+    const std::string up = platform::DirectoryOf(here.substr(0, here.size() - 1));
     for (const std::string& candidate : {here + "Orvale8.dll.debug", up + "Orvale8.dll.debug"}) {
         if (!ReadWhole(candidate, image)) continue;
         path = candidate;

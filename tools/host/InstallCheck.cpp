@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "include/Orvale8.h"
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/Stdcall.h"
 #include "platform/runtime/Handles_win32.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"
@@ -18,11 +18,6 @@ using platform::UniqueModule;
 constexpr const char* kDriverFunctions[] = {"Tma4drv_DLL_Version", "TV_Initialize", "TV_Disable", "TV_GetEvent"};
 constexpr const char* kPluginFunctions[] = {"ShowProperties", "InitCallbackEx", "CloseDevice", "InitDevice",
                                             "GetLastError"};
-
-bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The file's version text from its version resource; empty when it has none.
 std::string VersionText(const std::string& path) {
@@ -87,7 +82,7 @@ void CheckTracingDriver(HMODULE driver, const std::string& folder, CheckReport& 
     const auto problem =
         reinterpret_cast<VendorProblem>(reinterpret_cast<void*>(GetProcAddress(driver, "TraceProxy_VendorProblem")));
     if (!problem) {
-        if (FileExists(folder + "TmA4Drv_vendor.dll"))
+        if (platform::FileExists(folder + "TmA4Drv_vendor.dll"))
             report.Warning("TmA4Drv_vendor.dll lies beside TmA4Drv.dll, as the tracing driver needs it, but "
                            "TmA4Drv.dll is not the tracing driver: rename TmA4Drv_vendor.dll back to TmA4Drv.dll");
         return;
@@ -110,7 +105,7 @@ void CheckTracingDriver(HMODULE driver, const std::string& folder, CheckReport& 
 // box driver: nothing more of it is asked or called.
 UniqueModule CheckDriver(const std::string& folder, const std::string& shown, CheckReport& report) {
     const std::string path = folder + "TmA4Drv.dll";
-    if (!FileExists(path)) {
+    if (!platform::FileExists(path)) {
         report.Error("TmA4Drv.dll not found in " + shown +
                      ": install the voice box vendor's driver beside the host program; without it Orvale8.dll does "
                      "not load");
@@ -151,11 +146,11 @@ UniqueModule CheckDriver(const std::string& folder, const std::string& shown, Ch
 // refuses it, but Wine would load it with a stub for the missing function.
 void CheckPlugin(const std::string& folder, const std::string& shown, bool driverSound, CheckReport& report) {
     const std::string path = folder + "Orvale8.dll";
-    if (!FileExists(path)) {
+    if (!platform::FileExists(path)) {
         report.Error("Orvale8.dll not found in " + shown + ": copy it beside the host program");
         return;
     }
-    if (FileExists(path + ".debug"))
+    if (platform::FileExists(path + ".debug"))
         report.Warning("Orvale8.dll.debug is installed: it is the debug information for reading crash reports, "
                        "of no use to the host; delete it here and keep it with the release");
     const std::string damage = PeFileDamage(path);

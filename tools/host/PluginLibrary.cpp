@@ -11,11 +11,6 @@ PluginLibrary::PluginLibrary(const char* fileName) : path_(platform::ExecutableD
 
 namespace {
 
-bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 template <class F>
 bool Find(HMODULE module, const char* name, F& function, std::string& missing) {
     function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -37,13 +32,12 @@ bool PluginLibrary::Resolve(DeviceFunctions& f, std::string& missing) const {
 
 std::string PluginLibrary::LoadFailure() const {
     const std::string text = "cannot load " + path_ + " (error " + std::to_string(loadError_) + ")";
-    if (!FileExists(path_)) return text + ": the file is not there";
+    if (!platform::FileExists(path_)) return text + ": the file is not there";
     if (loadError_ != ERROR_MOD_NOT_FOUND) return text;
     // The loader says only that some module is missing; the one the plug-in
     // imports beyond the system's is the voice box driver, found first in
     // the program's own folder.
-    const std::string folder = path_.substr(0, path_.find_last_of("\\/") + 1);
-    if (!FileExists(folder + "TmA4Drv.dll"))
+    if (!platform::FileExists(platform::DirectoryOf(path_) + "TmA4Drv.dll"))
         return text + ": TmA4Drv.dll, the voice box driver it needs, is not beside it; copy the vendor's driver "
                       "there, or the kit's simbox\\TmA4Drv.dll to try it without the box";
     return text + ": a DLL it needs is missing";

@@ -6,13 +6,14 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/TextLines.h"
+#include "platform/runtime/Utf16Text.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/CrashWhere.h"
@@ -50,7 +51,7 @@ void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* ev
     const bool onLoadingThread = GetCurrentThreadId() == g_clock.loadingThread;
     std::string line = Format("%9.3f s  %-15s %-9s", SecondsSinceStart(),
                               onLoadingThread ? "loading thread" : "OTHER THREAD", event ? event : "(null)");
-    line += Cp936ToUtf8(text);
+    line += platform::GbkToUtf8(text ? text : "");
     if (data != kHostData) line += "  (data " + std::to_string(data) + ", not the host's)";
     WriteOut(line + "\n");
 }
@@ -65,12 +66,7 @@ bool StartReplay(HostOptions& options) {
         WriteErr("ovhost: " + (info.Events < 0 ? file + " " : std::string()) + error + "\n");
         return false;
     }
-    std::string report = info.Report;
-    for (std::size_t start = 0; start < report.size();) {
-        const std::size_t end = std::min(report.find('\n', start), report.size());
-        WriteErr("ovhost: " + file + " " + report.substr(start, end - start) + "\n");
-        start = end + 1;
-    }
+    for (const std::string& line : platform::SplitLines(info.Report)) WriteErr("ovhost: " + file + " " + line + "\n");
     // Its times count from here: the box is already enabled.
     char from[32];
     std::snprintf(from, sizeof from, " from %.3f s", SecondsSinceStart());
@@ -115,7 +111,7 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
     const OV_BOOL32 closed = device.CloseDevice();
     const char* lastError = device.GetLastError();
     WriteOut("ovhost: CloseDevice -> " + std::to_string(closed) + ", GetLastError -> \"" +
-             Cp936ToUtf8(lastError) + "\"\n");
+             platform::GbkToUtf8(lastError ? lastError : "") + "\"\n");
     return closed == OV_TRUE ? 0 : 1;
 }
 

@@ -1,8 +1,6 @@
-// The test-only exports; see SimDrvControl.h. Each is checked against the
-// pointer type its callers cast GetProcAddress to.
+// The test-only exports, declared in SimDrvControl.h.
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
 
 #include "tools/simdrv/SimBox.h"
 #include "tools/simdrv/SimDrvControl.h"
@@ -48,15 +46,3 @@ std::int32_t OV_STDCALL SimDrv_PlayScenario(const char* path, simdrv::ScenarioIn
 
 }  // extern "C"
 
-static_assert(std::is_same_v<decltype(&SimDrv_Reset), SimDrv_Reset_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_QueueEvent), SimDrv_QueueEvent_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_QueueRecord), SimDrv_QueueRecord_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_PendingEvents), SimDrv_PendingEvents_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_FaultPolls), SimDrv_FaultPolls_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_BlockPolls), SimDrv_BlockPolls_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_ReleasePolls), SimDrv_ReleasePolls_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_BlockedPolls), SimDrv_BlockedPolls_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_LogCount), SimDrv_LogCount_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_LogEntry), SimDrv_LogEntry_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_PlayScenario), SimDrv_PlayScenario_t>);
-static_assert(std::is_same_v<decltype(&SimDrv_FaultDisables), SimDrv_FaultDisables_t>);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/runtime/TextLines.h"
 #include "tools/simdrv/ScenarioText.h"
 
 namespace simdrv {
@@ -274,15 +275,8 @@ bool Reader::TraceLine(const std::string& line) {
 }
 
 Scenario Reader::Read(const std::string& fileBytes) {
-    const std::string bytes = DecodeScenarioText(fileBytes, scenario_.Encoding);
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line : platform::SplitLines(DecodeScenarioText(fileBytes, scenario_.Encoding))) {
         ++lineNumber_;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string first = Cursor(line).Word();
         if (first.empty() || first[0] == '#' || first[0] == ';') continue;
         if (line.find('\0') != std::string::npos) {

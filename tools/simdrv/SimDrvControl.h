@@ -1,11 +1,13 @@
 // The simulated voice box's control exports. Tests and the host bench find
 // them with GetProcAddress on the TmA4Drv.dll module the plug-in has loaded;
-// a real driver lacks them, which is how a tool tells the two apart.
+// a real driver lacks them, which is how a tool tells the two apart. Only
+// the driver defines them: the declarations give the others the types they
+// cast to (decltype(&SimDrv_Reset)), and the driver's definitions must match.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/runtime/Stdcall.h"
+#include "include/Orvale8.h"  // OV_STDCALL
 
 namespace simdrv {
 
@@ -55,29 +57,29 @@ struct ScenarioInfo {
 extern "C" {
 // Forgets the queue, the log, pending faults and the scenario; releases
 // blocked polls and turns blocking off.
-typedef void(OV_STDCALL* SimDrv_Reset_t)();
+void OV_STDCALL SimDrv_Reset();
 // Queues an event with result 1: `length` bytes of `text` (at most 46, any
 // bytes, no NUL needed), the rest of the field zero.
-typedef void(OV_STDCALL* SimDrv_QueueEvent_t)(std::int32_t code, const char* text, std::int32_t length);
+void OV_STDCALL SimDrv_QueueEvent(std::int32_t code, const char* text, std::int32_t length);
 // Queues a whole 56-byte record, copied as given into the caller's buffer,
 // and the result the poll returns with it (any value, 0 and negatives too).
-typedef void(OV_STDCALL* SimDrv_QueueRecord_t)(const void* record, std::int32_t result);
-typedef std::int32_t(OV_STDCALL* SimDrv_PendingEvents_t)();
+void OV_STDCALL SimDrv_QueueRecord(const void* record, std::int32_t result);
+std::int32_t OV_STDCALL SimDrv_PendingEvents();
 // The next `count` polls raise an access violation instead of returning.
-typedef void(OV_STDCALL* SimDrv_FaultPolls_t)(std::int32_t count);
-typedef void(OV_STDCALL* SimDrv_BlockPolls_t)(std::int32_t mode);
-typedef void(OV_STDCALL* SimDrv_ReleasePolls_t)();
+void OV_STDCALL SimDrv_FaultPolls(std::int32_t count);
+void OV_STDCALL SimDrv_BlockPolls(std::int32_t mode);
+void OV_STDCALL SimDrv_ReleasePolls();
 // How many polls wait at this moment.
-typedef std::int32_t(OV_STDCALL* SimDrv_BlockedPolls_t)();
-typedef std::int32_t(OV_STDCALL* SimDrv_LogCount_t)();
+std::int32_t OV_STDCALL SimDrv_BlockedPolls();
+std::int32_t OV_STDCALL SimDrv_LogCount();
 // Copies entry `index` to *entry; 0 when there is no such entry.
-typedef std::int32_t(OV_STDCALL* SimDrv_LogEntry_t)(std::int32_t index, simdrv::LogEntry* entry);
+std::int32_t OV_STDCALL SimDrv_LogEntry(std::int32_t index, simdrv::LogEntry* entry);
 // The next `count` TV_Disable calls raise an access violation once logged,
 // before they wake polls waiting for a disable.
-typedef void(OV_STDCALL* SimDrv_FaultDisables_t)(std::int32_t count);
-// Plays the scenario file at `path` (see tools/simdrv/ScenarioFile.h) from
+void OV_STDCALL SimDrv_FaultDisables(std::int32_t count);
+// Plays the scenario file at `path` (UTF-8; see tools/simdrv/ScenarioFile.h) from
 // the next TV_Initialize, at once when the box is already enabled, instead
 // of any scenario before; fills *info when given. Without a call the box
 // plays TmA4Drv.scenario beside it, when there is one. Returns info->Events.
-typedef std::int32_t(OV_STDCALL* SimDrv_PlayScenario_t)(const char* path, simdrv::ScenarioInfo* info);
+std::int32_t OV_STDCALL SimDrv_PlayScenario(const char* path, simdrv::ScenarioInfo* info);
 }

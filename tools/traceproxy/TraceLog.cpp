@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
 #include "tools/traceproxy/VendorDriver.h"
 
 namespace traceproxy {
@@ -20,7 +21,7 @@ void AppendLine(const std::string& line) {
     std::string text = stamp + line + "\r\n";
     std::lock_guard<std::mutex> lock(mutex);
     // Opened for each line, so the log is complete whenever the host dies.
-    const platform::UniqueHandle file(CreateFileA((std::string(ProxyFolder()) + "TmA4Drv.trace.log").c_str(),
+    const platform::UniqueHandle file(CreateFileW(platform::FullWidePath(ProxyFolder() + "TmA4Drv.trace.log").c_str(),
                                                   FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;

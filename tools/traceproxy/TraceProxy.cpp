@@ -7,6 +7,7 @@
 
 #include "device/usbid.h"
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/HostPath.h"
 #include "tools/traceproxy/TraceLog.h"
 #include "tools/traceproxy/VendorDriver.h"
 
@@ -48,9 +49,7 @@ bool VendorMissing(const char* call) {
 // Said once at load, before any call: the vendor's file can only be looked
 // for here; whether it loads is found at the first call.
 void LogLoad() {
-    char host[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, host, sizeof host - 1);
-    AppendLine(std::string("tracing driver loaded by ") + host);
+    AppendLine("tracing driver loaded by " + platform::ExecutablePath());
     if (!VendorFilePresent())
         AppendLine(std::string("FAILURE: vendor driver ") + kVendorFileName + " not found beside the tracing "
                    "driver: every call answers 0 and no ring reaches the host; rename the vendor's TmA4Drv.dll to " +

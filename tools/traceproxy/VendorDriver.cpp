@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/runtime/HostPath.h"
 #include "platform/runtime/Module.h"
 
 namespace traceproxy {
@@ -19,14 +20,9 @@ bool Resolve(HMODULE module, const char* name, Fn& fn) {
 
 }  // namespace
 
-const char* ProxyFolder() {
-    static const std::string folder = [] {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(platform::ThisModule(), path, sizeof path - 1);
-        std::string p = path;
-        return p.substr(0, p.find_last_of("\\/") + 1);
-    }();
-    return folder.c_str();
+const std::string& ProxyFolder() {
+    static const std::string folder = platform::DirectoryOf(platform::ModulePath(platform::ThisModule()));
+    return folder;
 }
 
 namespace {
@@ -40,14 +36,13 @@ const Loaded& LoadVendor() {
     static Loaded loaded;
     static std::once_flag once;
     std::call_once(once, [] {
-        const std::string path = std::string(ProxyFolder()) + kVendorFileName;
         if (!VendorFilePresent()) {
             loaded.problem = std::string(kVendorFileName) + " not found";
             return;
         }
         // Never released: the vendor's driver stays for the proxy's lifetime,
         // as it would if the plug-in had loaded it directly.
-        HMODULE module = LoadLibraryA(path.c_str());
+        HMODULE module = LoadLibraryW(platform::WideFromUtf8(ProxyFolder() + kVendorFileName).c_str());
         if (!module) {
             loaded.problem = std::string(kVendorFileName) + " does not load (error " +
                              std::to_string(GetLastError()) + ")";
@@ -75,9 +70,6 @@ const VendorDriver* Vendor() {
 
 const std::string& VendorProblem() { return LoadVendor().problem; }
 
-bool VendorFilePresent() {
-    const DWORD attributes = GetFileAttributesA((std::string(ProxyFolder()) + kVendorFileName).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool VendorFilePresent() { return platform::FileExists(ProxyFolder() + kVendorFileName); }
 
 }  // namespace traceproxy

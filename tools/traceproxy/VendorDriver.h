@@ -30,7 +30,7 @@ const std::string& VendorProblem();
 // the loader runs the proxy's entry routine, where no library is loaded.
 bool VendorFilePresent();
 
-// The folder of the proxy's own file, with its trailing separator.
-const char* ProxyFolder();
+// The folder of the proxy's own file, with its trailing separator (UTF-8).
+const std::string& ProxyFolder();
 
 }  // namespace traceproxy

@@ -6,9 +6,6 @@
 
 namespace ovtest {
 
-// A window's wide text as UTF-8, for messages and for a child's output.
-std::string Utf8(const std::wstring& wide);
-
 // Fails the current test when OV_EXPECT_ACP is set and GetACP() differs.
 void ExpectAnsiCodePage();
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/runtime/HostPath.h"
+
 namespace ovtest {
 
 namespace {
@@ -14,7 +16,7 @@ constexpr char kProbeVariable[] = "OV_PROBE_LOAD";
 const bool g_probeRan = [] {
     const char* file = std::getenv(kProbeVariable);
     if (!file || !*file) return false;
-    const HMODULE module = LoadLibraryA((ProgramDirectory() + file).c_str());
+    const HMODULE module = LoadLibraryA((platform::ExecutableDirectory() + file).c_str());
     ExitProcess(module ? 0 : ::GetLastError());
 }();
 
@@ -22,7 +24,7 @@ const bool g_probeRan = [] {
 
 long ProbeLoadIn(const PrivateHostDir& dir, const std::string& fileName) {
     (void)g_probeRan;
-    const std::string self = SelfPath(), program = self.substr(self.find_last_of("\\/") + 1);
+    const std::string program = ProgramName();
     if (!dir.CopyFromBin(program)) return -1;
     const ProgramRun run =
         RunProgram("\"" + dir.Path() + program + "\"", dir.Path(), 60000, {std::string(kProbeVariable) + "=" + fileName});

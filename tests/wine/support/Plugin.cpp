@@ -1,13 +1,13 @@
 #include "tests/wine/support/Plugin.h"
 
+#include "platform/runtime/HostPath.h"
 #include "tests/support/Proc_win32.h"
-#include "tests/support/WidePath_win32.h"
 
 namespace ovtest {
 
 bool Plugin::Load(const std::string& path) {
     Unload();
-    module_ = LoadLibraryW(WideText(path).c_str());
+    module_ = LoadLibraryW(platform::WideFromUtf8(path).c_str());
     if (!module_) {
         loadError_ = ::GetLastError();
         return false;

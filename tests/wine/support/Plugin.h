@@ -8,6 +8,7 @@
 #include <string>
 
 #include "include/Orvale8.h"
+#include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
 
 namespace ovtest {
@@ -31,7 +32,7 @@ public:
 
     // Loads `path` (default: Orvale8.dll beside the test program) and finds
     // the device functions by name; false, with LastError(), when either fails.
-    bool Load(const std::string& path = ProgramDirectory() + "Orvale8.dll");
+    bool Load(const std::string& path = platform::ExecutableDirectory() + "Orvale8.dll");
     void Unload();
     // The module was unloaded without this object (the test freed it itself).
     void Forget() { module_ = nullptr; device_ = DeviceExports{}; }

@@ -13,13 +13,10 @@ std::atomic<ExceptionCounter*> current{nullptr};
 
 ExceptionCounter::ExceptionCounter() {
     current = this;
-    handle_ = AddVectoredExceptionHandler(1, &Handler);
+    handler_.Reset(AddVectoredExceptionHandler(1, &Handler));
 }
 
-ExceptionCounter::~ExceptionCounter() {
-    if (handle_) RemoveVectoredExceptionHandler(handle_);
-    current = nullptr;
-}
+ExceptionCounter::~ExceptionCounter() { current = nullptr; }
 
 LONG CALLBACK ExceptionCounter::Handler(EXCEPTION_POINTERS* pointers) {
     if (ExceptionCounter* self = current) {

@@ -11,14 +11,14 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/runtime/UniqueResource.h"
+
 namespace ovtest {
 
 class ExceptionCounter {
 public:
     ExceptionCounter();
     ~ExceptionCounter();
-    ExceptionCounter(const ExceptionCounter&) = delete;
-    ExceptionCounter& operator=(const ExceptionCounter&) = delete;
 
     // Exceptions with this code raised on `thread`, or on any other thread.
     int OnThread(DWORD code, DWORD thread) const;
@@ -27,9 +27,11 @@ public:
 private:
     static LONG CALLBACK Handler(EXCEPTION_POINTERS* pointers);
 
-    void* handle_;
     mutable std::mutex mutex_;
     std::map<std::pair<DWORD, DWORD>, int> counts_;  // (code, thread)
+    // Last, so that it goes first: no handler runs on the parts above once
+    // they are gone.
+    platform::UniqueResource<void*, &RemoveVectoredExceptionHandler> handler_;
 };
 
 }  // namespace ovtest

@@ -9,6 +9,8 @@
 #include <fstream>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/support/PeImage_win32.h"
@@ -45,8 +47,8 @@ PROCESS_MEMORY_COUNTERS Memory() {
     const OV_BOOL32 result = plugin.Device().ShowProperties(nullptr);
     const DialogView& view = watcher.View();
     plugin.Device().CloseDevice();
-    std::printf("%s\n%s\n%s\n%d\n", Utf8(view.Caption).c_str(), Utf8(view.Label).c_str(), Utf8(view.Button).c_str(),
-                int(result));
+    std::printf("%s\n%s\n%s\n%d\n", platform::Utf8FromWide(view.Caption).c_str(),
+                platform::Utf8FromWide(view.Label).c_str(), platform::Utf8FromWide(view.Button).c_str(), int(result));
     if (std::getenv(kMemoryVariable)) {
         const PROCESS_MEMORY_COUNTERS after = Memory();
         std::printf("%lu\n", static_cast<unsigned long>(after.PeakWorkingSetSize - before.WorkingSetSize));
@@ -85,12 +87,6 @@ const bool hostRan = [] {
     }
     return false;
 }();
-
-std::string ProgramName() {
-    char path[MAX_PATH];
-    const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-    return full.substr(full.find_last_of("\\/") + 1);
-}
 
 // The command that starts a copy of this program as the host.
 std::string HostCommand(const RelHostDir& dir) { return "\"" + dir.PathOf(ProgramName()) + "\""; }
@@ -149,7 +145,9 @@ std::vector<std::string> RelHostDir::Listing() const {
 
 std::vector<std::string> ShownLines(const std::string& caption, const std::string& label, const std::string& button) {
     // The watcher reads window texts through a 256-character buffer.
-    const auto shown = [](const std::string& text) { return Utf8(Wide936(text).substr(0, 255)); };
+    const auto shown = [](const std::string& text) {
+        return platform::Utf8FromWide(platform::GbkToWide(text).substr(0, 255));
+    };
     return {shown(caption), shown(label), shown(button), "-1"};
 }
 

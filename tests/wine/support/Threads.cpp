@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/runtime/HostPath.h"
+
 namespace ovtest {
 
 std::set<DWORD> ProcessThreads() {
@@ -39,14 +41,14 @@ std::string StartModule(DWORD threadId) {
     query(thread, kWin32StartAddress, &start, sizeof start, nullptr);
     CloseHandle(thread);
     HMODULE module = nullptr;
-    char name[MAX_PATH + 16] = "unknown module";
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<const char*>(start), &module))
-        GetModuleFileNameA(module, name, MAX_PATH);
+    const bool found = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                          static_cast<const char*>(start), &module);
+    const std::string name = found ? platform::ModulePath(module) : "unknown module";
     char offset[24];
     std::snprintf(offset, sizeof offset, "+0x%lx", static_cast<unsigned long>(static_cast<const char*>(start) -
                                                                              reinterpret_cast<const char*>(module)));
-    return std::string(name) + offset;
+    return name + offset;
 }
 
 }  // namespace
