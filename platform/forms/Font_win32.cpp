@@ -4,15 +4,14 @@
 
 #include "platform/forms/Gdi_win32.h"
 #include "platform/forms/Text_win32.h"
+#include "platform/runtime/Module.h"
 
 namespace platform {
 
 int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
     // at the screen's density.
-    typedef UINT(WINAPI * GetDpiForSystem_t)();
-    const auto query = reinterpret_cast<GetDpiForSystem_t>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+    const auto query = SystemFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem");
     if (query) {
         if (const UINT dpi = query()) return int(dpi);
     }

@@ -5,6 +5,7 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
+#include "platform/runtime/Module.h"
 
 namespace platform {
 
@@ -35,8 +36,7 @@ bool FolderIndex(HANDLE folder, std::uint64_t* index) {
     };
     using Query = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
     const int kFileInternalInformation = 6;
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    const auto query = SystemFunction<Query>(L"ntdll.dll", "NtQueryInformationFile");
     IoStatus status{};
     LARGE_INTEGER internal{};
     if (query && query(folder, &status, &internal, sizeof internal, kFileInternalInformation) >= 0) {

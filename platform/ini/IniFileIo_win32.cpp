@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/Module.h"
 #include "platform/runtime/HostPath.h"
 
 namespace platform {
@@ -52,13 +53,6 @@ bool WriteAll(HANDLE h, const std::string& bytes) {
 
 bool CloseChecked(UniqueHandle& h) { return ::CloseHandle(h.Release()) != FALSE; }
 
-// A kernel32 function that older systems lack; null there.
-template <class F>
-F Kernel32Function(const char* name) {
-    const FARPROC function = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name);
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(function));
-}
-
 // Opened for reading, shared for deletion too, so that another writer's
 // replace is never blocked by a read. A directory does not open without
 // FILE_FLAG_BACKUP_SEMANTICS, so what opens is a file.
@@ -86,7 +80,7 @@ std::wstring NtPath(const std::wstring& full) {
 // has no NT form; the caller then moves the file by name.
 bool RenameOpenFile(HANDLE file, const std::wstring& path) {
     const auto set =
-        Kernel32Function<BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD)>("SetFileInformationByHandle");
+        SystemFunction<BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD)>(L"kernel32.dll", "SetFileInformationByHandle");
     const std::wstring target = NtPath(path);
     if (!set || target.empty()) return false;
     struct RenameInfo {  // FILE_RENAME_INFO, which the XP headers lack

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/Module.h"
 
 namespace platform {
 
@@ -34,19 +35,13 @@ std::wstring WithLongPathPrefix(const std::wstring& full) {
     return full;
 }
 
-// A kernel32 function that older systems lack; null there.
-template <class F>
-F Kernel32Function(const char* name) {
-    const FARPROC function = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name);
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(function));
-}
-
 // The file a symbolic link leads to. Systems before Vista have no links to
 // files, nor the function that follows them.
 std::wstring LinkTarget(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    const auto finalPath = Kernel32Function<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>("GetFinalPathNameByHandleW");
+    const auto finalPath = SystemFunction<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>(
+        L"kernel32.dll", "GetFinalPathNameByHandleW");
     const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
     if (!finalPath || !file) return path;

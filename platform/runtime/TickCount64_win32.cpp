@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "platform/runtime/Module.h"
 #include "platform/runtime/TickCount64.h"
 
 namespace platform {
@@ -27,9 +28,7 @@ std::uint64_t g_newest = 0;
 
 TickCount64Function SystemTickCount64() {
     if (InterlockedCompareExchange(&g_lookedUp, 0, 0)) return g_system;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel)
-        g_system = reinterpret_cast<TickCount64Function>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTickCount64")));
+    g_system = SystemFunction<TickCount64Function>(L"kernel32.dll", "GetTickCount64");
     InterlockedExchange(&g_lookedUp, 1);
     return g_system;
 }
