@@ -2,7 +2,7 @@
 
 #include "platform/forms/Gdi_win32.h"
 #include "platform/runtime/Handles_win32.h"
-#include "platform/forms/Text_win32.h"
+#include "platform/runtime/Utf16Text.h"
 
 namespace platform {
 namespace {
@@ -62,7 +62,7 @@ void DrawFrame(HDC dc, RECT& r, bool pressed, bool looksDefault) {
 // screen's format on every showing made the load two to three times as slow
 // under Wine.
 HBITMAP LoadGlyph(HINSTANCE module, const std::string& name) {
-    const std::wstring wide = WideFromForm(name);
+    const std::wstring wide = GbkToWide(name);
     return static_cast<HBITMAP>(LoadImageW(module, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "platform/forms/Gdi_win32.h"
-#include "platform/forms/Text_win32.h"
+#include "platform/runtime/Utf16Text.h"
 #include "platform/runtime/Module.h"
 
 namespace platform {
@@ -36,7 +36,7 @@ HFONT CreateFontFor(const TFont& font) {
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = WideFromForm(font.Name);
+    const std::wstring face = GbkToWide(font.Name);
     wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     return CreateFontIndirectW(&lf);
 }
@@ -45,7 +45,7 @@ TFont DescribeFont(HFONT handle) {
     TFont font;
     LOGFONTW lf{};
     if (!GetObjectW(handle, sizeof lf, &lf)) return font;
-    font.Name = FormFromWide(lf.lfFaceName);
+    font.Name = WideToGbk(lf.lfFaceName);
     font.Height = lf.lfHeight;
     font.Charset = lf.lfCharSet;
     font.Weight = lf.lfWeight;

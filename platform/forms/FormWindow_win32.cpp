@@ -4,10 +4,10 @@
 
 #include "platform/forms/BitBtn_win32.h"
 #include "platform/forms/Gdi_win32.h"
+#include "platform/forms/TabOrder.h"
 #include "platform/runtime/Guard.h"
 #include "platform/runtime/Module.h"
-#include "platform/forms/TabOrder.h"
-#include "platform/forms/Text_win32.h"
+#include "platform/runtime/Utf16Text.h"
 
 namespace platform {
 namespace {
@@ -80,7 +80,7 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_.Reset(CreateWindowExW(s.exStyle, FormClassName(), WideFromForm(form.Caption).c_str(), s.style, form.Left,
+    hwnd_.Reset(CreateWindowExW(s.exStyle, FormClassName(), GbkToWide(form.Caption).c_str(), s.style, form.Left,
                                 form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr));
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -144,7 +144,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
     if (auto* w = dynamic_cast<TWinControl*>(&control); w && w->TabStop) style |= WS_TABSTOP;
     if (auto* label = dynamic_cast<TLabel*>(&control); label && label->AutoSize) FitLabel(*label);
     const int id = kFirstChildId + int(children_.size());
-    HWND window = CreateWindowExW(ex, cls, WideFromForm(text).c_str(), style, x, y, control.Width, control.Height,
+    HWND window = CreateWindowExW(ex, cls, GbkToWide(text).c_str(), style, x, y, control.Width, control.Height,
                                   hwnd_.Get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(),
                                   nullptr);
     if (!window) return;
@@ -161,7 +161,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
 void FormWindow::FitLabel(TLabel& label) const {
     const UniqueDC dc(CreateCompatibleDC(nullptr));
     Selection font(dc.Get(), font_.Get());
-    const std::wstring text = WideFromForm(label.Caption.empty() ? std::string(" ") : label.Caption);
+    const std::wstring text = GbkToWide(label.Caption.empty() ? std::string(" ") : label.Caption);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc.Get(), text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
     label.Width = r.right - r.left;
@@ -218,7 +218,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         auto* button = c ? dynamic_cast<TButton*>(c->control) : nullptr;
         if (!button) break;
         Selection font(item->hDC, font_.Get());
-        DrawBitBtn(*item, WideFromForm(button->Caption), c->glyph.Get(), LooksDefault(*button));
+        DrawBitBtn(*item, GbkToWide(button->Caption), c->glyph.Get(), LooksDefault(*button));
         return TRUE;
     }
     case WM_COMMAND: {

@@ -28,7 +28,7 @@ std::wstring LongName(const std::wstring& file) {
 // The folder's file index. The system's own call for it asks the volume's
 // serial number too, which under Wine is a round trip to its mount manager
 // and the larger part of a form's first write; the native call answers the
-// index alone. Systems without it (none is known) get the index that way.
+// index alone. Where it is missing or refuses, the system's call answers.
 bool FolderIndex(HANDLE folder, std::uint64_t* index) {
     struct IoStatus {
         void* status;

@@ -30,7 +30,9 @@ std::string GbkToUtf16(const std::string& gbk);
 std::string GbkToUtf8(const std::string& gbk);
 
 #ifdef _WIN32
-// The wide text a window shows for the bytes, and back.
+// The wide text a window shows for the bytes, and back: the forms' texts are
+// code page 936 whatever the system's ANSI code page, so they reach windows
+// through the wide API after this explicit conversion.
 std::wstring GbkToWide(const std::string& gbk);
 std::string WideToGbk(const std::wstring& wide);
 

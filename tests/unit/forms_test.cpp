@@ -140,7 +140,7 @@ TEST(TabOrder, NextSkipsWhatCannotTakeTheFocusAndWraps) {
 
 #include "platform/forms/FormCreate.h"
 #include "platform/forms/FormWindow_win32.h"
-#include "platform/forms/Text_win32.h"
+#include "platform/runtime/Utf16Text.h"
 #include "ui/frmBaseDialog.h"
 #include "ui/unitTranslate.h"
 
@@ -168,10 +168,10 @@ TEST_F(FormBases, FormsShareOneSystemFontMadeOnce) {
     EXPECT_EQ(shared, &GetSystemFont()) << "the font was made again";
 
     const LOGFONTW message = MessageFont();
-    EXPECT_EQ(WideFromForm(shared->Name), message.lfFaceName);
+    EXPECT_EQ(GbkToWide(shared->Name), message.lfFaceName);
     EXPECT_EQ(message.lfHeight, shared->Height);
     for (TForm* form : {static_cast<TForm*>(first.get()), static_cast<TForm*>(second.get())}) {
-        EXPECT_EQ(WideFromForm(form->Font.Name), message.lfFaceName);
+        EXPECT_EQ(GbkToWide(form->Font.Name), message.lfFaceName);
         EXPECT_EQ(message.lfWeight, form->Font.Weight);
         EXPECT_EQ(ScreenPixelsPerInch(), form->Font.PixelsPerInch);
     }
