@@ -143,7 +143,6 @@ TEST_F(InstallCheck, TracingDriverWithoutTheVendorDriver) {
            "driver would call itself until the host crashes; copy the vendor's TmA4Drv.dll over TmA4Drv_vendor.dll"});
 }
 
-// The broken file is named, not the sound driver beside it.
 // Where the file data of the last section ends: the end of a released DLL,
 // whose symbols are stripped.
 std::size_t SectionsEnd(const std::string& image) {
@@ -161,6 +160,7 @@ std::size_t SectionsEnd(const std::string& image) {
     return end;
 }
 
+// The broken file is named, not the sound driver beside it.
 TEST_F(InstallCheck, TruncatedFiles) {
     const std::string image = ovtest::ReadBytes(Path("Orvale8.dll"));
     // Cut in the middle, and one byte short of its last section.
@@ -229,16 +229,8 @@ TEST_F(InstallCheck, FoldersWithOneFault) {
         {[&] { return Patch(driver, "msvcrt.dll", "ovgone.dll") > 0; },
          {"TmA4Drv.dll does not load (error 126): it needs ovgone.dll, which is neither beside it nor on the DLL "
           "search path", noPlugin}, "", ""},
-        {[&] {
-             // The machine field of the file header, after "PE\0\0".
-             std::string image = ovtest::ReadBytes(driver);
-             LONG header = 0;
-             std::memcpy(&header, image.data() + 0x3c, sizeof header);
-             header += 4;
-             image[header] = '\x64', image[header + 1] = '\x86';
-             ovtest::WriteBytes(driver, image);
-             return true;
-         },
+        // The machine field after the signature: x86-64.
+        {[&] { return Patch(driver, std::string("PE\0\0\x4c\x01", 6), std::string("PE\0\0\x64\x86", 6)) == 1; },
          {"TmA4Drv.dll is a 64-bit DLL, which a 32-bit host cannot load", noPlugin}, "", ""},
         {[&] { return ovtest::WriteBytes(driver, "TV_Initialize\r\n"), true; },
          {"TmA4Drv.dll is not a Windows DLL at all", noPlugin}, "", ""},
@@ -247,10 +239,7 @@ TEST_F(InstallCheck, FoldersWithOneFault) {
         {[&] { return ovtest::WriteBytes(Path("kdwusr70.ini"), kEnglishSettings + std::string("[语言设置]\r\n系统语言=CN\r\n")), true; },
          {}, "warning kdwusr70.ini has section [\xe8\xaf\xad\xe8\xa8\x80\xe8\xae\xbe\xe7\xbd\xae] 2 times: the "
              "plug-in reads the one at line 1 and ignores the one at line 3; merge them", ""},
-        {[&] {
-             ovtest::WriteBytes(Path("Orvale7.lng"), "[TPropertyForm]\r\nCaption=Settings\r\n\r\n" + std::string(kCompleteLanguageFile));
-             return true;
-         },
+        {[&] { return ovtest::WriteBytes(Path("Orvale7.lng"), "[TPropertyForm]\r\nCaption=Settings\r\n\r\n" + std::string(kCompleteLanguageFile)), true; },
          {}, "warning Orvale7.lng has section [TPropertyForm] 2 times: the plug-in reads the one at line 1 and "
              "ignores the one at line 4; merge them", "translate them then"},
     };
