@@ -54,9 +54,9 @@ std::string ShortName(const std::string& b, std::size_t at) {
 bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
     const std::uint32_t peAt = Read(b, 0x3c, 4);
     if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0 || peAt + 24 > b.size() || b.compare(peAt, 4, "PE\0\0", 4))
-        return Fail(error, "not a PE image");
+        return Fail(error, "the debug file is not a PE image");
     const std::size_t coff = peAt + 4, optional = coff + 20;
-    if (Read(b, optional, 2) != 0x10b) return Fail(error, "not a 32-bit PE image");
+    if (Read(b, optional, 2) != 0x10b) return Fail(error, "the debug file is not a 32-bit PE image");
     pe.Base = Read(b, optional + 28, 4);
     pe.Symbols = Read(b, coff + 8, 4);
     // No more symbols than the file holds, whatever its header says.
@@ -70,7 +70,7 @@ bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
         pe.Sections[name] = s;
         pe.SectionOrder.push_back(name);
     }
-    if (!pe.Sections.count(".text")) return Fail(error, "no code section");
+    if (!pe.Sections.count(".text")) return Fail(error, "the debug file has no code section");
     return true;
 }
 
@@ -149,10 +149,11 @@ bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace
 namespace {
 
 // Hexadecimal offsets, separated by commas; an entry that is none is kept
-// as text in `bad`, so that each is answered in its place.
+// as given, so that each is answered in its place.
 struct Offset {
     std::uint32_t Value = 0;
-    std::string Bad;  // the entry as given, when it is no hexadecimal number
+    bool Valid = false;
+    std::string Text;  // the entry as given
 };
 
 std::vector<Offset> ParseOffsets(const std::string& text) {
@@ -162,12 +163,7 @@ std::vector<Offset> ParseOffsets(const std::string& text) {
         const std::string one = text.substr(start, end - start);
         char* stop = nullptr;
         const unsigned long long value = std::strtoull(one.c_str(), &stop, 16);
-        Offset offset;
-        if (one.empty() || *stop || value > 0xffffffffULL)
-            offset.Bad = one;
-        else
-            offset.Value = static_cast<std::uint32_t>(value);
-        offsets.push_back(offset);
+        offsets.push_back({static_cast<std::uint32_t>(value), !one.empty() && !*stop && value <= 0xffffffffULL, one});
         start = end + 1;
     }
     return offsets;
@@ -214,11 +210,11 @@ int RunWhere(const std::string& offsetText) {
     for (const Offset& offset : offsets) {
         SourcePlace place;
         std::string error;
-        if (!offset.Bad.empty() || !FindSourcePlace(image, offset.Value, place, error)) {
-            WriteErr("ovhost: " + (offset.Bad.empty() ? Hex(offset.Value) + ": " + error
-                                                       : "'" + offset.Bad + "' is no offset: --where takes fault "
-                                                         "offsets in hexadecimal, as the crash report gives them, "
-                                                         "separated by commas") + "\n");
+        if (!offset.Valid || !FindSourcePlace(image, offset.Value, place, error)) {
+            WriteErr("ovhost: " + (offset.Valid ? Hex(offset.Value) + ": " + error
+                                                : "'" + offset.Text + "' is no offset: --where takes fault offsets in "
+                                                  "hexadecimal, as the crash report gives them, separated by commas") +
+                     "\n");
             WriteOut("??\n??:0\n");
             result = 1;
             continue;
