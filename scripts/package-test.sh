@@ -101,7 +101,7 @@ mapfile -t bench < <(run tools/ovhost.exe --where "$(echo $offsets | tr ' ' ',')
 i=0
 for offset in $offsets; do
   line=$(where "$offset" | awk '{print $NF}')  # the function's name may hold spaces
-  [[ $line =~ :[0-9]+$ ]] || line="??:0"  # no line there for either
+  [[ $line =~ :[0-9]+$ ]] || line="no line information"  # no line there for either
   got=${bench[i + 1]:-}
   if [ "$got" != "$line" ] && { [ "${got##*:}" != "${line##*:}" ] || [ "${got##*/}" != "$(table_line "$offset")" ]; }; then
     fail "ovhost --where $offset gives '${bench[*]:i:2}', addr2line '$(where "$offset")', the line table '$(table_line "$offset")'"

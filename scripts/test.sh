@@ -42,9 +42,6 @@ if [ -z "$quick" ]; then
 fi
 
 scripts/build-win32.sh
-# The release archive, which a Wine test unpacks and builds against, packed
-# from the build just made: set-up and build are done above.
-scripts/package.sh --pack-only "$root/dist"
 if [ -z "$quick" ]; then
   xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 else

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +81,16 @@ TEST_F(InstallCheck, ASoundFolderPasses) {
 TEST_F(InstallCheck, DriverMissing) {
     ASSERT_TRUE(DeleteFileA(Path("TmA4Drv.dll").c_str()));
     Check({"TmA4Drv.dll not found", "Orvale8.dll does not load"});
+
+    // On the DLL search path the host's loader finds it: where, is said.
+    ASSERT_TRUE(ovtest::MakeDirectories(Path("drivers\\")) && dir_.CopyFromBin("TmA4Drv.dll", "drivers\\TmA4Drv.dll"));
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    ASSERT_TRUE(SetEnvironmentVariableA("PATH", (Path("drivers") + ";" + path).c_str()));
+    const std::string output = Check();
+    SetEnvironmentVariableA("PATH", path);
+    ExpectFinding(output, "warning TmA4Drv.dll is not in " + dir_.Path() + " but on the DLL search path, at " +
+                              Path("drivers\\TmA4Drv.dll") + ": the host loads it from there");
 }
 
 // The simulated driver with one export's name changed in its export table.
@@ -117,17 +130,48 @@ TEST_F(InstallCheck, TracingDriverWithoutTheVendorDriver) {
 
     ASSERT_TRUE(dir_.CopyFromBin("TmA4Drv.dll", "TmA4Drv_vendor.dll"));
     ExpectFinding(Check(), "warning the tracing driver is installed (TmA4Drv_vendor.dll behind it)");
+
+    // The version shown is the vendor's, behind the tracing driver's own.
+    ASSERT_TRUE(dir_.CopyFromBin("stub_driver_old.dll", "TmA4Drv_vendor.dll"));
+    const std::string old = Check();
+    ExpectFinding(old, "ok      TmA4Drv.dll is the tracing driver, its version text: " OV_VERSION ".0");
+    ExpectFinding(old, "ok      the vendor's driver behind it, TmA4Drv_vendor.dll, version text: 1.0.0.2");
+
+    // Installed twice over, it would forward each call to itself.
+    ASSERT_TRUE(dir_.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv_vendor.dll"));
+    Check({"TmA4Drv_vendor.dll is itself a copy of the tracing driver (the install steps run twice): the tracing "
+           "driver would call itself until the host crashes; copy the vendor's TmA4Drv.dll over TmA4Drv_vendor.dll"});
+}
+
+// Where the file data of the last section ends: the end of a released DLL,
+// whose symbols are stripped.
+std::size_t SectionsEnd(const std::string& image) {
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_FILE_HEADER file{};
+    std::memcpy(&dos, image.data(), sizeof dos);
+    std::memcpy(&file, image.data() + dos.e_lfanew + 4, sizeof file);
+    const std::size_t table = dos.e_lfanew + 4 + sizeof file + file.SizeOfOptionalHeader;
+    std::size_t end = 0;
+    for (WORD i = 0; i < file.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section{};
+        std::memcpy(&section, image.data() + table + i * sizeof section, sizeof section);
+        end = std::max<std::size_t>(end, section.PointerToRawData + section.SizeOfRawData);
+    }
+    return end;
 }
 
 // The broken file is named, not the sound driver beside it.
 TEST_F(InstallCheck, TruncatedFiles) {
     const std::string image = ovtest::ReadBytes(Path("Orvale8.dll"));
-    ovtest::WriteBytes(Path("Orvale8.dll"), image.substr(0, image.size() / 2));
-    const std::string output = Check({"Orvale8.dll is broken, it is cut short: " + std::to_string(image.size() / 2) +
-                                      " bytes where its sections need"});
-    ExpectFinding(output, "replace it with the released file");
-    ExpectFinding(output, "ok      TmA4Drv.dll loads and has its four functions");
-    EXPECT_EQ(output.find("see above"), std::string::npos) << output;
+    // Cut in the middle, and one byte short of its last section.
+    for (const std::size_t size : {image.size() / 2, SectionsEnd(image) - 1}) {
+        ovtest::WriteBytes(Path("Orvale8.dll"), image.substr(0, size));
+        const std::string output = Check({"Orvale8.dll is broken, it is cut short: " + std::to_string(size) +
+                                          " bytes where its sections need"});
+        ExpectFinding(output, "replace it with the released file");
+        ExpectFinding(output, "ok      TmA4Drv.dll loads and has its four functions");
+        EXPECT_EQ(output.find("see above"), std::string::npos) << output;
+    }
 
     // And the driver cut short is named as broken, not merely as not loading.
     ovtest::WriteBytes(Path("Orvale8.dll"), image);
@@ -150,10 +194,115 @@ TEST_F(InstallCheck, AnotherDllUnderTheDriversName) {
     EXPECT_EQ(output.find("TmA4Drv.dll carries no version"), std::string::npos) << output;
 }
 
+// Every occurrence of `from` in the file replaced by `to`, of its length;
+// how many there were.
+std::size_t Patch(const std::string& path, const std::string& from, const std::string& to) {
+    std::string bytes = ovtest::ReadBytes(path);
+    std::size_t count = 0;
+    for (std::size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + 1), ++count)
+        bytes.replace(at, from.size(), to);
+    ovtest::WriteBytes(path, bytes);
+    return count;
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string wide;
+    for (char c : ascii) wide += std::string{c, '\0'};
+    return wide;
+}
+
+// Folders with one fault each, as technicians met them: the finding must name
+// the fault and what to do, not only that something does not load.
+TEST_F(InstallCheck, FoldersWithOneFault) {
+    const std::string noPlugin = "Orvale8.dll does not load without a complete TmA4Drv.dll";
+    const std::string driver = Path("TmA4Drv.dll");
+    struct Fault {
+        std::function<bool()> make;
+        std::vector<std::string> errors;
+        std::string finding;  // a line of the output, verdict first; empty when the errors say it all
+        std::string absent;   // advice that would mislead here
+    };
+    const Fault faults[] = {
+        {[&] { return dir_.CopyFromBin("stub_driver_decorated.dll", "TmA4Drv.dll"); },
+         {"TmA4Drv.dll exports Tma4drv_DLL_Version@4, TV_Initialize@0, TV_Disable@0 and TV_GetEvent@4: the names are "
+          "there but decorated", noPlugin}, "", "reinstall"},
+        {[&] { return Patch(driver, "msvcrt.dll", "ovgone.dll") > 0; },
+         {"TmA4Drv.dll does not load (error 126): it needs ovgone.dll, which is neither beside it nor on the DLL "
+          "search path", noPlugin}, "", ""},
+        // The machine field after the signature: x86-64.
+        {[&] { return Patch(driver, std::string("PE\0\0\x4c\x01", 6), std::string("PE\0\0\x64\x86", 6)) == 1; },
+         {"TmA4Drv.dll is a 64-bit DLL, which a 32-bit host cannot load", noPlugin}, "", ""},
+        {[&] { return ovtest::WriteBytes(driver, "TV_Initialize\r\n"), true; },
+         {"TmA4Drv.dll is not a Windows DLL at all", noPlugin}, "", ""},
+        {[&] { return Patch(Path("Orvale8.dll"), Utf16(OV_VERSION ".0"), Utf16("7.5.0.0")) > 0; },
+         {}, "warning Orvale8.dll is version 7.5.0.0, these tools are version " OV_VERSION ".0", ""},
+        {[&] { return ovtest::WriteBytes(Path("kdwusr70.ini"), kEnglishSettings + std::string("[语言设置]\r\n系统语言=CN\r\n")), true; },
+         {}, "warning kdwusr70.ini has section [\xe8\xaf\xad\xe8\xa8\x80\xe8\xae\xbe\xe7\xbd\xae] 2 times: the "
+             "plug-in reads the one at line 1 and ignores the one at line 3; merge them", ""},
+        {[&] { return ovtest::WriteBytes(Path("Orvale7.lng"), "[TPropertyForm]\r\nCaption=Settings\r\n\r\n" + std::string(kCompleteLanguageFile)), true; },
+         {}, "warning Orvale7.lng has section [TPropertyForm] 2 times: the plug-in reads the one at line 1 and "
+             "ignores the one at line 4; merge them", "translate them then"},
+    };
+    for (const Fault& fault : faults) {
+        ASSERT_TRUE(dir_.CopyFromBin("Orvale8.dll") && dir_.CopyFromBin("TmA4Drv.dll"));
+        ovtest::WriteBytes(Path("kdwusr70.ini"), kEnglishSettings);
+        ovtest::WriteBytes(Path("Orvale7.lng"), kCompleteLanguageFile);
+        ASSERT_TRUE(fault.make());
+        const std::string output = Check(fault.errors);
+        if (!fault.finding.empty()) ExpectFinding(output, fault.finding);
+        if (!fault.absent.empty()) {
+            EXPECT_EQ(output.find(fault.absent), std::string::npos) << output;
+        }
+    }
+}
+
 TEST_F(InstallCheck, DebugFileInAShopFolder) {
     ovtest::WriteBytes(Path("Orvale8.dll.debug"), "debug sections");
     ExpectFinding(Check(), "warning Orvale8.dll.debug is installed: it is the debug information for reading crash "
                            "reports, of no use to the host; delete it here");
+}
+
+// ovhost --where with the debug information beside it (the unstripped
+// plug-in holds the same): each offset of a list is answered in its place,
+// an address at the preferred base is read as base plus offset, and a
+// function the line table lacks is named without a line.
+TEST(CrashWhere, EveryOffsetOfAList) {
+    PrivateHostDir dir;
+    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("Orvale8.dll", "Orvale8.dll.debug"));
+    const std::string image = ovtest::ReadBytes(dir.File("Orvale8.dll.debug"));
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_NT_HEADERS32 nt{};
+    std::memcpy(&dos, image.data(), sizeof dos);
+    std::memcpy(&nt, image.data() + dos.e_lfanew, sizeof nt);
+    char entry[16], address[16];
+    std::snprintf(entry, sizeof entry, "0x%lx", nt.OptionalHeader.AddressOfEntryPoint);
+    std::snprintf(address, sizeof address, "0x%lx", nt.OptionalHeader.ImageBase + nt.OptionalHeader.AddressOfEntryPoint);
+    const auto where = [&dir](const std::string& list, std::vector<std::string>& answers) {
+        const auto run = ovtest::RunProgram("\"" + dir.File("ovhost.exe") + "\" --where " + list, dir.Path(), 60000);
+        EXPECT_TRUE(run.Started && !run.TimedOut);
+        answers.clear();
+        for (const std::string& line : run.Lines())
+            if (line.rfind("ovhost: ", 0) != 0) answers.push_back(line);
+        return run;
+    };
+    std::vector<std::string> answers;
+    const auto run = where(std::string(entry) + "," + address + ",0,zz", answers);
+    EXPECT_EQ(run.ExitCode, 1u) << run.Output;
+    ASSERT_EQ(answers.size(), 8u) << run.Output;
+    EXPECT_NE(answers[0], "??");
+    EXPECT_NE(answers[1].find_last_of(':'), std::string::npos);
+    EXPECT_EQ(answers[1].find_first_not_of("0123456789", answers[1].find_last_of(':') + 1), std::string::npos);
+    EXPECT_EQ(std::vector<std::string>(answers.begin() + 2, answers.end()),
+              (std::vector<std::string>{answers[0], answers[1], "??", "??:0", "??", "??:0"}));
+    ExpectFinding(run.Output, "ovhost: " + std::string(address) + " is an address: read as the preferred base");
+    ExpectFinding(run.Output, "ovhost: 0x0: outside Orvale8.dll's code");
+    ExpectFinding(run.Output, "ovhost: 'zz' is no offset");
+
+    // Without its line table the functions are still known: no failure.
+    ASSERT_GT(Patch(dir.File("Orvale8.dll.debug"), std::string(".debug_line\0", 12), std::string(".debug_lin_\0", 12)), 0u);
+    const std::string function = answers[0];
+    EXPECT_EQ(where(entry, answers).ExitCode, 0u);
+    EXPECT_EQ(answers, (std::vector<std::string>{function, "no line information"}));
 }
 
 // A folder whose name the ANSI code page spells in bytes that are not UTF-8

@@ -148,27 +148,48 @@ TEST(Replay, EventsReachTheHostAtTheirTimes) {
 }
 
 // The host keeps loading (an order program must not fail to start for a
-// diagnosis tool), and the log says why no ring comes.
+// diagnosis tool), and the log says why no ring comes: no vendor's driver
+// behind the tracing driver, or the tracing driver itself there (installed
+// twice over), which must not forward each call to itself.
 TEST(TraceProxy, WithoutTheVendorDriverAnswersNoEventAndSaysWhy) {
     ovtest::ExpectAnsiCodePage();
-    PrivateHostDir dir;
-    ASSERT_TRUE(dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("Orvale8.dll") &&
-                dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll"));
-    const auto run = ovtest::RunProgram("\"" + dir.Path() + "ovhost.exe\" --seconds=1", dir.Path(), 60000);
-    ASSERT_TRUE(run.Started);
-    ASSERT_FALSE(run.TimedOut);
-    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
-    EXPECT_EQ(run.Output.find("ue_ring"), std::string::npos) << run.Output;
-    // Said at load, before the first call, and again at every call.
-    const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
-    const std::size_t atLoad = log.find("FAILURE: vendor driver TmA4Drv_vendor.dll not found beside the tracing driver");
-    const std::size_t firstCall = log.find("Tma4drv_DLL_Version: no vendor driver behind the tracing driver");
-    const std::size_t poll = log.find("TV_GetEvent: no vendor driver behind the tracing driver "
-                                      "(TmA4Drv_vendor.dll not found): answered 0");
-    ASSERT_NE(atLoad, std::string::npos) << log;
-    ASSERT_NE(firstCall, std::string::npos) << log;
-    EXPECT_NE(poll, std::string::npos) << log;
-    EXPECT_LT(atLoad, firstCall);
+    struct Behind {
+        const char* file;  // copied from the build as TmA4Drv_vendor.dll; none when null
+        const char* failure;
+        const char* problem;
+    };
+    const Behind cases[] = {
+        {nullptr, "FAILURE: vendor driver TmA4Drv_vendor.dll not found beside the tracing driver",
+         "(TmA4Drv_vendor.dll not found): answered 0"},
+        {"TmA4DrvTrace.dll",
+         "FAILURE: TmA4Drv_vendor.dll is a copy of the tracing driver, not the vendor's driver: every call answers 0 "
+         "and no ring reaches the host; copy the vendor's TmA4Drv.dll over TmA4Drv_vendor.dll",
+         "(TmA4Drv_vendor.dll is a copy of the tracing driver, not the vendor's driver): answered 0"},
+    };
+    for (const Behind& behind : cases) {
+        PrivateHostDir dir;
+        ASSERT_TRUE(dir.CopyFromBin("ovhost.exe") && dir.CopyFromBin("Orvale8.dll") &&
+                    dir.CopyFromBin("TmA4DrvTrace.dll", "TmA4Drv.dll"));
+        if (behind.file) {
+            ASSERT_TRUE(dir.CopyFromBin(behind.file, "TmA4Drv_vendor.dll"));
+        }
+        const auto run = ovtest::RunProgram("\"" + dir.Path() + "ovhost.exe\" --seconds=1", dir.Path(), 60000);
+        ASSERT_TRUE(run.Started);
+        ASSERT_FALSE(run.TimedOut);
+        EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+        EXPECT_EQ(run.Output.find("ue_ring"), std::string::npos) << run.Output;
+        // Said before the first call returns, and again at every call.
+        const std::string log = ovtest::ReadBytes(dir.Path() + "TmA4Drv.trace.log");
+        const std::size_t failure = log.find(behind.failure);
+        const std::size_t firstCall = log.find(std::string("Tma4drv_DLL_Version: no vendor driver behind the tracing "
+                                                           "driver ") + behind.problem);
+        const std::size_t poll = log.find(std::string("TV_GetEvent: no vendor driver behind the tracing driver ") +
+                                          behind.problem);
+        ASSERT_NE(failure, std::string::npos) << log;
+        ASSERT_NE(firstCall, std::string::npos) << log;
+        EXPECT_NE(poll, std::string::npos) << log;
+        EXPECT_LT(failure, firstCall);
+    }
 }
 
 // Whether a process runs from an executable of this file name.

@@ -2,11 +2,13 @@
 // folder, read with the plug-in's own INI reader so both see the same keys.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
+#include "platform/runtime/TextLines.h"
 #include "platform/runtime/Utf16Text.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileIo.h"
@@ -195,6 +197,50 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
+// A name as the reader matches it: ASCII letters folded, a double-byte
+// character of code page 936 kept whole.
+std::string Folded(const std::string& name) {
+    std::string folded = name;
+    for (std::size_t i = 0; i < folded.size(); i += platform::GbkCharLength(folded, i))
+        if (folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
+    return folded;
+}
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(" \t");
+    return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(" \t") + 1 - begin);
+}
+
+// The numbers (from 1) of the lines of `text` that head `section`.
+std::vector<std::size_t> SectionLines(const std::string& text, const std::string& section) {
+    std::vector<std::size_t> lines;
+    const std::vector<std::string> all = platform::SplitLines(text);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string line = Trimmed(all[i]);
+        const std::size_t close = line.find(']');
+        if (!line.empty() && line[0] == '[' && close != std::string::npos &&
+            Folded(Trimmed(line.substr(1, close - 1))) == Folded(section))
+            lines.push_back(i + 1);
+    }
+    return lines;
+}
+
+// A section headed twice: the plug-in reads the first and ignores the others
+// whole, so what is set in those does nothing. True when it is.
+bool CheckDuplicateSection(const std::string& text, const std::string& file, const std::string& section,
+                           CheckReport& report) {
+    const std::vector<std::size_t> lines = SectionLines(text, section);
+    if (lines.size() < 2) return false;
+    std::vector<std::string> later;
+    for (std::size_t i = 1; i < lines.size(); ++i) later.push_back(std::to_string(lines[i]));
+    const std::string name = "[" + platform::GbkToUtf8(section) + "]";
+    report.Warning(file + " has section " + name + " " + std::to_string(lines.size()) + " times: the plug-in reads "
+                   "the one at line " + std::to_string(lines[0]) + " and ignores the one" +
+                   (later.size() > 1 ? "s" : "") + " at line" + (later.size() > 1 ? "s " : " ") + Joined(later) +
+                   "; merge them by hand into the first, keeping one value per key, and delete the others");
+    return true;
+}
+
 // Every key the property dialog looks up in English mode, found by the
 // translator's own walk over the dialog as designed, so the check cannot
 // drift from the dialog. A section's name is the form's class, or nested.
@@ -216,6 +262,13 @@ void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& repor
     const std::vector<TTranslationKey> keys = DialogKeys();
     const std::string& formSection = keys.front().Section;  // the form's "Caption" comes first
     const std::string section = "[" + formSection + "]";
+    bool duplicated = false;
+    std::vector<std::string> sections;
+    for (const TTranslationKey& key : keys)
+        if (std::find(sections.begin(), sections.end(), key.Section) == sections.end()) {
+            sections.push_back(key.Section);
+            duplicated |= CheckDuplicateSection(bytes, "Orvale7.lng", key.Section, report);
+        }
     std::vector<TTranslationKey> missing, chinese;
     for (const TTranslationKey& key : keys) {
         std::string value;
@@ -237,7 +290,13 @@ void CheckDialogKeys(const std::string& bytes, bool writable, CheckReport& repor
     const std::string lacks = missing.size() == keys.size()
                                   ? "Orvale7.lng has no section " + section
                                   : "Orvale7.lng lacks " + KeysAndSections(missing, formSection) + " in section " + section;
-    if (writable)
+    // Texts the plug-in added to the first of two sections would stand
+    // beside those the second may hold, and merging would grow harder.
+    if (writable && duplicated)
+        report.Warning(lacks + " (the first, which the plug-in reads): merge the sections as said above before "
+                               "the dialog first opens, so that the plug-in does not add them there in Chinese; or "
+                               "copy the kit's Orvale7.lng");
+    else if (writable)
         report.Warning(lacks + ": the plug-in adds them in Chinese when the dialog first opens; translate them then, "
                                "or copy the kit's Orvale7.lng");
     else
@@ -266,6 +325,8 @@ void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLangu
     // Read again by the plug-in's own call, so that the check sees what the
     // plug-in sees in any encoding it reads (a UTF-16 file included).
     const std::string value = platform::ReadIniValue(folder + "kdwusr70.ini", kLanguageSection, kLanguageKey, "CN");
+    if (file.size <= kLargestRead)
+        CheckDuplicateSection(platform::DecodeText(file.bytes).text, "kdwusr70.ini", kLanguageSection, report);
     language.english = value == unitTranslate::kEnglish;
     if (file.size <= kLargestRead) CheckSettingsEncoding(file.bytes, language.english, report);
     if (language.english)

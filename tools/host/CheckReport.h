@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/runtime/Handles_win32.h"
 #include "tools/host/Console.h"
 
 class CheckReport {
@@ -30,5 +31,10 @@ struct HostLanguage {
     bool english = false;
 };
 
+// The driver as the host's loader finds it, kept loaded while the plug-in is
+// checked, so the plug-in's import of it is that one; none is returned when
+// it is missing, broken, does not load or lacks a function. A DLL that lacks
+// one is no voice box driver: nothing more of it is asked or called.
+platform::UniqueModule CheckDriver(const std::string& folder, const std::string& shown, CheckReport& report);
 void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLanguage& language);
 void CheckLanguageFile(const std::string& folder, const HostLanguage& language, CheckReport& report);

@@ -5,6 +5,7 @@
 #include <cxxabi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <vector>
@@ -53,9 +54,9 @@ std::string ShortName(const std::string& b, std::size_t at) {
 bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
     const std::uint32_t peAt = Read(b, 0x3c, 4);
     if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0 || peAt + 24 > b.size() || b.compare(peAt, 4, "PE\0\0", 4))
-        return Fail(error, "not a PE image");
+        return Fail(error, "the debug file is not a PE image");
     const std::size_t coff = peAt + 4, optional = coff + 20;
-    if (Read(b, optional, 2) != 0x10b) return Fail(error, "not a 32-bit PE image");
+    if (Read(b, optional, 2) != 0x10b) return Fail(error, "the debug file is not a 32-bit PE image");
     pe.Base = Read(b, optional + 28, 4);
     pe.Symbols = Read(b, coff + 8, 4);
     // No more symbols than the file holds, whatever its header says.
@@ -69,7 +70,7 @@ bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
         pe.Sections[name] = s;
         pe.SectionOrder.push_back(name);
     }
-    if (!pe.Sections.count(".text")) return Fail(error, "no code section");
+    if (!pe.Sections.count(".text")) return Fail(error, "the debug file has no code section");
     return true;
 }
 
@@ -118,10 +119,22 @@ bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace
     PeImage pe;
     if (!ReadPe(image, pe, error)) return false;
     const Section& text = pe.Sections.at(".text");
-    if (offset < text.Address || offset >= text.Address + text.Size) {
-        error = "the offset is outside Orvale8.dll's code";
+    const auto inCode = [&text](std::uint32_t at) { return at >= text.Address && at - text.Address < text.Size; };
+    // An address from a debugger or a log at the DLL's preferred base: the
+    // crash report's offset is that less the base.
+    place.WasAddress = !inCode(offset) && offset >= pe.Base && inCode(offset - pe.Base);
+    if (place.WasAddress) offset -= pe.Base;
+    if (!inCode(offset)) {
+        char range[160];
+        std::snprintf(range, sizeof range, "offsets 0x%x to 0x%x, or addresses 0x%x to 0x%x at its preferred base",
+                      static_cast<unsigned>(text.Address), static_cast<unsigned>(text.Address + text.Size - 1),
+                      static_cast<unsigned>(pe.Base + text.Address),
+                      static_cast<unsigned>(pe.Base + text.Address + text.Size - 1));
+        error = std::string("outside Orvale8.dll's code (") + range + "); for an address of the DLL loaded at "
+                "another base, give the address less that base";
         return false;
     }
+    place.Base = pe.Base;
     place.Address = pe.Base + offset;
     place.Function = FunctionAt(image, pe, place.Address);
     const DwarfSections dwarf{Contents(image, pe, ".debug_line"), Contents(image, pe, ".debug_line_str"),
@@ -135,18 +148,25 @@ bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace
 
 namespace {
 
-// Hexadecimal offsets, separated by commas.
-bool ParseOffsets(const std::string& text, std::vector<std::uint32_t>& offsets) {
+// Hexadecimal offsets, separated by commas; an entry that is none is kept
+// as given, so that each is answered in its place.
+struct Offset {
+    std::uint32_t Value = 0;
+    bool Valid = false;
+    std::string Text;  // the entry as given
+};
+
+std::vector<Offset> ParseOffsets(const std::string& text) {
+    std::vector<Offset> offsets;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find(',', start), text.size());
         const std::string one = text.substr(start, end - start);
         char* stop = nullptr;
-        const unsigned long offset = std::strtoul(one.c_str(), &stop, 16);
-        if (one.empty() || *stop || offset > 0xffffffffUL) return false;
-        offsets.push_back(static_cast<std::uint32_t>(offset));
+        const unsigned long long value = std::strtoull(one.c_str(), &stop, 16);
+        offsets.push_back({static_cast<std::uint32_t>(value), !one.empty() && !*stop && value <= 0xffffffffULL, one});
         start = end + 1;
     }
-    return true;
+    return offsets;
 }
 
 // The whole file, when it is of a size a debug file can have.
@@ -155,6 +175,12 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
     platform::TFileStamp stamp;
     return platform::QueryFileStamp(path).size <= kLargest &&
            platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read;
+}
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
+    return text;
 }
 
 bool ReadDebugFile(std::string& path, std::string& image) {
@@ -170,13 +196,10 @@ bool ReadDebugFile(std::string& path, std::string& image) {
 
 }  // namespace
 
+// Two lines for each offset, in the order given, as addr2line -f prints
+// them; why one has no answer goes to the error output.
 int RunWhere(const std::string& offsetText) {
-    std::vector<std::uint32_t> offsets;
-    if (!ParseOffsets(offsetText, offsets)) {
-        WriteErr("ovhost: --where takes fault offsets in hexadecimal, as the crash report gives them, separated by "
-                 "commas\n");
-        return 2;
-    }
+    const std::vector<Offset> offsets = ParseOffsets(offsetText);
     std::string path, image;
     if (!ReadDebugFile(path, image)) {
         WriteErr("ovhost: no Orvale8.dll.debug beside ovhost.exe or one folder up: take it from the release the "
@@ -184,16 +207,25 @@ int RunWhere(const std::string& offsetText) {
         return 1;
     }
     int result = 0;
-    for (const std::uint32_t offset : offsets) {
+    for (const Offset& offset : offsets) {
         SourcePlace place;
         std::string error;
-        if (!FindSourcePlace(image, offset, place, error)) {
-            WriteErr("ovhost: " + path + ": " + error + "\n");
-            return 1;
+        if (!offset.Valid || !FindSourcePlace(image, offset.Value, place, error)) {
+            WriteErr("ovhost: " + (offset.Valid ? Hex(offset.Value) + ": " + error
+                                                : "'" + offset.Text + "' is no offset: --where takes fault offsets in "
+                                                  "hexadecimal, as the crash report gives them, separated by commas") +
+                     "\n");
+            WriteOut("??\n??:0\n");
+            result = 1;
+            continue;
         }
+        if (place.WasAddress)
+            WriteErr("ovhost: " + Hex(offset.Value) + " is an address: read as the preferred base " + Hex(place.Base) +
+                     " plus the offset " + Hex(place.Address - place.Base) + "\n");
         WriteOut((place.Function.empty() ? "??" : place.Function) + "\n" +
-                 (place.Line ? place.File + ":" + std::to_string(place.Line) : "??:0") + "\n");
-        if (!place.Line) result = 1;
+                 (place.Line ? place.File + ":" + std::to_string(place.Line) : "no line information") + "\n");
+        // A function without lines (the runtime's own code) is still an answer.
+        if (place.Function.empty()) result = 1;
     }
     return result;
 }

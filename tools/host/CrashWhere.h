@@ -9,17 +9,21 @@
 #include <string>
 
 struct SourcePlace {
+    std::uint32_t Base = 0;     // the DLL's preferred base
     std::uint32_t Address = 0;  // the preferred base plus the offset
+    bool WasAddress = false;    // what was given was the address, not the offset
     std::string Function;       // in source form; empty when no symbol covers it
     std::string File;           // as the debug information names it
     unsigned Line = 0;          // 0 when the line table has no row for it
 };
 
-// `image` holds the debug file's bytes. False with `error` set when they are
-// not a 32-bit PE image, or the offset lies outside the DLL's code.
+// `image` holds the debug file's bytes. An offset is taken as an address
+// when only that reading lies in the DLL's code. False with `error` set when
+// they are not a 32-bit PE image, or the offset lies outside the DLL's code.
 bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace& place, std::string& error);
 
 // "ovhost --where OFFSET[,OFFSET...]": the debug file beside the bench or one
 // folder up (the kit's layout); prints the function and FILE:LINE of each,
-// as addr2line -f does. The exit code: 1 when an offset has no line.
+// as addr2line -f does, or "no line information". The exit code: 1 when an
+// offset is not in the code or no function covers it.
 int RunWhere(const std::string& offsetText);

@@ -4,7 +4,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Empty when the file holds a 32-bit Windows DLL's headers and all of its
-// sections; otherwise what is wrong with it, in a few words.
+// sections; otherwise what is wrong with it, to follow the file's name ("is a
+// 64-bit DLL, ...", "is broken, it is cut short: ...").
 std::string PeFileDamage(const std::string& path);
+
+// The DLLs a 32-bit PE file imports at load time, by the names its import
+// table gives; empty when it has none or cannot be read.
+std::vector<std::string> PeImportedDlls(const std::string& path);

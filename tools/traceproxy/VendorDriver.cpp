@@ -8,6 +8,7 @@
 
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Module.h"
+#include "tools/traceproxy/TraceLog.h"
 
 namespace traceproxy {
 namespace {
@@ -16,6 +17,13 @@ template <class Fn>
 bool Resolve(HMODULE module, const char* name, Fn& fn) {
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     return fn != nullptr;
+}
+
+// A tracing driver behind this one (installed twice over) would forward
+// every call back here until the stack overflows: only this driver exports
+// the install check's question.
+bool IsTracingDriver(HMODULE module) {
+    return module == platform::ThisModule() || GetProcAddress(module, "TraceProxy_VendorProblem") != nullptr;
 }
 
 }  // namespace
@@ -46,6 +54,13 @@ const Loaded& LoadVendor() {
         if (!module) {
             loaded.problem = std::string(kVendorFileName) + " does not load (error " +
                              std::to_string(GetLastError()) + ")";
+            return;
+        }
+        if (IsTracingDriver(module)) {
+            FreeLibrary(module);
+            loaded.problem = std::string(kVendorFileName) + " is a copy of the tracing driver, not the vendor's driver";
+            AppendLine("FAILURE: " + loaded.problem + ": every call answers 0 and no ring reaches the host; copy the "
+                       "vendor's TmA4Drv.dll over " + kVendorFileName + " in this folder");
             return;
         }
         VendorDriver& d = loaded.driver;
