@@ -2,14 +2,14 @@
   run with the bytes of 未知号码 in code page 936 under the string code pages
   the hosts have: UTF-8 (a Lazarus program: LazUtils sets it), 936 (Free
   Pascal, and Delphi 2007 and earlier, on a Chinese Windows), 1252 (a host on
-  another Windows), and UTF-16 (Delphi 2009 and later). cwstring converts
-  here as Windows' MultiByteToWideChar does there. }
+  another Windows), and UTF-16 (Delphi 2009 and later). On Linux cwstring
+  converts, as MultiByteToWideChar does on Windows. }
 program pascal_text_test;
 
 {$mode objfpc}{$H+}
 
 uses
-  cwstring, Orvale8;
+  {$IFDEF UNIX} cwstring, {$ENDIF} Orvale8;
 
 const
   Unknown936 = #$CE#$B4#$D6#$AA#$BA#$C5#$C2#$EB;
