@@ -28,6 +28,8 @@ const
 
 var
   Failed: Boolean = False;
+  I: Integer;
+  Got: string;
 
 procedure Expect(Ok: Boolean; const What: string);
 begin
@@ -36,11 +38,6 @@ begin
     WriteLn('pascal_text_test: ', What);
     Failed := True;
   end;
-end;
-
-function Num(N: LongInt): string;
-begin
-  Str(N, Result);
 end;
 
 function Hex(const S: RawByteString): string;
@@ -52,9 +49,6 @@ begin
     Result := Result + HexStr(Ord(S[I]), 2) + ' ';
 end;
 
-var
-  I: Integer;
-  Got: string;
 begin
   for I := Low(Cases) to High(Cases) do
     with Cases[I] do
@@ -62,14 +56,13 @@ begin
       SetMultiByteConversionCodePage(HostCodePage);
       Got := string(OvText(PAnsiChar(Text)));
       Expect((Hex(Got) = Hex(Expected)) and ((Got = '') or (StringCodePage(Got) = HostCodePage)),
-        'host code page ' + Num(HostCodePage) + ': ' + Hex(Got) + '(code page ' +
-        Num(StringCodePage(Got)) + '), not ' + Hex(Expected));
+        'code page $' + HexStr(HostCodePage, 4) + ': ' + Hex(Got) + 'not ' + Hex(Expected));
     end;
   for I := Low(HostCodePages) to High(HostCodePages) do
   begin
     SetMultiByteConversionCodePage(HostCodePages[I]);
-    Expect(UnicodeString(OvText(Unknown936)) = UnknownUtf16, 'UnicodeString under ' +
-      Num(DefaultSystemCodePage) + ' is not U+672A U+77E5 U+53F7 U+7801');
+    Expect(UnicodeString(OvText(Unknown936)) = UnknownUtf16,
+      'UnicodeString under code page $' + HexStr(HostCodePages[I], 4) + ' is not U+672A U+77E5 U+53F7 U+7801');
   end;
   Expect(OvText(nil) = '', 'nil is not an empty text');
   if Failed then
