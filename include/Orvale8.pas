@@ -23,8 +23,8 @@
   converts them. To keep one, make it the host's own string with
   string(OvText(Text)) (below): right in Delphi, ANSI and Unicode, and in a
   Lazarus program, whose strings are UTF-8. A plain string(Text) takes the
-  bytes to be in the host's string code page, which in Lazarus is UTF-8:
-  the Chinese texts come out as garbage there.
+  bytes to be in the host's default code page (DefaultSystemCodePage), which
+  in Lazarus is UTF-8: the Chinese texts come out as garbage there.
 
   Free Pascal: the unit sets its own mode, so it compiles in a Lazarus
   project (mode objfpc) and under any -M option; sizes are fixed
@@ -36,9 +36,9 @@ unit Orvale8;
   {$MODE DELPHI}
   {$DEFINE OV_CODE_PAGE_STRINGS} { Free Pascal 3.0 and later }
 {$ELSE}
-  {$IF CompilerVersion >= 20} { Delphi 2009 and later }
+  {$IFDEF UNICODE} { Delphi 2009 and later }
     {$DEFINE OV_CODE_PAGE_STRINGS}
-  {$IFEND}
+  {$ENDIF}
 {$ENDIF}
 
 interface
@@ -71,9 +71,10 @@ type
   {
     The host's callback, always called on the host thread. Data is the value
     given to InitCallbackEx; Text and Event are valid only during the call,
-    so copy them (string(OvText(Text))) before keeping them. A fault or exception
-    raised in it is discarded and the device goes on; the floating-point
-    settings the host had before the call are put back, nothing pending.
+    so copy them (string(OvText(Text))) before keeping them. A fault or
+    exception raised in it is discarded and the device goes on; the
+    floating-point settings the host had before the call are put back,
+    nothing pending.
   }
   TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
