@@ -14,12 +14,17 @@
    - From inside a callback, call only InitCallbackEx, InitDevice and
      OrvaleGetLastError. CloseDevice, and ShowProperties while the device is
      open, would wait for the reader that is waiting for the callback to
-     return, and never come back. (Callbacks delivered while CloseDevice itself
-     waits are the exception: CloseDevice there is harmless.)
+     return: they return OV_FALSE at once, with a last-error text quoting
+     this rule. (Callbacks delivered while CloseDevice itself waits are the
+     exception: every function works there.)
 
   Texts are NUL-terminated 8-bit strings (PAnsiChar) in the system's ANSI
   code page, for which the box is made: code page 936 (GB2312). The DLL never
-  converts them.
+  converts them. To keep one, make it the host's own string with
+  string(OvText(Text)) (below): right in Delphi, ANSI and Unicode, and in a
+  Lazarus program, whose strings are UTF-8. A plain string(Text) takes the
+  bytes to be in the host's default code page (DefaultSystemCodePage), which
+  in Lazarus is UTF-8: the Chinese texts come out as garbage there.
 
   Free Pascal: the unit sets its own mode, so it compiles in a Lazarus
   project (mode objfpc) and under any -M option; sizes are fixed
@@ -29,6 +34,11 @@ unit Orvale8;
 
 {$IFDEF FPC}
   {$MODE DELPHI}
+  {$DEFINE OV_CODE_PAGE_STRINGS} { Free Pascal 3.0 and later }
+{$ELSE}
+  {$IFDEF UNICODE} { Delphi 2009 and later }
+    {$DEFINE OV_CODE_PAGE_STRINGS}
+  {$ENDIF}
 {$ENDIF}
 
 interface
@@ -61,9 +71,10 @@ type
   {
     The host's callback, always called on the host thread. Data is the value
     given to InitCallbackEx; Text and Event are valid only during the call,
-    so copy them (string(Text)) before keeping them. A fault or exception
-    raised in it is discarded and the device goes on; the floating-point
-    settings the host had before the call are put back, nothing pending.
+    so copy them (string(OvText(Text))) before keeping them. A fault or
+    exception raised in it is discarded and the device goes on; the
+    floating-point settings the host had before the call are put back,
+    nothing pending.
   }
   TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
@@ -116,6 +127,25 @@ type
   TOrvaleGetLastError = function: PAnsiChar; stdcall;
   TShowProperties = function(ParentWindow: HWND): TOvBool32; stdcall;
 
+{
+  A callback's text as a string that knows its code page, 936: assigned or
+  cast to the host's string (string(OvText(Text))) it is converted to what
+  that string holds: UTF-16 in Delphi 2009 and later, UTF-8 in a Lazarus
+  program, the ANSI code page in other Free Pascal programs. In Delphi 2007
+  and earlier strings carry no code page; there TOvText is the bytes as they
+  are, right on a system whose ANSI code page is 936.
+}
+type
+{$IFDEF OV_CODE_PAGE_STRINGS}
+  TOvText = type AnsiString(936);
+{$ELSE}
+  TOvText = AnsiString;
+{$ENDIF}
+
+{ A copy of Text (a callback's Text or Event, or OrvaleGetLastError's
+  result) as a TOvText; nil gives an empty one. }
+function OvText(Text: PAnsiChar): TOvText;
+
 implementation
 
 const
@@ -126,5 +156,29 @@ function InitDevice; external OrvaleDll name 'InitDevice';
 function CloseDevice; external OrvaleDll name 'CloseDevice';
 function OrvaleGetLastError; external OrvaleDll name 'GetLastError';
 function ShowProperties; external OrvaleDll name 'ShowProperties';
+
+function OvText(Text: PAnsiChar): TOvText;
+var
+  Count: Integer;
+{$IFDEF OV_CODE_PAGE_STRINGS}
+  Bytes: RawByteString;
+{$ENDIF}
+begin
+  Count := 0;
+  if Text <> nil then
+    while Text[Count] <> #0 do
+      Inc(Count);
+{$IFDEF OV_CODE_PAGE_STRINGS}
+  { The bytes labelled, not converted: a PAnsiChar assigned to a string is
+    taken to be in the host's code page, which is the very mistake. }
+  SetLength(Bytes, Count);
+  if Count > 0 then
+    Move(Text^, Pointer(Bytes)^, Count);
+  SetCodePage(Bytes, 936, False);
+  Result := Bytes;
+{$ELSE}
+  SetString(Result, Text, Count);
+{$ENDIF}
+end;
 
 end.

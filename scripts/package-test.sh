@@ -38,6 +38,39 @@ sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS does not match the files"
   fail "SHA256SUMS does not list every other file"
 grep -Eq "^${version//./\\.}( |$)" <(tr -d '\r' <CHANGELOG.txt) || fail "CHANGELOG.txt has no entry for $version"
 
+# Every file a shipped text names is in the kit, or its paragraph (or list
+# item) says that it is in the source repository. A name is a path with "/"
+# or "\" to a file with an extension or to a folder, or a bare file name of
+# the kinds the kit ships; a path followed by ":LINE" is a tool's output
+# naming a source line. The names below are the system's and other
+# projects' files and the reader's own.
+not_kit=" windows.h stdio.h stdlib.h pthread.h pthread_compat.h mingw_pformat.c user32.lib session.scenario check.txt "
+bare_names=$(echo "$present" | sed 's|.*/||' | sort -u)
+for text in $(grep -rIl . --exclude=SHA256SUMS | sort); do
+  while read -r said chunk; do
+    for token in ${chunk//[^A-Za-z0-9_.:\\\/-]/ }; do
+      [[ $token == *://* || $token =~ :[0-9]+$ || $token == [-/]* || $token == *\\[nrt0] ]] && continue
+      token=${token%%[.:]}; token=${token%%[.:]}; token=${token//\\//}
+      if [[ $token == */* ]]; then
+        [[ ($token == */ && ! $token =~ ^./$) || ${token##*/} =~ \.[A-Za-z0-9]+$ ]] || continue
+        [ -e "$token" ] || [ -e "$(dirname "$text")/$token" ] && continue
+      elif [[ $token =~ ^[A-Za-z0-9_-]+(\.[A-Za-z0-9_-]+)*\.(md|txt|scenario|pas|h|c|cpp|dpr|sh|def|lib|a|debug|lng)$ ]]; then
+        grep -qxF "$token" <<<"$bare_names" || [[ $not_kit == *" $token "* ]] && continue
+      else
+        continue
+      fi
+      [ "$said" = repository ] || fail "$text names $token, which the kit lacks, in: ${chunk:0:160}"
+    done
+  done < <(tr -d '\r' <"$text" | awk '
+    function flush() { if (chunk != "") print (chunk ~ /source +repository/ ? "repository" : "-"), chunk; chunk = "" }
+    /^[ \t]*$/ || /^[ \t]*([-*]|[0-9]+\.) / { flush() }
+    { chunk = chunk " " $0 }
+    END { flush() }')
+done
+# Packaging filled in every placeholder.
+placeholders=$(grep -rIn '@[A-Z_]\+@' . --exclude=SHA256SUMS || true)
+[ -z "$placeholders" ] || fail "shipped texts hold placeholders: $(echo "$placeholders" | head -3 | tr '\n' ' ')"
+
 # The kit speaks of its own folders, and the binaries carry no folder of the
 # machine that built them.
 texts=$(grep -rIl 'build/' . || true)
@@ -112,6 +145,23 @@ done
   fail "ovhost --where names the export otherwise than addr2line"
 echo "package-test: ovhost --where agrees with addr2line at $(echo $offsets | wc -w) offsets"
 
+# The guide's own crash example, run as it stands: its fault offset plus the
+# base is the address its command looks up, the command prints what the
+# guide shows, and the bench names the same function for that offset, which
+# is the README's too.
+offset=$(sed -n 's/^Fault offset: \(0x[0-9a-f]\{8\}\)$/\1/p' docs/host-guide.md)
+[ -n "$offset" ] || fail "the guide's crash report shows no fault offset"
+[[ $recipe == *" $(printf '0x%x' $((base + offset))) "* ]] ||
+  fail "the guide looks up another address than the base $base plus its fault offset $offset: $recipe"
+shown=$(awk '/^It prints the function and the source line/ {found = 1}
+  found && /^```$/ {if (fence++) exit; next} fence' docs/host-guide.md)
+printed=$(eval "$recipe")
+[ -n "$shown" ] && [ "$printed" = "$shown" ] || fail "the guide shows '$shown' for its example; its command prints '$printed'"
+bench_where=$(run tools/ovhost.exe --where "$offset" | sed -n 1p)
+[ "$bench_where" = "${shown%%$'\n'*}" ] || fail "ovhost --where $offset names '$bench_where', the guide '${shown%%$'\n'*}'"
+grep -qxF "    tools\\ovhost --where $offset" <<<"$readme" || fail "README.txt's crash example is not at the guide's offset $offset"
+echo "package-test: the guide's crash example $offset gives ${shown%%$'\n'*}"
+
 # The first hour. Every file the README's command lines name is in the kit.
 commands=$(echo "$readme" | grep -E '^    (gcc|cl|link|copy) ')
 for token in $(echo "$commands" | tr -s ' ' '\n' | grep -E '[\\/]' | grep -Ev '^[-/]'); do
@@ -143,6 +193,15 @@ for host in $hosts; do
   echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
   [ "$out" = "$expected" ] || fail "$host printed something else"
 done
+# The bench, copied beside the plug-in by the README's line, plays the same
+# demo with the README's command, from the kit's demo.scenario.
+[ -f ovhost.exe ] || fail "README.txt's copy lines do not put the bench beside the plug-in"
+bench_line=$(echo "$readme" | sed -n 's/^    ovhost \(--scenario\)$/\1/p')
+[ -n "$bench_line" ] || fail "README.txt shows no ovhost --scenario line"
+out=$(run ./ovhost.exe $bench_line)
+rings=$(echo "$out" | sed -n 's/.*  ue_ring  //p' | tr '\n' '|')
+[ "$rings" = "13800138000|01062345678|未知号码|13800138000|" ] || fail "ovhost $bench_line rang '$rings': $out"
+echo "ovhost $bench_line: $rings"
 
 # The bench beside the plug-in with no driver names the missing file; beside
 # the simulated box it finds the plug-in sound.

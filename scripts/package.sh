@@ -3,9 +3,10 @@
 # without its debug sections (they ship beside it, linked by name and
 # checksum), the host SDK for C, C++ and Pascal with import libraries for
 # MinGW and for Microsoft's linker, the samples, the English language file,
-# the host guide, the simulated box with its demo scenario, the field tools,
-# the change log, the runtime libraries' notices and the files' SHA-256 sums.
-# sdk/package/README.txt names every file.
+# the host guide (its crash example made from this release), the simulated
+# box with its demo scenario (also beside the plug-in, for the bench), the
+# field tools, the change log, the runtime libraries' notices and the files'
+# SHA-256 sums. sdk/package/README.txt names every file.
 #
 # The archive is reproducible: its times are the commit's (or
 # SOURCE_DATE_EPOCH's), its entries are in a fixed order, and the build puts
@@ -69,6 +70,9 @@ done
 # scenario lies beside it under this name.
 $objcopy --strip-all "$build/bin/TmA4Drv.dll" "$stage/simbox/TmA4Drv.dll"
 cp tools/simdrv/demo.scenario "$stage/simbox/TmA4Drv.scenario"
+# The same beside the plug-in, where "ovhost --scenario" looks for it once
+# the bench is copied there.
+cp tools/simdrv/demo.scenario "$stage/demo.scenario"
 
 cp include/Orvale8.h include/Orvale8.pas "$stage/include/"
 cp sdk/Orvale8.imp.def "$stage/lib/Orvale8.def"
@@ -80,17 +84,32 @@ sed 's/ == GetLastError$/ NONAME/' sdk/Orvale8.imp.def >"$work/Orvale8.msvc.def"
 grep -q '^OrvaleGetLastError@0 @5 NONAME$' "$work/Orvale8.msvc.def"
 llvm-dlltool -m i386 -k -d "$work/Orvale8.msvc.def" -l "$stage/lib/Orvale8.lib"
 cp ui/Orvale7.lng "$stage/"
+# The crash example of the guide and the README, from this release's own
+# debug file: an offset a few bytes into the driver adapter's poll. The
+# guide's note that the repository's copy holds placeholders goes.
+base=$(LC_ALL=C i686-w64-mingw32-objdump -p "$stage/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
+poll=$(i686-w64-mingw32-nm "$stage/Orvale8.dll.debug" |
+  awk '!found && $2 ~ /^[tT]$/ && $3 ~ /unitOVDrv15ReadDriverEvent/ {print $1; found = 1}')
+[ -n "$poll" ] || { echo "package.sh: no unitOVDrv::ReadDriverEvent in the debug file" >&2; exit 1; }
+fault_offset=$(printf '0x%08x' $((0x$poll - 0x$base + 6)))
+fault_address=$(printf '0x%x' $((0x$poll + 6)))
+LC_ALL=C i686-w64-mingw32-addr2line -f -i -e "$stage/Orvale8.dll.debug" "$fault_address" |
+  i686-w64-mingw32-c++filt -n >"$work/fault_where"
+grep -q '^unitOVDrv::ReadDriverEvent' "$work/fault_where" ||
+  { echo "package.sh: $fault_address is not in ReadDriverEvent: $(cat "$work/fault_where")" >&2; exit 1; }
 # The guide's links to the examples point into the repository; in the
 # archive the examples sit in example/.
-sed 's|(\.\./sdk/example/|(../example/|g' docs/host-guide.md >"$stage/docs/host-guide.md"
+sed -e 's|(\.\./sdk/example/|(../example/|g' -e '/^In the source repository this example holds placeholders/,/^$/d' \
+  -e "s/@FAULT_OFFSET@/$fault_offset/g" -e "s/@FAULT_ADDRESS@/$fault_address/g" \
+  -e "/^@FAULT_WHERE@\$/{r $work/fault_where" -e 'd}' docs/host-guide.md >"$stage/docs/host-guide.md"
 cp docs/scenarios.md "$stage/docs/"
 cp sdk/example/minimal_host.c sdk/example/delphi_host.dpr "$stage/example/"
 cp sdk/package/TRACING.txt "$stage/tools/"
 cp sdk/package/NOTICES.txt "$stage/"
 cp CHANGELOG "$stage/CHANGELOG.txt"
 # The crash-report recipe needs the DLL's preferred base; the README states it.
-base=$(LC_ALL=C i686-w64-mingw32-objdump -p "$stage/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
-sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" sdk/package/README.txt >"$stage/README.txt"
+sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" -e "s/@FAULT_OFFSET@/$fault_offset/g" \
+  sdk/package/README.txt >"$stage/README.txt"
 
 # The plain texts in Windows' line ends: Notepad before Windows 10 shows a
 # file of bare line feeds as one line.

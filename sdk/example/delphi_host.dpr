@@ -3,7 +3,8 @@
   voice box reported and a button for the plug-in's property dialog. The
   device is opened when the window is made and closed before it goes.
   Build: dcc32 -U<kit>\include delphi_host.dpr
-     or: fpc -Mdelphi -Fu<kit>/include delphi_host.dpr   (for i386-win32)
+     or, with a Free Pascal for i386-win32 (the kit's README.txt):
+         fpc -Twin32 -Pi386 -Mdelphi -Fu<kit>/include delphi_host.dpr
   Orvale8.dll and the voice box driver TmA4Drv.dll (or the kit's simulated
   box) go beside the program.
 }
