@@ -21,6 +21,8 @@ namespace {
 // The counts the test command runs; OV_SOAK_SCALE=N runs N times as many.
 constexpr int kDeviceCycles = 300;
 constexpr int kDialogs = 40;
+constexpr int kWarmUpCycles = 200, kBareCycles = 5000;
+constexpr std::uint64_t kBareCyclesGrowth = 256 * 1024;
 
 // Growth over the late half that is still noise (the system's own caches,
 // a heap that commits in chunks). A leak of more than 160 bytes of heap per
@@ -240,6 +242,24 @@ TEST_F(Soak, OpenCloseCyclesWithARingEachLeaveNothingBehind) {
     EXPECT_EQ(0, tally.OffThread);
     EXPECT_EQ(cycles - 1, tally.LastSequence);
     samples.ExpectNoGrowthInTheLateHalf();
+}
+
+// The commit charge, which every dialog of a shop program open for months
+// adds its cycle to: each cycle's reader thread and its start and end.
+TEST_F(Soak, ThousandsOfBareOpenCloseCyclesKeepTheCommitChargeFlat) {
+    const auto cycle = [&] {
+        ASSERT_EQ(-1, Device().InitDevice());
+        ASSERT_EQ(-1, Device().CloseDevice());
+    };
+    for (int i = 0; i < kWarmUpCycles; ++i) ASSERT_NO_FATAL_FAILURE(cycle());
+    const ResourceSample before = QuietSample();
+    const DWORD started = GetTickCount();
+    for (int i = 0; i < kBareCycles; ++i) ASSERT_NO_FATAL_FAILURE(cycle());
+    const ResourceSample after = QuietSample();
+    std::printf("[soak] %d bare cycles in %lu ms, from %s\n  to %s\n", kBareCycles, GetTickCount() - started,
+                Describe(before).c_str(), Describe(after).c_str());
+    EXPECT_LT(after.PrivateBytes, before.PrivateBytes + kBareCyclesGrowth)
+        << "grew " << (after.PrivateBytes - before.PrivateBytes) << " bytes over " << kBareCycles << " cycles";
 }
 
 TEST_F(Soak, PropertyDialogsOverAnOpenDeviceLeaveNothingBehind) {
