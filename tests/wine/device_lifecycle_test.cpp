@@ -174,6 +174,22 @@ TEST_F(LifecycleTest, ARingFromAPollMadeAfterDisableIsDeliveredDuringClose) {
     EXPECT_EQ(std::vector<bool>{true}, watch.seenInside);
 }
 
+TEST_F(LifecycleTest, ASlowCallbackDuringCloseDoesNotCountAgainstTheBound) {
+    recorder::SetAction([](const RecordedCall&) { Sleep(OV_CLOSE_WAIT_MS + 500); });
+    OpenDevice();
+    sim.BlockPolls(simdrv::bmUntilDisable);
+    ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+    sim.Queue(30, "slow");
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice()) << Device().GetLastError();
+    EXPECT_EQ(1u, recorder::Count());
+
+    recorder::SetAction(nullptr);
+    sim.BlockPolls(simdrv::bmOff);
+    sim.Queue(30, "next");
+    EXPECT_EQ(OV_TRUE, Device().InitDevice()) << Device().GetLastError();
+    EXPECT_TRUE(PumpUntilCalls(2));
+}
+
 TEST_F(LifecycleTest, InitDeviceFromACallbackDuringCloseOpensAgainWithANewReader) {
     std::int32_t reopened = 0;
     recorder::SetAction([&](const RecordedCall& call) {
@@ -239,6 +255,23 @@ TEST_F(LifecycleTest, UnloadingAfterCloseLeavesNoThreadWindowOrClassAndLoadingAg
         const std::set<DWORD> threads = ProcessThreads();
         EXPECT_EQ(baseline, threads) << "outlived the plug-in:" << DescribeNewThreads(baseline, threads);
     }
+}
+
+TEST_F(LifecycleTest, UnloadedByAReaderLeftBehindItLeavesNoWindowOnceTheHostPumps) {
+    OpenDevice();
+    sim.BlockPolls(simdrv::bmUntilRelease);
+    ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+    EXPECT_EQ(OV_FALSE, Device().CloseDevice());
+    const SimDriver driver = sim;
+    const DWORD reader = *driver.PollThreads().begin();
+    EXPECT_TRUE(FreeLibrary(LoadedPlugin().Module()));
+    ForgetPlugin();
+    ASSERT_NE(nullptr, GetModuleHandleA("Orvale8.dll")) << "unloaded under its stuck poll";
+    driver.ReleasePolls();  // the reader drops the last reference on its own thread
+    EXPECT_TRUE(PumpUntil([] { return GetModuleHandleA("Orvale8.dll") == nullptr; }, kPatienceMs));
+    EXPECT_TRUE(PumpUntil([&] { return ThreadEnded(reader); }, kPatienceMs));
+    PumpFor(3 * kCycleMs);
+    EXPECT_EQ(nullptr, FindSyncWindow()) << "hidden window left behind";
 }
 
 TEST_F(LifecycleTest, AHostDllClosingInItsEntryRoutineUnloadsAtOnceAndTheDeviceOpensAgain) {
