@@ -5,10 +5,9 @@
 
 #include "Orvale8.h"
 
-/* Filled when the entry routine has closed the device. */
 typedef struct {
     OV_BOOL32 Result;
-    LARGE_INTEGER Returned; /* QueryPerformanceCounter when CloseDevice returned */
+    LARGE_INTEGER Returned; /* QueryPerformanceCounter after CloseDevice */
 } WrapperClose;
 
 static WrapperClose* g_close = NULL;
