@@ -8,6 +8,7 @@
 
 #include "device/unitOVDrv.h"
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/LoaderState.h"
 #include "platform/runtime/ModuleHold.h"
 #include "platform/runtime/Sleep.h"
 #include "platform/runtime/Thread.h"
@@ -185,11 +186,15 @@ OV_BOOL32 OpenDevice() {
 
 // Stops the reader and waits for it, a bounded time. Waiting runs the
 // reader's pending notification, which may call back into the host, which
-// may open the device again.
+// may open the device again. Under the loader lock the wait ends with the
+// reader's body; its thread ends once the lock is free.
 bool StopReader() {
     TReadThread* reader = g_readThread;
     if (!reader) return true;
     g_readThread = nullptr;
+    // The system has ended it wherever it was, perhaps holding a lock that
+    // waiting would take: it is let go of as it is.
+    if (platform::ProcessExiting()) return true;
     reader->Terminate();
     bool ended;
     {

@@ -90,7 +90,11 @@ OV_BOOL32 OV_STDCALL InitDevice(void);
  * driver does; OV_FALSE, with a text naming TmA4Drv.dll, when TV_Disable
  * faulted, or when a poll did not return within OV_CLOSE_WAIT_MS: that poll
  * is left behind, and never calls back or polls again. The device is closed
- * in both cases.
+ * in both cases. It may be called from the host's own DLL's DllMain on
+ * DLL_PROCESS_DETACH (a Delphi DLL's finalization): unloading, it returns
+ * once the reader has stopped, within the same bound, and the reader's
+ * thread ends after DllMain has returned; at process exit it waits for
+ * nothing, since the system has already ended the reader.
  */
 OV_BOOL32 OV_STDCALL CloseDevice(void);
 

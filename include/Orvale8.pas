@@ -95,7 +95,11 @@ function InitDevice: TOvBool32; stdcall;
 {
   Disables the box and stops the reader, waiting for it to end (up to one
   poll interval plus one poll and one callback). A ring read by the last poll
-  is still delivered, from inside this call.
+  is still delivered, from inside this call. It may be called from a DLL's
+  finalization (DllMain, DLL_PROCESS_DETACH): when the DLL is unloaded it
+  returns once the reader has stopped, within OV_CLOSE_WAIT_MS, and the
+  reader's thread ends after DllMain has returned; at process exit it waits
+  for nothing, since the system has already ended the reader.
 }
 function CloseDevice: TOvBool32; stdcall;
 

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/LoaderState.h"
 #include "platform/runtime/OsEvent.h"
 #include "platform/runtime/ThreadNative.h"
 
@@ -122,9 +123,14 @@ void TThread::Body(void* param) {
     auto* self = static_cast<TThread*>(param);
     // A body that lets an exception or a fault escape simply ends.
     Guarded([self] { self->Execute(); });
-    self->ended_->Set();
     // Whoever gave up on this body left the object to it.
-    if (self->state_.exchange(kEnded) == kAbandoned) delete self;
+    if (self->state_.exchange(kEnded) == kAbandoned) {
+        delete self;
+        return;
+    }
+    // The last touch of the object: a waiter may free it from here on, even
+    // before this thread has ended (under the loader lock it cannot end).
+    self->ended_->Set();
 }
 
 bool TThread::WaitFor(int timeoutMs) {
@@ -143,7 +149,9 @@ bool TThread::WaitFor(int timeoutMs) {
     } else if (!ended_->Wait(timeoutMs)) {
         return false;
     }
-    thread_->Join();
+    // Under the loader lock the thread's own end waits for that lock: the
+    // body has ended, which is all the caller needs; the thread ends later.
+    if (!InsideLoaderLock()) thread_->Join();
     thread_.reset();
     return true;
 }
@@ -153,7 +161,10 @@ bool TThread::Abandon() {
     // The body may end at any moment, and then deletes the object: let go
     // of the thread first.
     thread_.reset();
-    return state_.exchange(kAbandoned) != kEnded;
+    if (state_.exchange(kAbandoned) != kEnded) return true;
+    // Ended, but perhaps not yet past its last touch of the object.
+    ended_->Wait(-1);
+    return false;
 }
 
 void TThread::Synchronize(const TThreadMethod& method) {

@@ -61,7 +61,8 @@ public:
     // Waits for the body to end; on the main thread it keeps running
     // marshalled calls (and lets sent window messages through) meanwhile.
     // With a timeout (milliseconds, counted again after each marshalled call
-    // it ran) false when the body has not ended by then.
+    // it ran) false when the body has not ended by then. Under the loader
+    // lock it returns once the body has ended; the thread ends later.
     bool WaitFor(int timeoutMs = -1);
     // Gives up on a body that does not end: its marshalled calls are no
     // longer run (they return at once, unrun), and the object deletes itself

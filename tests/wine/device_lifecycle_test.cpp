@@ -3,13 +3,42 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <thread>
 
+#include "platform/runtime/HostPath.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/wine/support/DeviceTest.h"
 
 namespace ovtest {
 namespace {
 
 constexpr char kSyncWindowClass[] = "Orvale8SyncWindow";
+
+// The host's DLL of tests/wine/wrapper: opens the device through its export,
+// closes it in its entry routine and leaves the result and time here.
+struct WrapperClose {
+    std::int32_t Result;
+    LARGE_INTEGER Returned;
+};
+using WrapperOpen = std::int32_t (*)(HostCallback, WrapperClose*);
+const char kWrapperExitVariable[] = "OV_WRAPPER_EXIT";
+constexpr int kWrapperHostPumpMs = 3 * kCycleMs, kWrapperHostPauseMs = 2 * kCycleMs;
+
+std::string WrapperPath() { return platform::ExecutableDirectory() + "host_wrapper.dll"; }
+
+// In the copy of this program started with OV_WRAPPER_EXIT: a host whose
+// main returns with its DLL still loaded and the device open, the reader
+// waiting in a marshalled call.
+const bool wrapperHostRan = [] {
+    if (!std::getenv(kWrapperExitVariable)) return false;
+    static WrapperClose closed{};
+    const auto open = Proc<WrapperOpen>(LoadLibraryA(WrapperPath().c_str()), "WrapperOpen");
+    if (!open || open(recorder::First, &closed) != OV_TRUE) std::exit(2);
+    PumpFor(kWrapperHostPumpMs);
+    Sleep(kWrapperHostPauseMs);
+    std::exit(0);
+}();
 
 // The driver calls without the polls, as letters V I D.
 std::string OpenCloseSequence(const SimDriver& sim) {
@@ -102,22 +131,35 @@ struct CloseWatch {
     }
 };
 
-TEST_F(LifecycleTest, ARingFromAPollThatReturnsAfterDisableIsDeliveredDuringClose) {
+TEST_F(LifecycleTest, ARingFromAPollThatReturnsAfterDisableIsDeliveredDuringCloseHoweverSlowTheCallback) {
+    // The callback outlasts the close's bound, and the reader then takes a
+    // moment to end, as on a busy machine: the bound starts again after it.
     CloseWatch watch;
-    watch.Install();
+    std::thread resumer;
+    recorder::SetAction([&](const RecordedCall&) {
+        watch.seenInside.push_back(watch.inside);
+        Sleep(OV_CLOSE_WAIT_MS + 500);
+        const HANDLE reader = OpenThread(THREAD_SUSPEND_RESUME, FALSE, *sim.PollThreads().begin());
+        SuspendThread(reader);
+        resumer = std::thread([reader] { Sleep(2 * kCycleMs); ResumeThread(reader); CloseHandle(reader); });
+    });
     OpenDevice();
     sim.BlockPolls(simdrv::bmUntilDisable);
     ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
     sim.Queue(30, "last ring");
     watch.inside = true;
-    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice()) << Device().GetLastError();
     watch.inside = false;
+    if (resumer.joinable()) resumer.join();
 
     ASSERT_EQ((std::vector<std::string>{"last ring"}), recorder::Texts());
     EXPECT_EQ(std::vector<bool>{true}, watch.seenInside);
     EXPECT_EQ(GetCurrentThreadId(), recorder::Calls()[0].ThreadId);
     PumpFor(2 * kCycleMs);
     EXPECT_EQ(1u, recorder::Count());
+    recorder::SetAction(nullptr);
+    sim.BlockPolls(simdrv::bmOff);
+    EXPECT_EQ(OV_TRUE, Device().InitDevice()) << Device().GetLastError();
 }
 
 TEST_F(LifecycleTest, ARingFromAPollMadeAfterDisableIsDeliveredDuringClose) {
@@ -211,6 +253,54 @@ TEST_F(LifecycleTest, UnloadingAfterCloseLeavesNoThreadWindowOrClassAndLoadingAg
         const std::set<DWORD> threads = ProcessThreads();
         EXPECT_EQ(baseline, threads) << "outlived the plug-in:" << DescribeNewThreads(baseline, threads);
     }
+}
+
+TEST_F(LifecycleTest, UnloadedByAReaderLeftBehindItLeavesNoWindowOnceTheHostPumps) {
+    OpenDevice();
+    sim.BlockPolls(simdrv::bmUntilRelease);
+    ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+    EXPECT_EQ(OV_FALSE, Device().CloseDevice());
+    const SimDriver driver = sim;
+    const DWORD reader = *driver.PollThreads().begin();
+    EXPECT_TRUE(FreeLibrary(LoadedPlugin().Module()));
+    ForgetPlugin();
+    driver.ReleasePolls();  // the reader drops the last reference on its own thread
+    EXPECT_TRUE(PumpUntil([] { return GetModuleHandleA("Orvale8.dll") == nullptr; }, kPatienceMs));
+    EXPECT_TRUE(PumpUntil([&] { return ThreadEnded(reader); }, kPatienceMs));
+    PumpFor(3 * kCycleMs);
+    EXPECT_EQ(nullptr, FindSyncWindow()) << "hidden window left behind";
+}
+
+TEST_F(LifecycleTest, AHostDllClosingInItsEntryRoutineUnloadsAtOnceAndTheDeviceOpensAgain) {
+    const HMODULE wrapper = LoadLibraryA(WrapperPath().c_str());
+    const auto open = Proc<WrapperOpen>(wrapper, "WrapperOpen");
+    ASSERT_NE(nullptr, open);
+    WrapperClose closed{OV_FALSE, {}};
+    ASSERT_EQ(OV_TRUE, open(recorder::First, &closed));
+    ASSERT_TRUE(PumpUntilPolls(2));
+    const DWORD started = GetTickCount();
+    EXPECT_TRUE(FreeLibrary(wrapper));  // the loader lock held while it closes
+    EXPECT_LT(GetTickCount() - started, DWORD(OV_CLOSE_WAIT_MS));
+    EXPECT_EQ(OV_TRUE, closed.Result);
+    PumpFor(3 * kCycleMs);
+    EXPECT_LT(LatestPollTime(sim), closed.Returned.QuadPart) << "polled after CloseDevice returned";
+    for (DWORD reader : sim.PollThreads()) EXPECT_TRUE(PumpUntil([&] { return ThreadEnded(reader); }, kPatienceMs));
+
+    sim.Queue(30, "again");
+    OpenDevice();
+    ASSERT_TRUE(PumpUntilCalls(1));
+    EXPECT_EQ("again", recorder::Texts()[0]);
+    EXPECT_EQ(OV_TRUE, Device().CloseDevice());
+}
+
+TEST(ProcessExitTest, AHostWhoseMainReturnsWithItsDllStillLoadedEnds) {
+    (void)wrapperHostRan;
+    const DWORD started = GetTickCount();
+    ChildProcess host(platform::ExecutableDirectory() + ProgramName(), {std::string(kWrapperExitVariable) + "=1"});
+    ASSERT_TRUE(host.Started());
+    EXPECT_EQ(0, host.Wait(kPatienceMs)) << "-1: still running";
+    // Its exit waits for no thread: well within the close's bound.
+    EXPECT_LT(GetTickCount() - started, DWORD(kWrapperHostPumpMs + kWrapperHostPauseMs + OV_CLOSE_WAIT_MS / 2));
 }
 
 }  // namespace

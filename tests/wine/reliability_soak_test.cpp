@@ -21,6 +21,8 @@ namespace {
 // The counts the test command runs; OV_SOAK_SCALE=N runs N times as many.
 constexpr int kDeviceCycles = 300;
 constexpr int kDialogs = 40;
+constexpr int kWarmUpCycles = 200, kBareCycles = 5000;
+constexpr std::uint64_t kBareCyclesGrowth = 256 * 1024;
 
 // Growth over the late half that is still noise (the system's own caches,
 // a heap that commits in chunks). A leak of more than 160 bytes of heap per
@@ -240,6 +242,20 @@ TEST_F(Soak, OpenCloseCyclesWithARingEachLeaveNothingBehind) {
     EXPECT_EQ(0, tally.OffThread);
     EXPECT_EQ(cycles - 1, tally.LastSequence);
     samples.ExpectNoGrowthInTheLateHalf();
+}
+
+// Every dialog of a shop program open for months closes and opens the device.
+TEST_F(Soak, ThousandsOfBareOpenCloseCyclesKeepTheCommitChargeFlat) {
+    ResourceSample before;
+    for (int i = -kWarmUpCycles; i < kBareCycles; ++i) {
+        if (i == 0) before = QuietSample();
+        ASSERT_EQ(-1, Device().InitDevice());
+        ASSERT_EQ(-1, Device().CloseDevice());
+    }
+    const ResourceSample after = QuietSample();
+    std::printf("[soak] %d bare cycles from %s\n  to %s\n", kBareCycles, Describe(before).c_str(),
+                Describe(after).c_str());
+    EXPECT_LT(after.PrivateBytes, before.PrivateBytes + kBareCyclesGrowth) << "over " << kBareCycles << " cycles";
 }
 
 TEST_F(Soak, PropertyDialogsOverAnOpenDeviceLeaveNothingBehind) {

@@ -42,6 +42,8 @@ public:
     void PlayScenario(const std::string& path, ScenarioInfo& info);
 
 private:
+    SimBox();
+
     struct Prepared {
         TDriverEvent Record;
         std::int32_t Result;
