@@ -160,6 +160,39 @@ TEST(Guard, DiscardedFaultsLeaveTheHostsFloatingPointStateAsItWas) {
     EXPECT_NEAR(2.828427, root, 1e-6);
 }
 
+// Callees that return normally but break the calling convention, as
+// hand-written or foreign code can (Intel syntax: its fdivp divides 1 by 0).
+extern "C" void LeaveZeroDividePending();
+extern "C" void LeaveAValueStacked();
+extern "C" void LeaveOtherControlWord();
+extern "C" void LeaveOtherRounding();
+asm(".text\n.intel_syntax noprefix\n"
+    "_LeaveZeroDividePending: fld1; fld1; fldz; fdivp; ret\n"
+    "_LeaveAValueStacked: fld1; ret\n"
+    "_LeaveOtherControlWord: push 0x027F; fldcw [esp]; pop eax; ret\n"
+    "_LeaveOtherRounding: push 0x7F80; ldmxcsr [esp]; pop eax; ret\n"
+    ".att_syntax prefix\n");
+
+TEST(Guard, CallsThatReturnWithTheFloatingPointStateChangedHandTheHostItsOwnBack) {
+    const FloatState saved = ReadFloatState();
+    volatile double two = 2.0, root = 0.0;
+    for (void (*callee)() : {LeaveZeroDividePending, LeaveAValueStacked, LeaveOtherControlWord, LeaveOtherRounding}) {
+        SCOPED_TRACE(reinterpret_cast<void*>(callee));
+        SetFloatMode(kDelphiControl, kHostMxcsr);
+        ASSERT_TRUE(Guarded(callee));
+        const FloatState after = ReadFloatState();
+        const bool arithmeticRan = Guarded([&] { root = __builtin_sqrt(two) * two; });
+        SetFloatMode(kDelphiControl, kHostMxcsr);
+        EXPECT_EQ(kDelphiControl, after.control);
+        EXPECT_EQ(0, after.status) << std::hex << "x87 status " << after.status;
+        EXPECT_EQ(0xFFFF, after.tags) << std::hex << "x87 tags " << after.tags;
+        EXPECT_EQ(kHostMxcsr, after.mxcsr) << std::hex << "MXCSR " << after.mxcsr;
+        EXPECT_TRUE(arithmeticRan) << "sqrt(2) trapped in the host's own code";
+    }
+    SetFloatMode(saved.control, saved.mxcsr);
+    EXPECT_NEAR(2.828427, root, 1e-6);
+}
+
 TEST(Guard, FaultInsideNestedGuardLeavesOuterGuardWorking) {
     bool innerFailed = false;
     EXPECT_TRUE(Guarded([&] { innerFailed = !Guarded(WriteThroughNull); }));
