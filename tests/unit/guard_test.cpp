@@ -162,10 +162,7 @@ TEST(Guard, DiscardedFaultsLeaveTheHostsFloatingPointStateAsItWas) {
 
 // Callees that return normally but break the calling convention, as
 // hand-written or foreign code can (Intel syntax: its fdivp divides 1 by 0).
-extern "C" void LeaveZeroDividePending();
-extern "C" void LeaveAValueStacked();
-extern "C" void LeaveOtherControlWord();
-extern "C" void LeaveOtherRounding();
+extern "C" void LeaveZeroDividePending(), LeaveAValueStacked(), LeaveOtherControlWord(), LeaveOtherRounding();
 asm(".text\n.intel_syntax noprefix\n"
     "_LeaveZeroDividePending: fld1; fld1; fldz; fdivp; ret\n"
     "_LeaveAValueStacked: fld1; ret\n"
@@ -175,22 +172,17 @@ asm(".text\n.intel_syntax noprefix\n"
 
 TEST(Guard, CallsThatReturnWithTheFloatingPointStateChangedHandTheHostItsOwnBack) {
     const FloatState saved = ReadFloatState();
-    volatile double two = 2.0, root = 0.0;
     for (void (*callee)() : {LeaveZeroDividePending, LeaveAValueStacked, LeaveOtherControlWord, LeaveOtherRounding}) {
         SCOPED_TRACE(reinterpret_cast<void*>(callee));
         SetFloatMode(kDelphiControl, kHostMxcsr);
-        ASSERT_TRUE(Guarded(callee));
-        const FloatState after = ReadFloatState();
-        const bool arithmeticRan = Guarded([&] { root = __builtin_sqrt(two) * two; });
-        SetFloatMode(kDelphiControl, kHostMxcsr);
+        EXPECT_TRUE(Guarded(callee));
+        const FloatState after = ReadFloatState();  // without waiting: a pending exception is seen, not raised
+        SetFloatMode(saved.control, saved.mxcsr);
         EXPECT_EQ(kDelphiControl, after.control);
         EXPECT_EQ(0, after.status) << std::hex << "x87 status " << after.status;
         EXPECT_EQ(0xFFFF, after.tags) << std::hex << "x87 tags " << after.tags;
         EXPECT_EQ(kHostMxcsr, after.mxcsr) << std::hex << "MXCSR " << after.mxcsr;
-        EXPECT_TRUE(arithmeticRan) << "sqrt(2) trapped in the host's own code";
     }
-    SetFloatMode(saved.control, saved.mxcsr);
-    EXPECT_NEAR(2.828427, root, 1e-6);
 }
 
 TEST(Guard, FaultInsideNestedGuardLeavesOuterGuardWorking) {

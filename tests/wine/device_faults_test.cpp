@@ -125,10 +125,6 @@ LONG WINAPI ReportStrayTrap(EXCEPTION_POINTERS* info) {
 // its floating-point state as it was.
 TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas) {
     constexpr int kRounds = 8;
-    const struct {
-        HostCallback callback;
-        const char* text;
-    } kCallbacks[] = {{recorder::First, "x87 divide by zero"}, {RecordAndLeaveFloatingPointDirty, "returns dirty"}};
     std::vector<X87State> seenByNext;
     recorder::SetAction([&seenByNext](const RecordedCall& call) {
         if (call.Text == "next")
@@ -142,10 +138,11 @@ TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas)
     ASSERT_EQ(-1, Device().InitDevice());
     volatile double two = 2.0, root = 0.0;
     std::vector<bool> arithmeticRan;
-    for (const auto& kind : kCallbacks) {
-        ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, kind.callback));
+    for (const auto& [callback, text] : {std::pair<HostCallback, const char*>{recorder::First, "x87 divide by zero"},
+                                         {RecordAndLeaveFloatingPointDirty, "returns dirty"}}) {
+        ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, callback));
         for (int i = 0; i < kRounds; ++i) {
-            sim.Queue(30, kind.text);
+            sim.Queue(30, text);
             sim.Queue(32, "next");
             if (!PumpUntilCalls(recorder::Count() + 2, kPatienceMs)) break;
             // The host's own arithmetic, in its main code after the callbacks.
