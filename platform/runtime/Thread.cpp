@@ -99,6 +99,7 @@ bool CheckSynchronize() {
         std::lock_guard<std::mutex> lock(q.mutex);
         std::swap(calls, q.calls);
     }
+    const bool any = !calls.Empty();
     for (SyncCall* call = calls.first, *next; call; call = next) {
         next = call->next;
         try {
@@ -111,7 +112,7 @@ bool CheckSynchronize() {
         // The worker may return, and its call go, as soon as this is set.
         call->run->Set();
     }
-    return !calls.Empty();
+    return any;
 }
 
 TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
