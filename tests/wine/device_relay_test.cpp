@@ -130,7 +130,7 @@ TEST_F(RelayTest, AReplacedCallbackGetsTheFollowingRingsWithItsOwnData) {
 // Replaced from another thread while rings arrive, as often as it can be:
 // every call gets the data value registered with its own function.
 TEST_F(RelayTest, APairReplacedFromAnotherThreadArrivesWhole) {
-    constexpr int kRings = 60;
+    constexpr int kRings = 100;
     for (int i = 0; i < kRings; ++i) sim.Queue(30, "ring " + std::to_string(i));
     std::atomic<bool> stop{false};
     std::thread swapper([&] {
