@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "device/unitOVDrv.h"
@@ -54,9 +55,22 @@ private:
     bool stranded_ = false;
 };
 
+// The host's callback and the data value registered with it. InitCallbackEx
+// may come from any thread, so the pair is replaced and read whole, under a
+// lock held only to copy it: a callback never gets another pair's value.
+struct HostCallbackPair {
+    TDeviceCallback callback = nullptr;
+    int data = 0;
+};
+std::mutex g_hostCallbackLock;
+HostCallbackPair g_hostCallback;
+
+HostCallbackPair CurrentHostCallback() {
+    const std::lock_guard<std::mutex> lock(g_hostCallbackLock);
+    return g_hostCallback;
+}
+
 // Module state; touched on the host thread only.
-TDeviceCallback g_hostCallback = nullptr;
-int g_hostCallbackData = 0;
 TReadThread* g_readThread = nullptr;
 char g_lastErrorText[256];
 unsigned g_openCloseCount = 0;       // InitDevice and CloseDevice calls that acted
@@ -127,17 +141,21 @@ void TReadThread::Execute() {
 }
 
 void TReadThread::DoRingNotify() {
-    if (!g_hostCallback || (lastCode_ != kEventRing && lastCode_ != kEventRingAgain) || lastText_.empty()) return;
+    if ((lastCode_ != kEventRing && lastCode_ != kEventRingAgain) || lastText_.empty()) return;
+    const HostCallbackPair host = CurrentHostCallback();
+    if (!host.callback) return;
     const CallbackScope scope;
-    platform::Guarded([this] { g_hostCallback(g_hostCallbackData, lastText_.c_str(), OV_EVENT_RING); });
+    platform::Guarded([&] { host.callback(host.data, lastText_.c_str(), OV_EVENT_RING); });
 }
 
 void TReadThread::DoErrorNotify() {
     std::string text;
     platform::Guarded([&] { text = unitOVDrv::GetDriverErrorText(); });
-    if (!g_hostCallback || text.empty()) return;
+    if (text.empty()) return;
+    const HostCallbackPair host = CurrentHostCallback();
+    if (!host.callback) return;
     const CallbackScope scope;
-    platform::Guarded([&] { g_hostCallback(g_hostCallbackData, text.c_str(), OV_EVENT_ERROR); });
+    platform::Guarded([&] { host.callback(host.data, text.c_str(), OV_EVENT_ERROR); });
 }
 
 void SetLastErrorText(const std::string& text) {
@@ -249,8 +267,8 @@ OV_BOOL32 OpenOrClose(const char* call, bool waitsForReader, OV_BOOL32 (*action)
 extern "C" {
 
 OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
-    g_hostCallbackData = data;
-    g_hostCallback = callback;
+    const std::lock_guard<std::mutex> lock(g_hostCallbackLock);
+    g_hostCallback = {callback, data};
     return OV_TRUE;
 }
 

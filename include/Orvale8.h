@@ -58,6 +58,8 @@ typedef int OV_BOOL32;
  * The host's callback, always called on the host thread. Data is the value
  * given to InitCallbackEx; Text and Event are valid only during the call.
  * A fault or exception raised in it is discarded and the device goes on.
+ * The host's floating-point settings are put back after it, nothing left
+ * pending or on the x87 stack, whether it faulted or returned.
  */
 typedef void(OV_STDCALL *TDeviceCallback)(int Data, const char *Text, const char *Event);
 
@@ -65,6 +67,8 @@ typedef void(OV_STDCALL *TDeviceCallback)(int Data, const char *Text, const char
  * Registers the callback and its data value, replacing any earlier pair;
  * NULL turns notifications off (events are then dropped, not kept).
  * May be called before or after InitDevice, and from a callback. OV_TRUE.
+ * Also works on another thread: the pair takes effect whole from the next
+ * callback, which always gets the data value registered with it.
  */
 OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
 

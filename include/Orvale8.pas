@@ -74,7 +74,7 @@ type
     so copy them (string(OvText(Text))) before keeping them. A fault or
     exception raised in it is discarded and the device goes on; the
     floating-point settings the host had before the call are put back,
-    nothing pending.
+    nothing pending, whether it faulted or returned.
   }
   TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
@@ -82,6 +82,8 @@ type
   Registers the callback and its data value, replacing any earlier pair;
   nil turns notifications off (events are then dropped, not kept).
   May be called before or after InitDevice, and from a callback. OV_TRUE.
+  Also works on another thread: the pair takes effect whole from the next
+  callback, which always gets the data value registered with it.
 }
 function InitCallbackEx(Data: LongInt; Callback: TDeviceCallback): TOvBool32; stdcall;
 

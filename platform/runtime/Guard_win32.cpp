@@ -2,7 +2,8 @@
 // exception registration record of its own into the thread's chain (fs:0)
 // around a C++ try block. Its handler lets the frames above it unwind (so a
 // host's own handlers and cleanups run), unlinks the record and jumps back.
-// A discarded call also hands the host back its floating-point settings.
+// A discarded call, and one that returned with the floating-point state
+// changed, hands the host back its floating-point settings.
 #include <windows.h>
 
 #include <cstdint>
@@ -70,9 +71,11 @@ __attribute__((noinline)) bool RestoreStackGuard() noexcept {
 }
 
 // MXCSR exists only where the processor and the system support SSE; XP runs
-// on processors without it. (The system answers from a page it shares with
-// every process: no call into the kernel.)
-bool HasMxcsr() noexcept { return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0; }
+// on processors without it. Asked once: every ring passes several guards.
+bool HasMxcsr() noexcept {
+    static const bool has = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0;
+    return has;
+}
 
 FloatSettings SaveFloatSettings() noexcept {
     FloatSettings settings{0x037F, 0x1F80};
@@ -93,6 +96,28 @@ void RestoreFloatSettings(const FloatSettings& settings) noexcept {
     if (!HasMxcsr()) return;
     const DWORD mxcsr = settings.mxcsr & ~kMxcsrExceptionFlags;
     asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+// Whether a call that returned normally left the floating-point state as the
+// calling convention says it must: the x87 register stack empty, no exception
+// pending that the caller's control word lets trap, the control word and
+// MXCSR's control bits as they were. Foreign code does not always, and its
+// leftovers would trap in the host's own arithmetic. Read without waiting:
+// fnstenv masks every exception, so the control word goes back at once.
+bool LeftAsFound(const FloatSettings& before) noexcept {
+    constexpr WORD kAllEmpty = 0xFFFF;
+    constexpr WORD kErrorSummary = 0x80;
+    constexpr WORD kExceptionFlags = 0x3F;
+    constexpr DWORD kMxcsrExceptionFlags = 0x3F;
+    WORD env[14];  // the 32-bit layout: control, status and tag words at 0, 2 and 4
+    asm volatile("fnstenv %0\n\tfldcw %0" : "=m"(env));
+    const WORD control = env[0], status = env[2], tags = env[4];
+    if (control != before.x87Control || tags != kAllEmpty) return false;
+    if (status & (kErrorSummary | (kExceptionFlags & ~control))) return false;
+    if (!HasMxcsr()) return true;
+    DWORD mxcsr;
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    return ((mxcsr ^ before.mxcsr) & ~kMxcsrExceptionFlags) == 0;
 }
 
 }  // namespace
@@ -117,6 +142,7 @@ bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
         RestoreFloatSettings(frame.floats);
     }
     SetChainHead(frame.prev);
+    if (ok && !LeftAsFound(frame.floats)) RestoreFloatSettings(frame.floats);
     return ok;
 }
 

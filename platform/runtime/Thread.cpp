@@ -1,8 +1,8 @@
 #include "platform/runtime/Thread.h"
 
-#include <deque>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 #include "platform/runtime/Guard.h"
 #include "platform/runtime/LoaderState.h"
@@ -12,18 +12,31 @@
 namespace platform {
 namespace {
 
-// One marshalled call; lives on the waiting worker's stack.
+// One marshalled call; lives on the waiting worker's stack, so queuing it
+// allocates nothing (the heap costs the host thread microseconds per ring).
 struct SyncCall {
     TThread* sender;
     const TThreadMethod* method;
     std::exception_ptr error;
     OsEvent* run;  // the worker's; set once the call has run
+    SyncCall* next = nullptr;
+};
+
+// The calls in queuing order, linked through the calls themselves.
+struct SyncCallList {
+    SyncCall* first = nullptr;
+    SyncCall* last = nullptr;
+    bool Empty() const { return first == nullptr; }
+    void Append(SyncCall* call) {
+        (last ? last->next : first) = call;
+        last = call;
+    }
 };
 
 // The queue between workers and the main thread, with the wake hook.
 struct SyncQueue {
     std::mutex mutex;
-    std::deque<SyncCall*> calls;
+    SyncCallList calls;
     std::mutex hookMutex;  // guards `wake`; held while the hook runs
     TNotifyEvent wake;
     OsEvent queued{false};  // lets the main thread's waits notice a call
@@ -42,7 +55,7 @@ public:
     explicit MainWait(SyncQueue& q) : q_(q) {
         std::lock_guard<std::mutex> lock(q_.mutex);
         ++q_.mainWaits;
-        pending_ = !q_.calls.empty();
+        pending_ = !q_.calls.Empty();
     }
     ~MainWait() {
         std::lock_guard<std::mutex> lock(q_.mutex);
@@ -77,17 +90,19 @@ TNotifyEvent GetWakeMainThread() {
 
 bool HasQueuedCalls() {
     std::lock_guard<std::mutex> lock(Queue().mutex);
-    return !Queue().calls.empty();
+    return !Queue().calls.Empty();
 }
 
 bool CheckSynchronize() {
     SyncQueue& q = Queue();
-    std::deque<SyncCall*> calls;
+    SyncCallList calls;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
-        calls.swap(q.calls);
+        std::swap(calls, q.calls);
     }
-    for (SyncCall* call : calls) {
+    const bool any = !calls.Empty();
+    for (SyncCall* call = calls.first, *next; call; call = next) {
+        next = call->next;
         try {
             // An abandoned thread's call is released unrun: whoever gave up
             // on it has already told the host so.
@@ -98,7 +113,7 @@ bool CheckSynchronize() {
         // The worker may return, and its call go, as soon as this is set.
         call->run->Set();
     }
-    return !calls.empty();
+    return any;
 }
 
 TThread::TThread() : ended_(new OsEvent(true)), callRun_(new OsEvent(false)) {}
@@ -176,7 +191,7 @@ void TThread::Synchronize(const TThreadMethod& method) {
     SyncCall call{this, &method, nullptr, callRun_.get()};
     {
         std::lock_guard<std::mutex> lock(q.mutex);
-        q.calls.push_back(&call);
+        q.calls.Append(&call);
         // Setting an event is a system call (a server round trip under Wine)
         // in the way of every notification; only a waiting main thread needs it.
         if (q.mainWaits > 0) q.queued.Set();

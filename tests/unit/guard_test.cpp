@@ -160,6 +160,31 @@ TEST(Guard, DiscardedFaultsLeaveTheHostsFloatingPointStateAsItWas) {
     EXPECT_NEAR(2.828427, root, 1e-6);
 }
 
+// Callees that return normally but break the calling convention, as
+// hand-written or foreign code can (Intel syntax: its fdivp divides 1 by 0).
+extern "C" void LeaveZeroDividePending(), LeaveAValueStacked(), LeaveOtherControlWord(), LeaveOtherRounding();
+asm(".text\n.intel_syntax noprefix\n"
+    "_LeaveZeroDividePending: fld1; fld1; fldz; fdivp; ret\n"
+    "_LeaveAValueStacked: fld1; ret\n"
+    "_LeaveOtherControlWord: push 0x027F; fldcw [esp]; pop eax; ret\n"
+    "_LeaveOtherRounding: push 0x7F80; ldmxcsr [esp]; pop eax; ret\n"
+    ".att_syntax prefix\n");
+
+TEST(Guard, CallsThatReturnWithTheFloatingPointStateChangedHandTheHostItsOwnBack) {
+    const FloatState saved = ReadFloatState();
+    for (void (*callee)() : {LeaveZeroDividePending, LeaveAValueStacked, LeaveOtherControlWord, LeaveOtherRounding}) {
+        SCOPED_TRACE(reinterpret_cast<void*>(callee));
+        SetFloatMode(kDelphiControl, kHostMxcsr);
+        EXPECT_TRUE(Guarded(callee));
+        const FloatState after = ReadFloatState();  // without waiting: a pending exception is seen, not raised
+        SetFloatMode(saved.control, saved.mxcsr);
+        EXPECT_EQ(kDelphiControl, after.control);
+        EXPECT_EQ(0, after.status) << std::hex << "x87 status " << after.status;
+        EXPECT_EQ(0xFFFF, after.tags) << std::hex << "x87 tags " << after.tags;
+        EXPECT_EQ(kHostMxcsr, after.mxcsr) << std::hex << "MXCSR " << after.mxcsr;
+    }
+}
+
 TEST(Guard, FaultInsideNestedGuardLeavesOuterGuardWorking) {
     bool innerFailed = false;
     EXPECT_TRUE(Guarded([&] { innerFailed = !Guarded(WriteThroughNull); }));

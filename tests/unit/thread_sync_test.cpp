@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -74,6 +75,22 @@ TEST_F(ThreadSync, CallsRunOnMainThreadInOrderWhileWorkerWaits) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     for (auto id : ranOn) EXPECT_EQ(id, mainId);
     EXPECT_TRUE(workerSawEveryCallDone);
+
+    // Calls of several workers queued before one drain: each runs once, in
+    // queuing order (the wake hook fires once a call is queued).
+    std::atomic<int> queued{0};
+    SetWakeMainThread({[](void* count) { ++*static_cast<std::atomic<int>*>(count); }, &queued});
+    std::vector<int> drained;
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int i = 0; i < 4; ++i) {
+        workers.push_back(
+            std::make_unique<Worker>([&drained, i](Worker& w) { w.Sync([&drained, i] { drained.push_back(i); }); }));
+        workers.back()->Resume();
+        for (int ms = 0; queued < i + 1 && ms < 5000; ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(i + 1, queued.load());
+    }
+    EXPECT_TRUE(CheckSynchronize());
+    EXPECT_EQ(drained, (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST_F(ThreadSync, WaitingForWorkerOnMainThreadRunsItsCalls) {

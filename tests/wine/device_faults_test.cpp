@@ -78,6 +78,7 @@ TEST_F(FaultsTest, CallbacksThatFaultOrRaiseAreContainedAndTheNextRingArrives) {
 
 struct X87State {
     WORD control, status, tags;
+    DWORD mxcsr;
     // Exceptions that trap at the next instruction: the summary bit and any
     // flag whose mask is off. (Masked flags, such as the host's own inexact
     // results, are harmless.)
@@ -88,8 +89,10 @@ struct X87State {
 // Reads without waiting, so a pending exception is seen, not raised.
 X87State ReadX87() {
     WORD env[14];  // the 32-bit layout: control, status and tag words at 0, 2, 4
+    DWORD mxcsr = 0;
     asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
-    return {env[0], env[2], env[4]};
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    return {env[0], env[2], env[4], mxcsr};
 }
 
 void SetX87Control(WORD control) { asm volatile("fninit\n\tfldcw %0" : : "m"(control)); }
@@ -98,8 +101,17 @@ void SetX87Control(WORD control) { asm volatile("fninit\n\tfldcw %0" : : "m"(con
 // invalid operation unmasked.
 constexpr WORD kDelphiControlWord = 0x1372;
 
-// A trap in the host's own code after a discarded fault ends the process at
-// once, with a word, instead of waiting for a debugger.
+// A callback that returns normally, as foreign code can, with another SSE
+// rounding mode and a division of 1 by 0 pending over three stacked values.
+void __stdcall RecordAndLeaveFloatingPointDirty(int data, const char* text, const char* event) {
+    recorder::First(data, text, event);
+    const DWORD roundTowardZero = 0x7F80;
+    asm volatile("ldmxcsr %0" : : "m"(roundTowardZero));
+    asm volatile(".intel_syntax noprefix\n\tfld1\n\tfld1\n\tfldz\n\tfdivp\n\t.att_syntax prefix");
+}
+
+// A trap in the host's own code after a callback ends the process at once,
+// with a word, instead of waiting for a debugger.
 LONG WINAPI ReportStrayTrap(EXCEPTION_POINTERS* info) {
     std::fprintf(stderr, "exception %08lX in the host's own code at %p\n", info->ExceptionRecord->ExceptionCode,
                  info->ExceptionRecord->ExceptionAddress);
@@ -108,12 +120,11 @@ LONG WINAPI ReportStrayTrap(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// A callback that faults mid-division, and one that returns with the
+// division pending: the host's next callback and its own arithmetic find
+// its floating-point state as it was.
 TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas) {
     constexpr int kRounds = 8;
-    for (int i = 0; i < kRounds; ++i) {
-        sim.Queue(30, "x87 divide by zero");
-        sim.Queue(32, "next");
-    }
     std::vector<X87State> seenByNext;
     recorder::SetAction([&seenByNext](const RecordedCall& call) {
         if (call.Text == "next")
@@ -122,26 +133,33 @@ TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas)
             Misbehave(call.Text);
     });
     const LPTOP_LEVEL_EXCEPTION_FILTER crtFilter = SetUnhandledExceptionFilter(&ReportStrayTrap);
-    const WORD testControlWord = ReadX87().control;
+    const X87State host = ReadX87();
     SetX87Control(kDelphiControlWord);
-    OpenDevice();
+    ASSERT_EQ(-1, Device().InitDevice());
     volatile double two = 2.0, root = 0.0;
     std::vector<bool> arithmeticRan;
-    for (int i = 0; i < kRounds; ++i) {
-        if (!PumpUntilCalls(2 * i + 2, kPatienceMs)) break;
-        // The host's own arithmetic, in its main code after the callbacks.
-        arithmeticRan.push_back(platform::Guarded([&] { root = __builtin_sqrt(two) * two; }));
+    for (const auto& [callback, text] : {std::pair<HostCallback, const char*>{recorder::First, "x87 divide by zero"},
+                                         {RecordAndLeaveFloatingPointDirty, "returns dirty"}}) {
+        ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, callback));
+        for (int i = 0; i < kRounds; ++i) {
+            sim.Queue(30, text);
+            sim.Queue(32, "next");
+            if (!PumpUntilCalls(recorder::Count() + 2, kPatienceMs)) break;
+            // The host's own arithmetic, in its main code after the callbacks.
+            arithmeticRan.push_back(platform::Guarded([&] { root = __builtin_sqrt(two) * two; }));
+        }
     }
-    SetX87Control(testControlWord);
+    SetX87Control(host.control);
     SetUnhandledExceptionFilter(crtFilter);
 
-    ASSERT_EQ(std::size_t(kRounds), seenByNext.size());
-    for (int i = 0; i < kRounds; ++i) {
+    ASSERT_EQ(std::size_t(2 * kRounds), seenByNext.size());
+    for (int i = 0; i < 2 * kRounds; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(kDelphiControlWord, seenByNext[i].control);
         EXPECT_EQ(0, seenByNext[i].Pending()) << std::hex << "x87 status " << seenByNext[i].status;
         EXPECT_EQ(0, seenByNext[i].StackTop()) << std::hex << "x87 status " << seenByNext[i].status;
         EXPECT_EQ(0xFFFF, seenByNext[i].tags) << std::hex << "x87 tags " << seenByNext[i].tags;
+        EXPECT_EQ(host.mxcsr, seenByNext[i].mxcsr) << std::hex << "MXCSR " << seenByNext[i].mxcsr;
         EXPECT_TRUE(arithmeticRan[i]) << "sqrt(2) trapped in the host's main code";
     }
     EXPECT_NEAR(2.828427, root, 1e-6);

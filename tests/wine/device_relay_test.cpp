@@ -2,9 +2,11 @@
 // host's data value, only the ring codes with a text, byte for byte.
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "tests/wine/support/DeviceTest.h"
@@ -123,6 +125,27 @@ TEST_F(RelayTest, AReplacedCallbackGetsTheFollowingRingsWithItsOwnData) {
         EXPECT_EQ(expectedCallback[i], calls[i].Callback) << calls[i].Text;
         EXPECT_EQ(expectedData[i], calls[i].Data) << calls[i].Text;
     }
+}
+
+// Replaced from another thread while rings arrive, as often as it can be:
+// every call gets the data value registered with its own function.
+TEST_F(RelayTest, APairReplacedFromAnotherThreadArrivesWhole) {
+    constexpr int kRings = 100;
+    for (int i = 0; i < kRings; ++i) sim.Queue(30, "ring " + std::to_string(i));
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) {
+            Device().InitCallbackEx(0xA1, recorder::First);
+            Device().InitCallbackEx(0xB2, recorder::Second);
+        }
+    });
+    ASSERT_EQ(OV_TRUE, Device().InitDevice());
+    const bool arrived = PumpUntilCalls(kRings, kPatienceMs + kRings * kCycleMs);
+    stop = true;
+    swapper.join();
+    EXPECT_TRUE(arrived);
+    for (const RecordedCall& call : recorder::Calls())
+        EXPECT_EQ(call.Callback == 1 ? 0xA1 : 0xB2, call.Data) << call.Text << " through callback " << call.Callback;
 }
 
 TEST_F(RelayTest, OnlyAPositivePollResultMeansAnEvent) {
