@@ -1,8 +1,8 @@
 # The Wine environment every script and test runner uses; source it.
 #   WINEPREFIX  the project's prefix in the build tree, unless the caller chose one
-#   WINEDEBUG   quiet; WINEDLLOVERRIDES: no .NET or Gecko installer dialog, and
-#               no debugger: a crashing program ends at once instead of
-#               waiting under winedbg until a test's time limit
+#   WINEDEBUG   quiet; WINEDLLOVERRIDES: no .NET or Gecko installer dialog,
+#               and no winedbg (wine-prefix.sh also names no debugger, which
+#               is what makes a crashing program end at once under Wine 8)
 #   LC_ALL      chooses Wine's ANSI code page: zh_CN.UTF-8 gives 936, C.UTF-8 1252
 ov_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$ov_root/build/wineprefix}
