@@ -19,18 +19,7 @@
 namespace ovtest {
 namespace {
 
-enum class State {
-    Closed,
-    Open,
-    InCallback,
-    InCloseWait,
-    DialogUp,
-    AfterDriverFault,
-    AfterPollFault,
-    DriverStuck,
-    OtherThread,
-    LoadingThreadEnded
-};
+enum class State { Closed, Open, InCallback, InCloseWait, DialogUp, AfterDriverFault, AfterPollFault, DriverStuck, OtherThread, LoadingThreadEnded };
 enum class Call { InitCallbackEx, InitDevice, CloseDevice, ShowProperties, LastError, FreeLibrary };
 
 // What the device and the module do once the cell's call is made.
