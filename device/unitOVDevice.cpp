@@ -48,6 +48,7 @@ protected:
 private:
     void DoRingNotify();
     void DoErrorNotify();
+    void DoOverrunNotify();
 
     TDeviceEvent event_;
     std::int32_t lastCode_ = -1;
@@ -123,9 +124,10 @@ private:
 void TReadThread::Execute() {
     const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
     const platform::TThreadMethod errorNotify = [this] { DoErrorNotify(); };
+    const platform::TThreadMethod overrunNotify = [this] { DoOverrunNotify(); };
     while (!Terminated()) {
         platform::Sleep(kPollIntervalMs);
-        platform::Guarded([&] {
+        const bool polled = platform::Guarded([&] {
             if (unitOVDrv::ReadDriverEvent(event_)) {
                 lastCode_ = event_.Code;
                 lastText_.assign(event_.Text, strnlen(event_.Text, sizeof event_.Text));
@@ -137,6 +139,12 @@ void TReadThread::Execute() {
                 Synchronize(errorNotify);
             }
         });
+        // A driver that writes past its record's room would do so at every
+        // event: this reader polls no more, and the host thread closes the device.
+        if (!polled && unitOVDrv::DriverOverranRecord()) {
+            Synchronize(overrunNotify);
+            return;
+        }
     }
 }
 
@@ -164,6 +172,20 @@ void SetLastErrorText(const std::string& text) {
 }
 
 void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()); }
+
+// The reader waits in this call and ends when it returns, so it is let go of,
+// not waited for; the driver is disabled as CloseDevice would. A reader that
+// a CloseDevice is already waiting for is that call's to end.
+void TReadThread::DoOverrunNotify() {
+    unitOVDrv::ReportOverrun();
+    if (g_readThread == this) {
+        g_readThread = nullptr;
+        platform::Guarded([] { unitOVDrv::CloseDriver(); });
+        Abandon();
+    }
+    SetLastErrorFromDriver();
+    DoErrorNotify();
+}
 
 // Starts the reader once the driver is open. Out of threads or events it says
 // so and disables the driver again, rather than report an open device that

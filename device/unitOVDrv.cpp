@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "device/EventRoom.h"
 #include "device/usbid.h"
 
 namespace unitOVDrv {
@@ -12,15 +13,22 @@ namespace {
 const char kVersionText[] = "http://voicebox.local/";
 static_assert(sizeof(kVersionText) - 1 == 22, "the version call's text is 22 characters");
 
-// Polled by the reader thread alone.
-TDriverEvent g_driverEvent;
+// Reserved by the host thread before the first reader starts; polled by the
+// reader thread alone.
+EventRoom g_room;
 
-// Nothing in the driver calls we make yields an error text, so it stays empty.
+// The driver's calls yield no error text; only our own layer's failures set
+// one: the room could not be had, or the driver wrote past it. Host thread.
 std::string g_driverErrorText;
 
 }  // namespace
 
 bool OpenDriver() {
+    if (!g_room.Reserve()) {
+        g_driverErrorText = "no memory for TmA4Drv.dll's event record (out of memory); the device stays closed";
+        return false;
+    }
+    g_driverErrorText.clear();
     Tma4drv_DLL_Version(kVersionText);
     TV_Initialize();
     return true;
@@ -32,18 +40,30 @@ bool CloseDriver() {
 }
 
 bool ReadDriverEvent(TDeviceEvent& event) {
-    if (TV_GetEvent(&g_driverEvent) <= 0) return false;
-    event.Code = g_driverEvent.Code;
+    TDriverEvent* record = g_room.Record();
+    if (!record || TV_GetEvent(record) <= 0) return false;
+    event.Code = record->Code;
     std::memset(event.Text, 0, sizeof event.Text);
-    const char* text = g_driverEvent.Text;
-    const void* nul = std::memchr(text, 0, sizeof g_driverEvent.Text);
-    size_t length = nul ? static_cast<const char*>(nul) - text : sizeof g_driverEvent.Text;
+    const char* text = record->Text;
+    const void* nul = std::memchr(text, 0, sizeof record->Text);
+    size_t length = nul ? static_cast<const char*>(nul) - text : sizeof record->Text;
     std::memcpy(event.Text, text, length);
     return true;
 }
 
+bool DriverOverranRecord() { return g_room.TakeOverrun(); }
+
+void ReportOverrun() {
+    g_driverErrorText = "TmA4Drv.dll faulted in TV_GetEvent: it wrote past the " + std::to_string(g_room.Size()) +
+                        " bytes given for its " + std::to_string(sizeof(TDriverEvent)) +
+                        "-byte event record; the reader was stopped and the device is closed";
+}
+
 std::string GetDriverErrorText() { return g_driverErrorText; }
 
-void Finalize() { g_driverErrorText.clear(); }
+void Finalize() {
+    g_driverErrorText.clear();
+    g_room.Release();
+}
 
 }  // namespace unitOVDrv

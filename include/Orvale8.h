@@ -77,6 +77,9 @@ OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
  * opens the driver again but never starts a second reader.
  * OV_FALSE on failure, with the reason behind OrvaleGetLastError; among
  * them: a poll that CloseDevice gave up on has not returned yet.
+ * A poll in which the driver writes past the room given for its event record
+ * (a page) closes the device: an OV_EVENT_ERROR callback, and a last-error
+ * text, say "TmA4Drv.dll faulted in TV_GetEvent".
  */
 OV_BOOL32 OV_STDCALL InitDevice(void);
 
@@ -104,7 +107,7 @@ OV_BOOL32 OV_STDCALL CloseDevice(void);
 
 /*
  * The last error text, at a fixed address; empty unless InitDevice or
- * CloseDevice failed. The DLL exports it as "GetLastError"; it is declared
+ * CloseDevice failed, or a driver fault in a poll closed the device. The DLL exports it as "GetLastError"; it is declared
  * here under another name so as not to clash with the system function
  * (the import library maps it).
  */
@@ -112,7 +115,8 @@ const char *OV_STDCALL OrvaleGetLastError(void);
 
 /*
  * Shows the modal property dialog centred over ParentWindow (any value; an
- * invalid handle centres it on the desktop). An open device is closed while
+ * invalid handle centres it on the desktop), kept within a monitor's work
+ * area (a minimised parent, or one off every screen). An open device is closed while
  * the dialog is shown and opened again before the call returns, unless the
  * host opened or closed it while the dialog was up. When the device cannot
  * be closed, no dialog: OV_FALSE, with CloseDevice's text.

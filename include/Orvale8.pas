@@ -91,6 +91,9 @@ function InitCallbackEx(Data: LongInt; Callback: TDeviceCallback): TOvBool32; st
   Opens the voice box and starts polling it every 200 ms. Calling it again
   opens the driver again but never starts a second reader.
   OV_FALSE on failure, with the reason behind OrvaleGetLastError.
+  A poll in which the driver writes past the room given for its event record
+  (a page) closes the device: an OV_EVENT_ERROR callback, and a last-error
+  text, say 'TmA4Drv.dll faulted in TV_GetEvent'.
 }
 function InitDevice: TOvBool32; stdcall;
 
@@ -107,14 +110,15 @@ function CloseDevice: TOvBool32; stdcall;
 
 {
   The last error text, at a fixed address; empty unless InitDevice or
-  CloseDevice failed. The DLL exports it as "GetLastError"; it is declared
+  CloseDevice failed, or a driver fault in a poll closed the device. The DLL exports it as "GetLastError"; it is declared
   here under another name so as not to hide Windows.GetLastError.
 }
 function OrvaleGetLastError: PAnsiChar; stdcall;
 
 {
   Shows the modal property dialog centred over ParentWindow (any value; an
-  invalid handle centres it on the desktop). An open device is closed while
+  invalid handle centres it on the desktop), kept within a monitor's work
+  area (a minimised parent, or one off every screen). An open device is closed while
   the dialog is shown and opened again before the call returns.
   OV_TRUE when the dialog ended with OK.
 }

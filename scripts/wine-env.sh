@@ -1,11 +1,12 @@
 # The Wine environment every script and test runner uses; source it.
 #   WINEPREFIX  the project's prefix in the build tree, unless the caller chose one
-#   WINEDEBUG   quiet; WINEDLLOVERRIDES: no .NET or Gecko installer dialog, and no
-#               debugger started on a crash, so a crashing test fails at once
+#   WINEDEBUG   quiet; WINEDLLOVERRIDES: no .NET or Gecko installer dialog,
+#               and no winedbg (wine-prefix.sh also names no debugger, which
+#               is what makes a crashing program end at once under Wine 8)
 #   LC_ALL      chooses Wine's ANSI code page: zh_CN.UTF-8 gives 936, C.UTF-8 1252
 ov_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$ov_root/build/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg=d}
 export LC_ALL=${LC_ALL:-zh_CN.UTF-8}

@@ -14,7 +14,8 @@ public:
     // The creation handler: the system font, then the translator.
     void FormCreate(platform::TComponent* sender);
     void ApplySystemFont();
-    // Centred over the window, or over the work area when it is not one.
+    // Centred over the window, or over the work area when it is not one;
+    // kept within a monitor's work area.
     void CenterOnWindow(HWND window);
 
 private:

@@ -5,8 +5,8 @@ namespace ovtest {
 bool SimDriver::Attach() {
     module_ = GetModuleHandleA("TmA4Drv.dll");
     for (const char* name : {"SimDrv_Reset", "SimDrv_QueueEvent", "SimDrv_QueueRecord", "SimDrv_PendingEvents",
-                             "SimDrv_FaultPolls", "SimDrv_FaultDisables", "SimDrv_BlockPolls", "SimDrv_ReleasePolls",
-                             "SimDrv_BlockedPolls", "SimDrv_LogCount", "SimDrv_LogEntry"})
+                             "SimDrv_FaultPolls", "SimDrv_FaultDisables", "SimDrv_RecordSize", "SimDrv_BlockPolls",
+                             "SimDrv_ReleasePolls", "SimDrv_BlockedPolls", "SimDrv_LogCount", "SimDrv_LogEntry"})
         if (!Proc<FARPROC>(module_, name)) return false;
     return true;
 }

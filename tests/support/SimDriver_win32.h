@@ -31,6 +31,7 @@ public:
     int Pending() const { return Export<decltype(SimDrv_PendingEvents)>("SimDrv_PendingEvents")(); }
     void FaultPolls(int count) const { Export<decltype(SimDrv_FaultPolls)>("SimDrv_FaultPolls")(count); }
     void FaultDisables(int count) const { Export<decltype(SimDrv_FaultDisables)>("SimDrv_FaultDisables")(count); }
+    void RecordSize(int size) const { Export<decltype(SimDrv_RecordSize)>("SimDrv_RecordSize")(size); }
     void BlockPolls(simdrv::BlockMode mode) const { Export<decltype(SimDrv_BlockPolls)>("SimDrv_BlockPolls")(mode); }
     void ReleasePolls() const { Export<decltype(SimDrv_ReleasePolls)>("SimDrv_ReleasePolls")(); }
     int BlockedPolls() const { return Export<decltype(SimDrv_BlockedPolls)>("SimDrv_BlockedPolls")(); }

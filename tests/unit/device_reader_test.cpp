@@ -65,6 +65,7 @@ protected:
 
 TEST(DriverAdapter, CopiesEventTextUpToItsFirstNulOrAll46Bytes) {
     fakedriver::Reset();
+    ASSERT_TRUE(unitOVDrv::OpenDriver());
     TDeviceEvent event;
     std::memset(&event, 'x', sizeof event);
 
@@ -85,6 +86,7 @@ TEST(DriverAdapter, CopiesEventTextUpToItsFirstNulOrAll46Bytes) {
 
 TEST(DriverAdapter, NoEventLeavesTheSlotUntouched) {
     fakedriver::Reset();
+    ASSERT_TRUE(unitOVDrv::OpenDriver());
     TDriverEvent garbage;
     std::memset(&garbage, 0x41, sizeof garbage);
     fakedriver::QueueRecord(garbage, 0);

@@ -289,11 +289,13 @@ TEST_F(TranslateTest, AFileThatCannotBeWrittenLeavesTheTextsAsDesigned) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Orvale7.lng", "kdwusr70.ini"}));
 }
 
-// A language file is a few kilobytes; one above the limit is no translation,
-// and is neither read (each lookup would scan it) nor written.
+// A language file is a few kilobytes; one above the limit, 1 MB as the
+// README promises, is no translation, and is neither read (each lookup
+// would scan it) nor written.
 TEST_F(TranslateTest, ALanguageFileAboveTheLimitIsNeitherReadNorWritten) {
+    const std::size_t limit = 1048576;
     const std::string translated = "[TMyForm]\r\nCaption=From file\r\n";
-    const std::string padding = ";" + std::string(unitTranslate::kLanguageFileLimit - translated.size() - 3, '.') + "\r\n";
+    const std::string padding = ";" + std::string(limit - translated.size() - 3, '.') + "\r\n";
     Start("EN", translated + padding + ";");
     auto over = LabelledForm();
     translator->TranslateForm(*over);

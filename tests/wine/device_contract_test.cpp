@@ -19,7 +19,7 @@
 namespace ovtest {
 namespace {
 
-enum class State { Closed, Open, InCallback, InCloseWait, DialogUp, AfterDriverFault, DriverStuck, OtherThread, LoadingThreadEnded };
+enum class State { Closed, Open, InCallback, InCloseWait, DialogUp, AfterDriverFault, AfterPollFault, DriverStuck, OtherThread, LoadingThreadEnded };
 enum class Call { InitCallbackEx, InitDevice, CloseDevice, ShowProperties, LastError, FreeLibrary };
 
 // What the device and the module do once the cell's call is made.
@@ -94,6 +94,14 @@ const Cell kCells[] = {
     {S::AfterDriverFault, C::LastError, T, "faulted in TV_Disable", false, A::Closed},
     {S::AfterDriverFault, C::FreeLibrary, T, nullptr, false, A::Unloaded},
 
+    // A poll wrote past the room given for the driver's record.
+    {S::AfterPollFault, C::InitCallbackEx, T, nullptr, false, A::Closed},
+    {S::AfterPollFault, C::InitDevice, T, nullptr, false, A::Open},
+    {S::AfterPollFault, C::CloseDevice, T, nullptr, false, A::Closed},
+    {S::AfterPollFault, C::ShowProperties, T, nullptr, true, A::Closed},
+    {S::AfterPollFault, C::LastError, T, "faulted in TV_GetEvent", false, A::Closed},
+    {S::AfterPollFault, C::FreeLibrary, T, nullptr, false, A::Unloaded},
+
     // The device open, its reader in a poll that TV_Disable does not end.
     {S::DriverStuck, C::InitCallbackEx, T, nullptr, false, A::Open},
     {S::DriverStuck, C::InitDevice, T, nullptr, false, A::Open},
@@ -119,9 +127,9 @@ const Cell kCells[] = {
 };
 
 const char* Name(State s) {
-    static const char* const names[] = {"Closed",          "Open",        "InCallback",
-                                        "InCloseWait",     "DialogUp",    "AfterDriverFault",
-                                        "DriverStuck",     "OtherThread", "LoadingThreadEnded"};
+    static const char* const names[] = {"Closed",      "Open",           "InCallback",  "InCloseWait",
+                                        "DialogUp",    "AfterDriverFault", "AfterPollFault", "DriverStuck",
+                                        "OtherThread", "LoadingThreadEnded"};
     return names[int(s)];
 }
 
@@ -352,6 +360,20 @@ void ContractTest::SetUpStateAndCall(const Cell& cell, Outcome& out) {
             ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after the faulting close";
         }
         ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), "faulted in TV_Disable")) << dev_->GetLastError();
+        out = MakeCall(call);
+        break;
+    case State::AfterPollFault:
+        sim.RecordSize(8192);
+        sim.Queue(30, "past the room");
+        OpenDevice();
+        ASSERT_TRUE(PumpUntilCalls(1));
+        sim.RecordSize(sizeof(TDriverEvent));
+        {
+            const int polls = sim.Count(simdrv::fnGetEvent);
+            PumpFor(2 * kCycleMs);
+            ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after the overrun";
+        }
+        ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), "faulted in TV_GetEvent")) << dev_->GetLastError();
         out = MakeCall(call);
         break;
     case State::DriverStuck:

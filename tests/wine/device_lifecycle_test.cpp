@@ -1,5 +1,5 @@
 // Opening and closing as the driver sees it, the reader's life, delivery
-// during CloseDevice, and unloading.
+// during CloseDevice, unloading, and a driver whose record outgrew its room.
 #include <windows.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 
 #include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/DeviceTest.h"
 
 namespace ovtest {
@@ -216,6 +217,51 @@ TEST_F(LifecycleTest, InitDeviceFromACallbackDuringCloseOpensAgainWithANewReader
     EXPECT_EQ(polls, sim.Count(simdrv::fnGetEvent));
     EXPECT_EQ("VIDVID", OpenCloseSequence(sim));
     for (DWORD reader : sim.PollThreads()) EXPECT_TRUE(ThreadEnded(reader));
+}
+
+// A newer driver whose record grew: the plug-in's own state stays intact, and
+// a record larger than the page given for it faults, which closes the device.
+// (Not beside the callback faults: a stack overflow contained on the host
+// thread and a dialog shown in one process end it under Wine 8, a Unix
+// segfault, which would hide what this test checks.)
+TEST_F(LifecycleTest, ALargerDriverRecordNeverReachesThePluginsStateAndOnePastItsRoomClosesTheDevice) {
+    const struct {
+        int size;
+        bool fits;
+    } cases[] = {{72, true}, {128, true}, {256, true}, {1024, true}, {4096, true}, {8192, false}};
+    const std::string overrun = "TmA4Drv.dll faulted in TV_GetEvent";
+    ASSERT_EQ(-1, Device().InitCallbackEx(kHostData, recorder::First));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        sim.Reset();
+        recorder::Clear();
+        sim.RecordSize(c.size);
+        sim.Queue(30, "12345");
+        ASSERT_EQ(-1, Device().InitDevice()) << Device().GetLastError();
+        ASSERT_TRUE(PumpUntilCalls(1));
+        const RecordedCall call = recorder::Calls()[0];
+        EXPECT_EQ(kHostData, call.Data);
+        if (c.fits) {
+            EXPECT_EQ("12345", call.Text);
+            EXPECT_EQ(OV_EVENT_RING, call.Event);
+            EXPECT_STREQ("", Device().GetLastError());
+        } else {
+            EXPECT_EQ(0u, call.Text.rfind(overrun, 0)) << call.Text;
+            EXPECT_EQ(OV_EVENT_ERROR, call.Event);
+            EXPECT_EQ(call.Text, Device().GetLastError());
+            const int polls = sim.Count(simdrv::fnGetEvent);
+            PumpFor(2 * kCycleMs);
+            EXPECT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on past the overrun";
+            EXPECT_EQ("VIPD", sim.Sequence());
+            sim.RecordSize(sizeof(TDriverEvent));
+            EXPECT_EQ(-1, Device().InitDevice()) << Device().GetLastError();
+        }
+        // The calls the plug-in's own state serves work as ever.
+        DialogWatcher dialog(GetCurrentThreadId(), DialogAction::Escape);
+        EXPECT_EQ(-1, Device().ShowProperties(nullptr));
+        EXPECT_TRUE(dialog.View().Found);
+        EXPECT_EQ(-1, Device().CloseDevice()) << Device().GetLastError();
+    }
 }
 
 TEST_F(LifecycleTest, UnloadingAfterCloseLeavesNoThreadWindowOrClassAndLoadingAgainWorks) {

@@ -127,42 +127,72 @@ std::vector<std::string> Expected(const char* caption, const char* label, const 
     return {platform::GbkToUtf8(caption), platform::GbkToUtf8(label), platform::GbkToUtf8(button), "-1"};
 }
 
+// The Unix name Wine gives a Windows path; empty when there is none.
+std::string UnixName(const std::string& path) {
+    using UnixName_t = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName_t>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = unixName ? unixName(platform::WideFromUtf8(path).c_str()) : nullptr;
+    const std::string name = unix ? unix : "";
+    if (unix) HeapFree(GetProcessHeap(), 0, unix);
+    return name;
+}
+
+// A Unix symbolic link, as a shop's administrator makes one on a Linux
+// machine that runs the host under Wine: the system call symlink(2), made
+// from this 32-bit Linux process.
+bool MakeUnixLink(const std::string& target, const std::string& link) {
+    const std::string from = UnixName(target), to = UnixName(link);
+    if (from.empty() || to.empty()) return false;
+    long result;
+    const long symlink = 83;
+    __asm__ volatile("int $0x80" : "=a"(result) : "a"(symlink), "b"(from.c_str()), "c"(to.c_str()) : "memory");
+    return result == 0;
+}
+
 class DialogLanguage : public ::testing::Test {
 protected:
     void SetUp() override { ExpectAnsiCodePage(); }
 };
 
+// Also when the language file is a Unix symbolic link, which Wine shows
+// without the reparse-point attribute: the link stays a link.
 TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
-    EnglishHost host("EN");
-    ASSERT_TRUE(host.Ready());
-    WriteBytes(host.LanguageFile(), "");
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "a symbolic link" : "a file");
+        EnglishHost host("EN");
+        ASSERT_TRUE(host.Ready());
+        const std::string target = linked ? host.Path() + "shared.lng" : host.LanguageFile();
+        WriteBytes(target, "");
+        if (linked) ASSERT_TRUE(MakeUnixLink(target, host.LanguageFile()));
 
-    const Shown first = host.ShowDialog();
-    ASSERT_TRUE(first.Ran);
-    EXPECT_EQ(Expected("语音盒参数设置", "（无可用的参数）", "确定(&O)"), first.Lines);
-    EXPECT_EQ("[TPropertyForm]\r\n"
-              "Caption=语音盒参数设置\r\n"
-              "Hint=\r\n"
-              "Label1.Hint=\r\n"
-              "Label1.Caption=（无可用的参数）\r\n"
-              "btnOk.Hint=\r\n"
-              "btnOk.Caption=确定(&O)\r\n",
-              ReadBytes(host.LanguageFile()));
+        const Shown first = host.ShowDialog();
+        ASSERT_TRUE(first.Ran);
+        EXPECT_EQ(Expected("语音盒参数设置", "（无可用的参数）", "确定(&O)"), first.Lines);
+        EXPECT_EQ("[TPropertyForm]\r\n"
+                  "Caption=语音盒参数设置\r\n"
+                  "Hint=\r\n"
+                  "Label1.Hint=\r\n"
+                  "Label1.Caption=（无可用的参数）\r\n"
+                  "btnOk.Hint=\r\n"
+                  "btnOk.Caption=确定(&O)\r\n",
+                  ReadBytes(target));
 
-    // Texts of our own in place of the written ones: the next showing must
-    // take them, and must write nothing.
-    const std::string edited = "[TPropertyForm]\r\n"
-                               "Caption=Edited caption\r\n"
-                               "Hint=\r\n"
-                               "Label1.Hint=\r\n"
-                               "Label1.Caption=Edited label\r\n"
-                               "btnOk.Hint=\r\n"
-                               "btnOk.Caption=Edited &button\r\n";
-    WriteBytes(host.LanguageFile(), edited);
-    const Shown second = host.ShowDialog();
-    ASSERT_TRUE(second.Ran);
-    EXPECT_EQ(Expected("Edited caption", "Edited label", "Edited &button"), second.Lines);
-    EXPECT_EQ(edited, ReadBytes(host.LanguageFile()));
+        // Texts of our own in place of the written ones: the next showing must
+        // take them, and must write nothing.
+        const std::string edited = "[TPropertyForm]\r\n"
+                                   "Caption=Edited caption\r\n"
+                                   "Hint=\r\n"
+                                   "Label1.Hint=\r\n"
+                                   "Label1.Caption=Edited label\r\n"
+                                   "btnOk.Hint=\r\n"
+                                   "btnOk.Caption=Edited &button\r\n";
+        WriteBytes(host.LanguageFile(), edited);
+        const Shown second = host.ShowDialog();
+        ASSERT_TRUE(second.Ran);
+        EXPECT_EQ(Expected("Edited caption", "Edited label", "Edited &button"), second.Lines);
+        EXPECT_EQ(edited, ReadBytes(host.LanguageFile()));
+    }
 }
 
 TEST_F(DialogLanguage, TheShippedEnglishFileGivesAnEnglishDialog) {

@@ -177,19 +177,49 @@ TEST_F(DialogTest, WithoutAValidParentItIsCentredOnTheWorkAreaAndUnowned) {
     }
 }
 
-TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItAndModal) {
-    HostWindow host(60, 40, 500, 361);  // odd height: the division truncates
-    ASSERT_NE(nullptr, host.Get());
-    RECT hostRect;
-    GetWindowRect(host.Get(), &hostRect);
-    DialogView view;
-    EXPECT_EQ(-1, Show(host.Get(), DialogAction::Escape, view));
-    ASSERT_TRUE(view.Found);
-    EXPECT_EQ(host.Get(), view.Owner);
-    EXPECT_FALSE(view.ChildStyle);
-    ExpectCentredOver(hostRect, view.Window);
-    EXPECT_FALSE(view.OwnerEnabled) << "the host window took input while the dialog was up";
-    EXPECT_TRUE(IsWindowEnabled(host.Get()));
+// Over a host window: by the centring rule wherever that keeps the dialog in
+// the work area, a dialog wider than its parent included; otherwise in the
+// work area, centred on the parent's restored place as near as it allows.
+TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItWithinTheWorkAreaAndModal) {
+    enum Expect { kRule, kRestored, kWorkArea, kCorner };
+    const RECT work = WorkArea();
+    // A size of 0 or less is the dialog's own plus that: halving 51 and 31
+    // pixels less truncates toward zero.
+    const struct {
+        const char* what;
+        int x, y, w, h;
+        bool minimised;
+        Expect expect;
+    } cases[] = {
+        {"odd height", 60, 40, 500, 361, false, kRule},
+        {"narrower than the dialog", 300, 200, -51, -31, false, kRule},
+        {"left on a monitor that is gone", -3000, -3000, 500, 361, false, kWorkArea},
+        {"minimised", 60, 40, 500, 361, true, kRestored},
+        {"near the bottom-right corner", work.right - 100, work.bottom - 80, 500, 361, false, kCorner},
+    };
+    SIZE dialog{};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HostWindow host(c.x, c.y, c.w > 0 ? c.w : dialog.cx + c.w, c.h > 0 ? c.h : dialog.cy + c.h);
+        ASSERT_NE(nullptr, host.Get());
+        RECT hostRect;
+        GetWindowRect(host.Get(), &hostRect);
+        if (c.minimised) ShowWindow(host.Get(), SW_MINIMIZE);
+        DialogView view;
+        EXPECT_EQ(-1, Show(host.Get(), DialogAction::Escape, view));
+        ASSERT_TRUE(view.Found);
+        EXPECT_EQ(host.Get(), view.Owner);
+        EXPECT_FALSE(view.ChildStyle);
+        EXPECT_FALSE(view.OwnerEnabled) << "the host window took input while the dialog was up";
+        EXPECT_TRUE(IsWindowEnabled(host.Get()));
+        const RECT& at = view.Window;
+        dialog = {at.right - at.left, at.bottom - at.top};
+        EXPECT_TRUE(at.left >= work.left && at.top >= work.top && at.right <= work.right && at.bottom <= work.bottom)
+            << at.left << "," << at.top << " " << dialog.cx << "x" << dialog.cy;
+        if (c.expect == kRule || c.expect == kRestored) ExpectCentredOver(hostRect, at);
+        if (c.expect == kWorkArea) ExpectCentredOver(work, at);
+        if (c.expect == kCorner) EXPECT_TRUE(at.right == work.right && at.bottom == work.bottom);
+    }
 }
 
 // What a host timer does while the dialog is up: destroys a window, or asks

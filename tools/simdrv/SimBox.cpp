@@ -143,8 +143,10 @@ std::int32_t SimBox::Poll(TDriverEvent* record) {
     Prepared next;
     if (!TakeNext(next)) return 0;
     if (logged) log_[index].Result = next.Result;
+    const std::size_t size = recordSize_;
     lock.unlock();
     std::memcpy(record, &next.Record, sizeof next.Record);
+    std::memset(reinterpret_cast<char*>(record) + sizeof next.Record, 0xEE, size - sizeof next.Record);
     return next.Result;
 }
 
@@ -178,6 +180,7 @@ void SimBox::Reset() {
     log_.clear();
     faults_ = 0;
     disableFaults_ = 0;
+    recordSize_ = sizeof(TDriverEvent);
     blockMode_ = bmOff;
     ++releases_;
     script_.Clear();
@@ -204,6 +207,11 @@ void SimBox::FaultPolls(int count) {
 void SimBox::FaultDisables(int count) {
     std::lock_guard<std::mutex> lock(mutex_);
     disableFaults_ = count > 0 ? count : 0;
+}
+
+void SimBox::RecordSize(int size) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    recordSize_ = std::max<std::size_t>(sizeof(TDriverEvent), size > 0 ? std::size_t(size) : 0);
 }
 
 void SimBox::BlockPolls(int mode) {

@@ -34,6 +34,7 @@ public:
     int Pending();
     void FaultPolls(int count);
     void FaultDisables(int count);
+    void RecordSize(int size);
     void BlockPolls(int mode);
     void ReleasePolls();
     int BlockedPolls();
@@ -60,6 +61,7 @@ private:
     std::vector<LogEntry> log_;
     int faults_ = 0;
     int disableFaults_ = 0;
+    std::size_t recordSize_ = sizeof(TDriverEvent);
     int blockMode_ = bmOff;
     int blocked_ = 0;
     unsigned releases_ = 0;

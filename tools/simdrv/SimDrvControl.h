@@ -77,6 +77,9 @@ std::int32_t OV_STDCALL SimDrv_LogEntry(std::int32_t index, simdrv::LogEntry* en
 // The next `count` TV_Disable calls raise an access violation once logged,
 // before they wake polls waiting for a disable.
 void OV_STDCALL SimDrv_FaultDisables(std::int32_t count);
+// Polls that store an event write `size` bytes (56 and up) as a newer driver
+// with a larger record would: the record, then filler bytes 0xEE.
+void OV_STDCALL SimDrv_RecordSize(std::int32_t size);
 // Plays the scenario file at `path` (UTF-8; see tools/simdrv/ScenarioFile.h) from
 // the next TV_Initialize, at once when the box is already enabled, instead
 // of any scenario before; fills *info when given. Without a call the box
