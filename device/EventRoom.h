@@ -22,8 +22,9 @@ public:
     // Reserves the room once; false when the system has no memory for it.
     bool Reserve();
     void Release();
-    // The record at the room's start; null before a Reserve succeeded.
-    TDriverEvent* Record() const { return static_cast<TDriverEvent*>(start_); }
+    // The record at the room's start; null before a Reserve succeeded. Not
+    // inline, so a crash report's offset in the poll names the poll's line.
+    TDriverEvent* Record() const;
     std::size_t Size() const { return size_; }
     // Whether anything touched the guard page since the last call, which
     // arms it again.

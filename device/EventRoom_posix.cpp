@@ -16,6 +16,8 @@ bool EventRoom::Reserve() {
     return start_ != nullptr;
 }
 
+TDriverEvent* EventRoom::Record() const { return static_cast<TDriverEvent*>(start_); }
+
 void EventRoom::Release() {
     std::free(start_);
     start_ = nullptr;

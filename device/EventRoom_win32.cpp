@@ -34,6 +34,8 @@ bool EventRoom::Reserve() {
     return true;
 }
 
+TDriverEvent* EventRoom::Record() const { return static_cast<TDriverEvent*>(start_); }
+
 void EventRoom::Release() {
     if (start_) VirtualFree(start_, 0, MEM_RELEASE);
     start_ = nullptr;
