@@ -6,7 +6,8 @@
 // Input: 259 bytes that the slot starts with, then per poll 4 bytes of result
 // and 56 bytes of record (a short tail is padded with zero).
 //
-// The record's two unused fields are poisoned for AddressSanitizer while the
+// The record's two unused fields, and the rest of the room the adapter gives
+// the driver after the record, are poisoned for AddressSanitizer while the
 // adapter decodes, so reading them, or anything past the record, stops the run.
 #include <sanitizer/asan_interface.h>
 
@@ -27,6 +28,7 @@ struct Poll {
 
 Poll g_next;
 TDriverEvent* g_buffer;  // the adapter's record, as last handed to the driver
+constexpr std::size_t kRoom = 4096;  // what the adapter hands the driver here
 
 void Check(bool ok) {
     if (!ok) std::abort();
@@ -35,10 +37,11 @@ void Check(bool ok) {
 void Poison(TDriverEvent* record) {
     ASAN_POISON_MEMORY_REGION(record->Reserved1, sizeof record->Reserved1);
     ASAN_POISON_MEMORY_REGION(record->Reserved2, sizeof record->Reserved2);
+    ASAN_POISON_MEMORY_REGION(record + 1, kRoom - sizeof *record);
 }
 
 void Unpoison(TDriverEvent* record) {
-    ASAN_UNPOISON_MEMORY_REGION(record, sizeof *record);
+    ASAN_UNPOISON_MEMORY_REGION(record, kRoom);
 }
 
 std::size_t Take(const std::uint8_t*& data, std::size_t& size, void* out, std::size_t want) {
@@ -92,6 +95,9 @@ std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
 }
 
 int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The adapter reserves the record's room when the driver is first opened.
+    static const bool opened = unitOVDrv::OpenDriver();
+    Check(opened);
     TDeviceEvent slot;
     Take(data, size, &slot, sizeof slot);
     int polls = 0;
