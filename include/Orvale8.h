@@ -107,19 +107,19 @@ OV_BOOL32 OV_STDCALL CloseDevice(void);
 
 /*
  * The last error text, at a fixed address; empty unless InitDevice or
- * CloseDevice failed, or a driver fault in a poll closed the device. The DLL exports it as "GetLastError"; it is declared
- * here under another name so as not to clash with the system function
- * (the import library maps it).
+ * CloseDevice failed, or a driver fault in a poll closed the device. The
+ * DLL exports it as "GetLastError"; it is declared here under another name
+ * so as not to clash with the system function (the import library maps it).
  */
 const char *OV_STDCALL OrvaleGetLastError(void);
 
 /*
  * Shows the modal property dialog centred over ParentWindow (any value; an
  * invalid handle centres it on the desktop), kept within a monitor's work
- * area (a minimised parent, or one off every screen). An open device is closed while
- * the dialog is shown and opened again before the call returns, unless the
- * host opened or closed it while the dialog was up. When the device cannot
- * be closed, no dialog: OV_FALSE, with CloseDevice's text.
+ * area (a minimised parent, or one off every screen). An open device is
+ * closed while the dialog is shown and opened again before the call returns,
+ * unless the host opened or closed it while the dialog was up. When the
+ * device cannot be closed, no dialog: OV_FALSE, with CloseDevice's text.
  * OV_TRUE when the dialog ended with OK.
  */
 OV_BOOL32 OV_STDCALL ShowProperties(void *ParentWindow);
