@@ -164,7 +164,9 @@ TEST_F(DialogLanguage, FirstShowingWritesEveryKeyInOrderTheNextOnlyReads) {
         ASSERT_TRUE(host.Ready());
         const std::string target = linked ? host.Path() + "shared.lng" : host.LanguageFile();
         WriteBytes(target, "");
-        if (linked) ASSERT_TRUE(MakeUnixLink(target, host.LanguageFile()));
+        if (linked) {
+            ASSERT_TRUE(MakeUnixLink(target, host.LanguageFile()));
+        }
 
         const Shown first = host.ShowDialog();
         ASSERT_TRUE(first.Ran);

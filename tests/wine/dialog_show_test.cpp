@@ -218,7 +218,9 @@ TEST_F(DialogTest, AHostWindowOwnsTheDialogWhichIsCentredOverItWithinTheWorkArea
             << at.left << "," << at.top << " " << dialog.cx << "x" << dialog.cy;
         if (c.expect == kRule || c.expect == kRestored) ExpectCentredOver(hostRect, at);
         if (c.expect == kWorkArea) ExpectCentredOver(work, at);
-        if (c.expect == kCorner) EXPECT_TRUE(at.right == work.right && at.bottom == work.bottom);
+        if (c.expect == kCorner) {
+            EXPECT_TRUE(at.right == work.right && at.bottom == work.bottom);
+        }
     }
 }
 
