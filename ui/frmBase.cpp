@@ -29,7 +29,7 @@ bool Contains(const RECT& outer, const RECT& inner) {
            inner.bottom <= outer.bottom;
 }
 
-// Null: the primary monitor's.
+// Null: the primary monitor's, or else the whole screen.
 RECT WorkAreaOf(HMONITOR monitor) {
     MONITORINFO info{};
     info.cbSize = sizeof info;
@@ -88,9 +88,7 @@ void TBaseForm::ApplySystemFont() { platform::AssignFont(Font, GetSystemFont());
 
 void TBaseForm::CenterOnWindow(HWND window) {
     RECT r;
-    if (!GetWindowRect(window, &r) && !SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) {
-        r = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    }
+    if (!GetWindowRect(window, &r)) r = WorkAreaOf(nullptr);
     const RECT placed = OnScreen(window, CentredOn(r, Width, Height));
     Left = placed.left;
     Top = placed.top;

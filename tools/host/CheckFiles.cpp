@@ -197,15 +197,6 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
-// A name as the reader matches it: ASCII letters folded, a double-byte
-// character of code page 936 kept whole.
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (std::size_t i = 0; i < folded.size(); i += platform::GbkCharLength(folded, i))
-        if (folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
-    return folded;
-}
-
 std::string Trimmed(const std::string& text) {
     const std::size_t begin = text.find_first_not_of(" \t");
     return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(" \t") + 1 - begin);
@@ -213,13 +204,15 @@ std::string Trimmed(const std::string& text) {
 
 // The numbers (from 1) of the lines of `text` that head `section`.
 std::vector<std::size_t> SectionLines(const std::string& text, const std::string& section) {
+    using platform::TIniText;
     std::vector<std::size_t> lines;
+    const std::string folded = TIniText::FoldCase(section);
     const std::vector<std::string> all = platform::SplitLines(text);
     for (std::size_t i = 0; i < all.size(); ++i) {
         const std::string line = Trimmed(all[i]);
         const std::size_t close = line.find(']');
         if (!line.empty() && line[0] == '[' && close != std::string::npos &&
-            Folded(Trimmed(line.substr(1, close - 1))) == Folded(section))
+            TIniText::FoldCase(Trimmed(line.substr(1, close - 1))) == folded)
             lines.push_back(i + 1);
     }
     return lines;

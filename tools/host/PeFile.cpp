@@ -23,6 +23,12 @@ bool ReadAt(const std::vector<char>& bytes, std::size_t at, T& value) {
     return true;
 }
 
+// Where the section table starts: after the signature, the file header and
+// the optional header, whatever size the file header gives that.
+std::size_t SectionTableAt(const IMAGE_DOS_HEADER& dos, const IMAGE_FILE_HEADER& file) {
+    return static_cast<std::size_t>(dos.e_lfanew) + 4 + sizeof file + file.SizeOfOptionalHeader;
+}
+
 std::string CutShort(DWORD size, unsigned long long needed) {
     return "is broken, it is cut short: " + std::to_string(size) + " bytes where its sections need " + std::to_string(needed);
 }
@@ -52,8 +58,7 @@ std::string PeFileDamage(const std::string& path) {
     if (nt.FileHeader.Machine != IMAGE_FILE_MACHINE_I386)
         return "is not a 32-bit Windows DLL (machine type " + std::to_string(nt.FileHeader.Machine) + ")";
     if (!(nt.FileHeader.Characteristics & IMAGE_FILE_DLL)) return "is a program, not a DLL";
-    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) + 4 + sizeof nt.FileHeader +
-                                 nt.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sections = SectionTableAt(dos, nt.FileHeader);
     unsigned long long needed = sections + nt.FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
     for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
         IMAGE_SECTION_HEADER section{};
@@ -95,8 +100,7 @@ std::vector<std::string> PeImportedDlls(const std::string& path) {
         nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC ||
         nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT)
         return names;
-    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) + 4 + sizeof nt.FileHeader +
-                                 nt.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sections = SectionTableAt(dos, nt.FileHeader);
     const WORD count = nt.FileHeader.NumberOfSections;
     std::size_t at = FileOffsetOf(bytes, sections, count,
                                   nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
