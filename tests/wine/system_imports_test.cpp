@@ -22,7 +22,8 @@ namespace ovtest {
 namespace {
 
 // The plug-in, the simulated box, the tracing driver and the bench.
-const std::vector<std::string> kShippedBinaries = {"Orvale8.dll", "TmA4Drv.dll", "TmA4DrvTrace.dll", "ovhost.exe"};
+const std::vector<std::string> kShippedBinaries = {"Orvale8.dll", "Orvale8Drv32.exe", "TmA4Drv.dll", "TmA4DrvTrace.dll",
+                                                    "ovhost.exe"};
 // Not the system's: the voice box's driver, which the plug-in imports.
 const char* const kDriverDll = "tma4drv.dll";
 
