@@ -113,13 +113,12 @@ std::string LoadDriver(const std::wstring& hostFolder) {
     DWORD searchError = 0;
     if (!module) module = Load(L"TmA4Drv.dll", searchError);
     if (!module) {
-        std::string reason = std::string(kDriverName) + " did not load: ";
+        const std::string folder = platform::WideToGbk(hostFolder);
+        const std::string search = "the search path (error " + std::to_string(searchError) + ")";
         if (isBeside)
-            reason += "in the host's folder (" + platform::WideToGbk(hostFolder) + ") error " +
-                      std::to_string(besideError) + ", ";
-        else
-            reason += "not in the host's folder (" + platform::WideToGbk(hostFolder) + "), ";
-        return reason + "by the search path error " + std::to_string(searchError);
+            return std::string(kDriverName) + " in the host's folder (" + folder + ") did not load (error " +
+                   std::to_string(besideError) + "), nor did one from " + search;
+        return std::string(kDriverName) + " was found neither in the host's folder (" + folder + ") nor by " + search;
     }
     return Resolve(module);
 }
