@@ -8,7 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/runtime/LoaderState.h"
 #include "platform/runtime/Thread.h"
+
+#if defined(_WIN32)
+#include "platform/runtime/Module.h"
+#endif
 
 using namespace platform;
 
@@ -199,5 +204,50 @@ TEST_F(ThreadSync, AWorkerGivenUpOnNeverHasItsCallRunAndFreesItselfWhenItEnds) {
     ASSERT_TRUE(PumpUntil([&] { return destroyed.load(); })) << "the abandoned worker was never freed";
     EXPECT_FALSE(ran) << "a call of an abandoned worker ran";
 }
+
+#if defined(_WIN32)
+// The loader lock, taken as the loader takes it around a DLL's entry routine.
+class LoaderLock {
+public:
+    LoaderLock() {
+        lock_ = SystemFunction<decltype(lock_)>(L"ntdll.dll", "LdrLockLoaderLock");
+        unlock_ = SystemFunction<decltype(unlock_)>(L"ntdll.dll", "LdrUnlockLoaderLock");
+        held_ = lock_ && unlock_ && lock_(0, nullptr, &cookie_) == 0;
+    }
+    ~LoaderLock() { Release(); }
+    bool Held() const { return held_; }
+    void Release() {
+        if (held_) unlock_(0, cookie_);
+        held_ = false;
+    }
+
+private:
+    LONG(WINAPI* lock_)(ULONG, ULONG*, ULONG_PTR*) = nullptr;
+    LONG(WINAPI* unlock_)(ULONG, ULONG_PTR) = nullptr;
+    ULONG_PTR cookie_ = 0;
+    bool held_ = false;
+};
+
+// A host's DLL may close the device in its entry routine: a thread cannot
+// end while the loader lock is held, so the wait ends with the body.
+TEST_F(ThreadSync, UnderTheLoaderLockAWaitEndsWithTheWorkersBody) {
+    std::atomic<bool> running{false}, go{false};
+    Worker worker([&](Worker&) {
+        running = true;
+        while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    worker.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return running.load(); }));  // past its start, which takes the lock
+    EXPECT_FALSE(InsideLoaderLock());
+    LoaderLock lock;
+    ASSERT_TRUE(lock.Held());
+    ASSERT_TRUE(InsideLoaderLock()) << "the loader lock held by this thread is not seen";
+    go = true;
+    EXPECT_TRUE(worker.WaitFor(5000));
+    EXPECT_TRUE(worker.done);
+    lock.Release();
+    EXPECT_FALSE(InsideLoaderLock());
+}
+#endif
 
 }  // namespace
