@@ -232,9 +232,9 @@ private:
 // end while the loader lock is held, so the wait ends with the body.
 TEST_F(ThreadSync, UnderTheLoaderLockAWaitEndsWithTheWorkersBody) {
     std::atomic<bool> running{false}, go{false};
-    Worker worker([&](Worker&) {
+    Worker worker([&](Worker& w) {
         running = true;
-        while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!go && !w.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     worker.Resume();
     ASSERT_TRUE(PumpUntil([&] { return running.load(); }));  // past its start, which takes the lock
