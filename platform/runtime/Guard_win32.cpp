@@ -34,10 +34,9 @@ NT_TIB* ThreadBlock() {
 // we stand on, and the pages below it are given back, so the stack grows
 // again on demand and overflows again where it did before (what the C
 // runtime's _resetstkoflw does, which older systems' msvcrt lacks). On x64
-// the pages below stay committed: Wine's own 64-bit code, which does not
-// touch a growing stack page by page as Windows code does, may write past
-// the guard page and must find memory there; the guard page moves down as
-// the stack grows all the same.
+// the pages below stay committed: Wine's own 64-bit code can reach below the
+// guard page without touching it first, and must find memory there; the
+// guard page moves down as the stack grows all the same.
 __attribute__((noinline)) bool RestoreStackGuard() noexcept {
     volatile char here = 0;
     BYTE* sp = const_cast<BYTE*>(reinterpret_cast<volatile BYTE*>(&here));
@@ -77,7 +76,8 @@ void MakeRoomToReportOverflow() noexcept {
     constexpr std::uintptr_t kRoom = 16 * 1024;
     const NT_TIB* tib = ThreadBlock();
     const auto limit = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
-    const auto base = *reinterpret_cast<const std::uintptr_t*>(reinterpret_cast<const char*>(tib) + kTebReservationBase);
+    const char* block = reinterpret_cast<const char*>(tib);
+    const auto base = *reinterpret_cast<const std::uintptr_t*>(block + kTebReservationBase);
     if (limit - base < kRoom) RestoreStackGuard();
 #endif
 }
