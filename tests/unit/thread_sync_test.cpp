@@ -207,25 +207,16 @@ TEST_F(ThreadSync, AWorkerGivenUpOnNeverHasItsCallRunAndFreesItselfWhenItEnds) {
 
 #if defined(_WIN32)
 // The loader lock, taken as the loader takes it around a DLL's entry routine.
-class LoaderLock {
-public:
-    LoaderLock() {
-        lock_ = SystemFunction<decltype(lock_)>(L"ntdll.dll", "LdrLockLoaderLock");
-        unlock_ = SystemFunction<decltype(unlock_)>(L"ntdll.dll", "LdrUnlockLoaderLock");
-        held_ = lock_ && unlock_ && lock_(0, nullptr, &cookie_) == 0;
+struct LoaderLock {
+    using Lock = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    using Unlock = LONG(WINAPI*)(ULONG, ULONG_PTR);
+    const Lock lock = SystemFunction<Lock>(L"ntdll.dll", "LdrLockLoaderLock");
+    const Unlock unlock = SystemFunction<Unlock>(L"ntdll.dll", "LdrUnlockLoaderLock");
+    ULONG_PTR cookie = 0;
+    const bool held = lock && unlock && lock(0, nullptr, &cookie) == 0;
+    ~LoaderLock() {
+        if (held) unlock(0, cookie);
     }
-    ~LoaderLock() { Release(); }
-    bool Held() const { return held_; }
-    void Release() {
-        if (held_) unlock_(0, cookie_);
-        held_ = false;
-    }
-
-private:
-    LONG(WINAPI* lock_)(ULONG, ULONG*, ULONG_PTR*) = nullptr;
-    LONG(WINAPI* unlock_)(ULONG, ULONG_PTR) = nullptr;
-    ULONG_PTR cookie_ = 0;
-    bool held_ = false;
 };
 
 // A host's DLL may close the device in its entry routine: a thread cannot
@@ -239,13 +230,14 @@ TEST_F(ThreadSync, UnderTheLoaderLockAWaitEndsWithTheWorkersBody) {
     worker.Resume();
     ASSERT_TRUE(PumpUntil([&] { return running.load(); }));  // past its start, which takes the lock
     EXPECT_FALSE(InsideLoaderLock());
-    LoaderLock lock;
-    ASSERT_TRUE(lock.Held());
-    ASSERT_TRUE(InsideLoaderLock()) << "the loader lock held by this thread is not seen";
-    go = true;
-    EXPECT_TRUE(worker.WaitFor(5000));
-    EXPECT_TRUE(worker.done);
-    lock.Release();
+    {
+        LoaderLock lock;
+        ASSERT_TRUE(lock.held);
+        ASSERT_TRUE(InsideLoaderLock()) << "the loader lock held by this thread is not seen";
+        go = true;
+        EXPECT_TRUE(worker.WaitFor(5000));
+        EXPECT_TRUE(worker.done);
+    }
     EXPECT_FALSE(InsideLoaderLock());
 }
 #endif
