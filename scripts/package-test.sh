@@ -115,8 +115,6 @@ symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ &&
 # the two offsets above and a spread of others, whose lines must be those
 # addr2line gives.
 run() { LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
-# (64-bit Wine has a prefix of its own, which wine-env.sh picks.)
-run64() { env -u WINEPREFIX OV_WINE_ARCH=win64 LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
 offsets="$export_offset $(printf '0x%x' $((0x$symbol - base + 6)))"
 for address in $(i686-w64-mingw32-nm Orvale8.dll.debug | awk '$2 ~ /^[tT]$/ {print $1}' | sort | awk 'NR % 300 == 0'); do
   offsets+=" $(printf '0x%x' $((0x$address - base + 9)))"
@@ -224,6 +222,14 @@ done
 eval "$(echo "$commands" | sed -n 's/^    copy \(.*\) x64\\\?$/cp "\1" x64/p' | tr '\\' '/')"
 [ -f x64/TmA4Drv.dll ] && [ -f x64/TmA4Drv.scenario ] ||
   fail "README.txt's copy lines do not put the simulated box beside the x64 host"
+# 64-bit Wine runs in a prefix of its own, which wine-env.sh picks. Its
+# server is started here apart from this script's output, which a server
+# started by a run would hold open, and ended with the script.
+wine64() { env -u WINEPREFIX -u WINEARCH OV_WINE_ARCH=win64 bash -c '. "$0"; exec "$@"' "$root/scripts/wine-env.sh" "$@"; }
+wine64 wineserver -p </dev/null >/dev/null 2>&1
+trap 'wine64 wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+wine64 wine wineboot </dev/null >/dev/null 2>&1
+run64() { LC_ALL=zh_CN.UTF-8 wine64 wine "$@" </dev/null 2>&1 | tr -d '\r'; }
 for host in $hosts64; do
   out=$(run64 "$host" 5)
   echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
