@@ -61,7 +61,7 @@ private:
 // lock held only to copy it: a callback never gets another pair's value.
 struct HostCallbackPair {
     TDeviceCallback callback = nullptr;
-    int data = 0;
+    OV_DATA data = 0;
 };
 std::mutex g_hostCallbackLock;
 HostCallbackPair g_hostCallback;
@@ -288,7 +288,7 @@ OV_BOOL32 OpenOrClose(const char* call, bool waitsForReader, OV_BOOL32 (*action)
 
 extern "C" {
 
-OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
+OV_BOOL32 OV_STDCALL InitCallbackEx(OV_DATA data, TDeviceCallback callback) {
     const std::lock_guard<std::mutex> lock(g_hostCallbackLock);
     g_hostCallback = {callback, data};
     return OV_TRUE;
