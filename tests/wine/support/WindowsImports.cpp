@@ -5,7 +5,9 @@
 // Microsoft's pages give most functions of these DLLs Windows XP (some still
 // Windows 2000) as the minimum: both count as XP here. The C runtime's pages
 // name no Windows version; the msvcrt.dll functions listed are all in the
-// msvcrt.dll that Windows XP installs.
+// msvcrt.dll that Windows XP installs. Windows XP x64, a later system (NT
+// 5.2), has all that XP has; functions only the 64-bit binaries import are
+// listed with it where Microsoft names XP x64 or Server 2003 as the minimum.
 #include "tests/wine/support/WindowsImports.h"
 
 namespace ovtest {
@@ -15,6 +17,7 @@ const char* NameOf(Windows version) {
         case Windows::XP: return "Windows XP";
         case Windows::XPSP2: return "Windows XP SP2";
         case Windows::XPSP3: return "Windows XP SP3";
+        case Windows::XP64: return "Windows XP x64 (Server 2003 SP1)";
         case Windows::Vista: return "Windows Vista";
         case Windows::Seven: return "Windows 7";
         case Windows::Eight: return "Windows 8";
@@ -184,6 +187,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"msvcrt.dll", "atoi", Windows::XP},
         {"msvcrt.dll", "calloc", Windows::XP},
         {"msvcrt.dll", "exit", Windows::XP},
+        {"msvcrt.dll", "fflush", Windows::XP},
         {"msvcrt.dll", "fprintf", Windows::XP},
         {"msvcrt.dll", "fputc", Windows::XP},
         {"msvcrt.dll", "fputs", Windows::XP},
