@@ -53,8 +53,8 @@ bool CheckPluginFunctions(const std::string& path, CheckReport& report) {
 // The 32-bit plug-in is not loaded beside a driver that is missing or
 // incomplete: Windows then refuses it, but Wine would load it with a stub
 // for the missing function. The 64-bit one does not import the driver.
-void CheckPlugin(const std::string& folder, const std::string& shown, WORD host, bool driverSound,
-                 CheckReport& report) {
+void CheckPlugin(const std::string& folder, const std::string& shown, WORD host, bool machineSound,
+                 bool driverSound, CheckReport& report) {
     const std::string path = folder + "Orvale8.dll";
     if (!platform::FileExists(path)) {
         report.Error("Orvale8.dll not found in " + shown + ": copy it beside the host program");
@@ -63,7 +63,7 @@ void CheckPlugin(const std::string& folder, const std::string& shown, WORD host,
     if (platform::FileExists(path + ".debug"))
         report.Warning("Orvale8.dll.debug is installed: it is the debug information for reading crash reports, "
                        "of no use to the host; delete it here and keep it with the release");
-    if (!CheckPluginMachine(folder, host, report)) return;
+    if (!machineSound) return;
     const std::string damage = PeFileDamage(path, host, std::string("a ") + BitsOf(host) + " host cannot load");
     if (!damage.empty()) {
         report.Error("Orvale8.dll " + damage + ": replace it with the released file");
@@ -125,11 +125,13 @@ int RunInstallCheck(const std::string& folderName) {
     }
     const std::string& shown = folder;  // paths are UTF-8, as the findings are
     WriteOut("ovhost: checking " + shown + "\n");
+    // The plug-in of the other processor first: it is what vendors get wrong.
     const WORD host = CheckHostProgram(folder, program, report);
+    const bool machineSound = CheckPluginMachine(folder, host, report);
     {
         UniqueModule driver;
         const bool driverSound = CheckDriver(folder, shown, host, report, driver);
-        CheckPlugin(folder, shown, host, driverSound, report);
+        CheckPlugin(folder, shown, host, machineSound, driverSound, report);
     }
     HostLanguage language;
     CheckSettingsFile(folder, report, language);
