@@ -56,12 +56,15 @@ public:
     int Run() {
         plain_ = HostDir({kFloor, kHost, "Orvale8.dll", "TmA4Drv.dll", "perf_empty.dll", "perf_window.dll"});
         if (!plain_) return std::fprintf(stderr, "ovperf: cannot copy the programs into a temporary directory\n"), 2;
-        if (options_.Wants("load")) Load();
-        if (options_.Wants("dialog")) Dialog();
-        if (options_.Wants("ring")) Ring();
-        if (options_.Wants("close")) Close();
-        if (options_.Wants("idle")) Idle();
-        if (options_.Wants("x64")) X64();
+        if (!options_.x64Bin.empty()) {
+            if (options_.Wants("x64")) X64();
+        } else {
+            if (options_.Wants("load")) Load();
+            if (options_.Wants("dialog")) Dialog();
+            if (options_.Wants("ring")) Ring();
+            if (options_.Wants("close")) Close();
+            if (options_.Wants("idle")) Idle();
+        }
         Print();
         return failed_ ? 1 : 0;
     }
