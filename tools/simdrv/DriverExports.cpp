@@ -1,5 +1,6 @@
 // The four functions the plug-in imports, answered by the simulated box.
 #include "device/usbid.h"
+#include "tools/simdrv/PollTimes.h"
 #include "tools/simdrv/SimBox.h"
 
 using simdrv::SimBox;
@@ -22,7 +23,10 @@ std::int32_t OV_STDCALL TV_Disable() {
 }
 
 std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
-    return SimBox::Instance().Poll(event);
+    const std::int64_t entered = simdrv::PollEntered();
+    const std::int32_t result = SimBox::Instance().Poll(event);
+    simdrv::PollReturned(entered, result);
+    return result;
 }
 
 }  // extern "C"

@@ -5,7 +5,10 @@
 // Microsoft's pages give most functions of these DLLs Windows XP (some still
 // Windows 2000) as the minimum: both count as XP here. The C runtime's pages
 // name no Windows version; the msvcrt.dll functions listed are all in the
-// msvcrt.dll that Windows XP installs.
+// msvcrt.dll that Windows XP installs. Windows XP x64, a later system (NT
+// 5.2), has all that XP has; the functions only 64-bit Windows exports (the
+// unwinding ones, and the ...LongPtr ones, which 32-bit headers turn into
+// macros) are listed with it, so a 32-bit binary importing one fails.
 #include "tests/wine/support/WindowsImports.h"
 
 namespace ovtest {
@@ -15,6 +18,7 @@ const char* NameOf(Windows version) {
         case Windows::XP: return "Windows XP";
         case Windows::XPSP2: return "Windows XP SP2";
         case Windows::XPSP3: return "Windows XP SP3";
+        case Windows::XP64: return "Windows XP x64 (Server 2003 SP1)";
         case Windows::Vista: return "Windows Vista";
         case Windows::Seven: return "Windows 7";
         case Windows::Eight: return "Windows 8";
@@ -76,6 +80,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "GetCurrentProcessId", Windows::XP},
         {"kernel32.dll", "GetCurrentThread", Windows::XP},
         {"kernel32.dll", "GetCurrentThreadId", Windows::XP},
+        {"kernel32.dll", "GetEnvironmentVariableA", Windows::XP},
         {"kernel32.dll", "GetEnvironmentVariableW", Windows::XP},
         {"kernel32.dll", "GetExitCodeProcess", Windows::XP},
         {"kernel32.dll", "GetFileAttributesA", Windows::XP},
@@ -107,6 +112,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "GetSystemInfo", Windows::XP},
         {"kernel32.dll", "GetSystemTimeAdjustment", Windows::XP},
         {"kernel32.dll", "GetSystemTimeAsFileTime", Windows::XP},
+        {"kernel32.dll", "GetSystemWow64DirectoryW", Windows::XP},
         {"kernel32.dll", "GetThreadContext", Windows::XP},
         {"kernel32.dll", "GetThreadPriority", Windows::XP},
         {"kernel32.dll", "GetThreadTimes", Windows::XP},
@@ -123,8 +129,10 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "LoadLibraryExW", Windows::XP},
         {"kernel32.dll", "LoadLibraryW", Windows::XP},
         {"kernel32.dll", "LocalFree", Windows::XP},
+        {"kernel32.dll", "MapViewOfFile", Windows::XP},
         {"kernel32.dll", "MoveFileExW", Windows::XP},
         {"kernel32.dll", "MultiByteToWideChar", Windows::XP},
+        {"kernel32.dll", "OpenFileMappingA", Windows::XP},
         {"kernel32.dll", "OpenProcess", Windows::XP},
         {"kernel32.dll", "OpenThread", Windows::XP},
         {"kernel32.dll", "OutputDebugStringA", Windows::XP},
@@ -137,7 +145,11 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "RemoveVectoredExceptionHandler", Windows::XP},
         {"kernel32.dll", "ResetEvent", Windows::XP},
         {"kernel32.dll", "ResumeThread", Windows::XP},
+        {"kernel32.dll", "RtlCaptureContext", Windows::XP},
+        {"kernel32.dll", "RtlLookupFunctionEntry", Windows::XP64},
         {"kernel32.dll", "RtlUnwind", Windows::XP},
+        {"kernel32.dll", "RtlUnwindEx", Windows::XP64},
+        {"kernel32.dll", "RtlVirtualUnwind", Windows::XP64},
         {"kernel32.dll", "SearchPathW", Windows::XP},
         {"kernel32.dll", "SetConsoleCtrlHandler", Windows::XP},
         {"kernel32.dll", "SetEndOfFile", Windows::XP},
@@ -158,6 +170,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "TlsGetValue", Windows::XP},
         {"kernel32.dll", "TlsSetValue", Windows::XP},
         {"kernel32.dll", "TryEnterCriticalSection", Windows::XP},
+        {"kernel32.dll", "UnmapViewOfFile", Windows::XP},
         {"kernel32.dll", "VirtualAlloc", Windows::XP},
         {"kernel32.dll", "VirtualFree", Windows::XP},
         {"kernel32.dll", "VirtualProtect", Windows::XP},
@@ -167,25 +180,34 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "WideCharToMultiByte", Windows::XP},
         {"kernel32.dll", "WriteConsoleW", Windows::XP},
         {"kernel32.dll", "WriteFile", Windows::XP},
+        {"kernel32.dll", "__C_specific_handler", Windows::XP64},
+        {"kernel32.dll", "lstrcmpiA", Windows::XP},
+        {"msvcrt.dll", "___lc_codepage_func", Windows::XP},
+        {"msvcrt.dll", "___mb_cur_max_func", Windows::XP},
         {"msvcrt.dll", "__getmainargs", Windows::XP},
         {"msvcrt.dll", "__initenv", Windows::XP},
+        {"msvcrt.dll", "__iob_func", Windows::XP},
         {"msvcrt.dll", "__mb_cur_max", Windows::XP},
         {"msvcrt.dll", "__p__acmdln", Windows::XP},
         {"msvcrt.dll", "__p__commode", Windows::XP},
         {"msvcrt.dll", "__p__fmode", Windows::XP},
         {"msvcrt.dll", "__set_app_type", Windows::XP},
         {"msvcrt.dll", "__setusermatherr", Windows::XP},
+        {"msvcrt.dll", "_acmdln", Windows::XP},
         {"msvcrt.dll", "_amsg_exit", Windows::XP},
         {"msvcrt.dll", "_beginthreadex", Windows::XP},
         {"msvcrt.dll", "_cexit", Windows::XP},
         {"msvcrt.dll", "_close", Windows::XP},
+        {"msvcrt.dll", "_commode", Windows::XP},
         {"msvcrt.dll", "_endthreadex", Windows::XP},
         {"msvcrt.dll", "_errno", Windows::XP},
+        {"msvcrt.dll", "_fmode", Windows::XP},
         {"msvcrt.dll", "_initterm", Windows::XP},
         {"msvcrt.dll", "_iob", Windows::XP},
         {"msvcrt.dll", "_lock", Windows::XP},
         {"msvcrt.dll", "_onexit", Windows::XP},
         {"msvcrt.dll", "_read", Windows::XP},
+        {"msvcrt.dll", "_setjmp", Windows::XP},
         {"msvcrt.dll", "_setjmp3", Windows::XP},
         {"msvcrt.dll", "_strdup", Windows::XP},
         {"msvcrt.dll", "_ultoa", Windows::XP},
@@ -194,6 +216,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"msvcrt.dll", "atoi", Windows::XP},
         {"msvcrt.dll", "calloc", Windows::XP},
         {"msvcrt.dll", "exit", Windows::XP},
+        {"msvcrt.dll", "fflush", Windows::XP},
         {"msvcrt.dll", "fprintf", Windows::XP},
         {"msvcrt.dll", "fputc", Windows::XP},
         {"msvcrt.dll", "fputs", Windows::XP},
@@ -261,6 +284,8 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "GetSystemMenu", Windows::XP},
         {"user32.dll", "GetSystemMetrics", Windows::XP},
         {"user32.dll", "GetWindowLongA", Windows::XP},
+        {"user32.dll", "GetWindowLongPtrA", Windows::XP64},
+        {"user32.dll", "GetWindowLongPtrW", Windows::XP64},
         {"user32.dll", "GetWindowLongW", Windows::XP},
         {"user32.dll", "GetWindowPlacement", Windows::XP},
         {"user32.dll", "GetWindowRect", Windows::XP},
@@ -293,6 +318,8 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "SetFocus", Windows::XP},
         {"user32.dll", "SetTimer", Windows::XP},
         {"user32.dll", "SetWindowLongA", Windows::XP},
+        {"user32.dll", "SetWindowLongPtrA", Windows::XP64},
+        {"user32.dll", "SetWindowLongPtrW", Windows::XP64},
         {"user32.dll", "SetWindowLongW", Windows::XP},
         {"user32.dll", "SetWindowPos", Windows::XP},
         {"user32.dll", "ShowWindow", Windows::XP},
