@@ -54,6 +54,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "CloseHandle", Windows::XP},
         {"kernel32.dll", "ConnectNamedPipe", Windows::XP},
         {"kernel32.dll", "CreateEventA", Windows::XP},
+        {"kernel32.dll", "CreateEventW", Windows::XP},
         {"kernel32.dll", "CreateFileA", Windows::XP},
         {"kernel32.dll", "CreateFileW", Windows::XP},
         {"kernel32.dll", "CreateMutexW", Windows::XP},
