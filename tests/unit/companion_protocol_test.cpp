@@ -100,6 +100,15 @@ TEST(CompanionLink, TheDriverInTheHostsFolderIsTheOneRunOrRefusedWithItsReason) 
         EXPECT_NE(std::string::npos, problem.find(c.problem)) << problem;
         ASSERT_EQ(!*c.problem, link != nullptr) << problem;
         if (!link) continue;
+        // The version text crosses as a C string: one with a NUL inside is refused, not cut.
+        for (const std::string& text : {std::string("http://voicebox.local/"), std::string("http://\0x", 9)}) {
+            Message request;
+            request.call = Call::Version;
+            request.SetPayload(text.data(), text.size());
+            Message reply;
+            EXPECT_TRUE(link->RoundTrip(companion::Link::kHostCalls, request, reply));
+            EXPECT_EQ(text.size() == 9 ? Status::Refused : Status::Ok, reply.status);
+        }
         Message request;
         request.call = Call::GetEvent;
         Message reply;
