@@ -6,6 +6,7 @@
 // ended.
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "device/DriverRecord.h"
 #include "device/companion/CompanionLink.h"
@@ -56,14 +57,24 @@ std::string CrashText(Call call, const Link& link, const char* outcome) {
            companion::ExitCodeText(link.ExitCode()) + outcome;
 }
 
-// A host thread's call: false, with the text, when the companion ended in it.
+// How long the host thread waits for one of its driver calls. In process a
+// call that never returns holds the host for good; here its companion is
+// ended instead, after a bound long enough for a slow device's start.
+constexpr DWORD kHostCallWaitMs = 10000;
+
+// A host thread's call: false, with the text, when the companion ended in it
+// or it did not return in time.
 bool HostCall(Link& link, Call call, const char* outcome, const std::string& text = {}) {
     Message request;
     request.call = call;
     request.SetPayload(text.data(), text.size());
     Message reply;
-    if (!link.RoundTrip(Link::kHostCalls, request, reply)) {
-        g_driverErrorText = CrashText(call, link, outcome);
+    if (!link.RoundTrip(Link::kHostCalls, request, reply, kHostCallWaitMs)) {
+        g_driverErrorText = link.EndedHere()
+                                ? std::string("TmA4Drv.dll did not return from ") + companion::DriverFunctionName(call) +
+                                      " within " + std::to_string(kHostCallWaitMs) + " ms; " + companion::kExeName +
+                                      ", the 32-bit process that ran it, was ended" + outcome
+                                : CrashText(call, link, outcome);
         return false;
     }
     if (reply.status != Status::Ok) throw DriverFaulted{};

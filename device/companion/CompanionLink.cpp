@@ -146,15 +146,23 @@ Link::Wait Link::Transfer(Connection& connection, bool write, std::uint8_t* byte
     return Complete(connection, overlapped, timeoutMs, done);
 }
 
-bool Link::RoundTrip(Channel channel, const Message& request, Message& reply) {
+bool Link::RoundTrip(Channel channel, const Message& request, Message& reply, DWORD timeoutMs) {
     if (Gone()) return false;
     Connection& connection = connections_[channel];
     Wire wire = Encode(request);
+    const DWORD start = GetTickCount();
+    const auto left = [start, timeoutMs]() -> DWORD {
+        if (timeoutMs == INFINITE) return INFINITE;
+        const DWORD spent = GetTickCount() - start;
+        return spent < timeoutMs ? timeoutMs - spent : 0;
+    };
     DWORD done = 0;
-    bool answered = Transfer(connection, true, wire.data(), kMessageSize, INFINITE, done) == Wait::kDone &&
-                    done == kMessageSize;
-    answered = answered && Transfer(connection, false, wire.data(), kMessageSize, INFINITE, done) == Wait::kDone;
-    answered = answered && Decode(wire.data(), done, reply) && reply.call == request.call;
+    Wait wait = Transfer(connection, true, wire.data(), kMessageSize, left(), done);
+    if (wait == Wait::kDone && done != kMessageSize) wait = Wait::kEnded;
+    if (wait == Wait::kDone) wait = Transfer(connection, false, wire.data(), kMessageSize, left(), done);
+    // A call that never returns holds the driver: only ending it frees the channel.
+    if (wait == Wait::kTimedOut) End();
+    const bool answered = wait == Wait::kDone && Decode(wire.data(), done, reply) && reply.call == request.call;
     if (!answered) broken_ = true;
     return answered;
 }

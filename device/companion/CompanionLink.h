@@ -29,8 +29,9 @@ public:
     Link& operator=(const Link&) = delete;
 
     // One call and its answer on the channel, which one thread uses at a
-    // time. False when the companion ended or the channel broke first.
-    bool RoundTrip(Channel channel, const Message& request, Message& reply);
+    // time. False when the companion ended or the channel broke first, or
+    // when no answer came within `timeoutMs`: the companion is then ended.
+    bool RoundTrip(Channel channel, const Message& request, Message& reply, DWORD timeoutMs = INFINITE);
 
     // Ends the companion; an answer a RoundTrip waits for then never comes.
     void End();
