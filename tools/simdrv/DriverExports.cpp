@@ -1,28 +1,30 @@
-// The four functions the plug-in imports, answered by the simulated box.
+// The four functions the plug-in imports: the box decides, the driver acts.
 #include "device/usbid.h"
-#include "tools/simdrv/SimBox.h"
+#include "tools/simdrv/DriverSide.h"
 
-using simdrv::SimBox;
+using namespace simdrv;
 
 extern "C" {
 
 std::int32_t OV_STDCALL Tma4drv_DLL_Version(const char* text) {
-    SimBox::Instance().Version(text);
+    LogEntry call = CallHere(fnVersion);
+    ReadVersionText(text, call);
+    Ask(call);
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_Initialize() {
-    SimBox::Instance().Initialize();
+    Ask(CallHere(fnInitialize));
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_Disable() {
-    SimBox::Instance().Disable();
+    Carry(Ask(CallHere(fnDisable)), nullptr);
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
-    return SimBox::Instance().Poll(event);
+    return Carry(Ask(CallHere(fnGetEvent)), event);
 }
 
 }  // extern "C"
