@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 #include "platform/runtime/Handles_win32.h"
 #include "tools/simdrv/SimBox.h"
 
@@ -13,8 +15,24 @@ platform::UniqueHandle NewInstance(const std::string& name) {
                                                    PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
 }
 
+struct Served {
+    std::mutex Mutex;
+    std::set<unsigned long> Threads;
+};
+
+Served& ServedBy() {
+    static Served served;
+    return served;
+}
+
+void NoteThread() {
+    std::lock_guard<std::mutex> lock(ServedBy().Mutex);
+    ServedBy().Threads.insert(GetCurrentThreadId());
+}
+
 // One driver thread's calls, answered in turn until it lets go.
 DWORD WINAPI Serve(void* pipe) {
+    NoteThread();
     const platform::UniqueHandle link(static_cast<HANDLE>(pipe));
     simdrv::LogEntry call;
     while (simdrv::ReadAll(link.Get(), &call, sizeof call)) {
@@ -36,6 +54,7 @@ struct Listener {
 // Each connection gets a thread of its own: a poll waiting in the box must
 // not hold the driver's other thread.
 DWORD WINAPI Listen(void* listener) {
+    NoteThread();
     Listener& self = *static_cast<Listener*>(listener);
     for (platform::UniqueHandle pipe = std::move(self.First); pipe; pipe = NewInstance(self.Name)) {
         if (!ConnectNamedPipe(pipe.Get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) continue;
@@ -55,6 +74,11 @@ const std::string& ServeSimBox() {
     static const bool started = (StartThread(&Listen, &listener), true);
     (void)started;
     return listener.Name;
+}
+
+std::set<unsigned long> BoxThreads() {
+    std::lock_guard<std::mutex> lock(ServedBy().Mutex);
+    return ServedBy().Threads;
 }
 
 }  // namespace ovtest

@@ -3,11 +3,15 @@
 // 32-bit companion) and forwards its four calls here.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace ovtest {
 
 // Starts serving at the first call; the pipe's name.
 const std::string& ServeSimBox();
+// The threads that have served the box, ended ones too: this program's own,
+// not the plug-in's.
+std::set<unsigned long> BoxThreads();
 
 }  // namespace ovtest

@@ -71,11 +71,13 @@ TEST_F(ExportsTest, ImportsOnlySystemDllsAndTheFourDriverFunctionsByName) {
             EXPECT_FALSE(f.Name.empty()) << "driver function imported by ordinal " << f.Ordinal;
             fromDriver.insert(f.Name);
             // Bound to the driver the loader found beside the plug-in.
-            EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(sim.Module(), f.Name.c_str())), f.Bound)
+            EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleA("TmA4Drv.dll"), f.Name.c_str())),
+                      f.Bound)
                 << f.Name;
         }
     }
-    EXPECT_EQ(driverFunctions, fromDriver);
+    // The x64 plug-in reaches the 32-bit driver through its companion.
+    EXPECT_EQ(sizeof(void*) == 4 ? driverFunctions : std::set<std::string>{}, fromDriver);
 }
 
 // The size the benchmark reports for a stripped release. The test builds
