@@ -67,7 +67,8 @@ fi
 
 install "the native compilers and the test framework" cmake ninja-build g++ clang googletest
 install "the cross compiler for 32-bit Windows (mingw-w64)" g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-install "Wine 32-bit" wine wine32:i386
+install "the cross compiler for 64-bit Windows (mingw-w64)" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+install "Wine 32-bit and 64-bit" wine wine32:i386 wine64
 install "the virtual display, fonts and screenshot tools" xvfb xauth locales fonts-wqy-microhei fonts-wine \
   imagemagick x11-utils
 install "Free Pascal (the Pascal unit's tests)" fp-compiler

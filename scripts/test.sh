@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: the portable core natively under AddressSanitizer/UBSan and
 # under ThreadSanitizer, the INI reader's fuzz target, then the built DLL and
-# the core under Wine, the reliability suite included.
+# the core under Wine, the reliability suite included: the 32-bit build in a
+# 32-bit prefix, then the x64 build (the plug-in for 64-bit hosts) in a
+# 64-bit one.
 #
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the inner loop: the AddressSanitizer/UBSan build's
@@ -19,8 +21,14 @@ case "${1:-}" in
 esac
 scripts/setup.sh
 
-. scripts/wine-env.sh
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# Nothing of Wine's is left running, in either prefix, however this ends.
+stop_wine() {
+  local arch
+  for arch in win32 win64; do
+    (unset WINEPREFIX; OV_WINE_ARCH=$arch; . scripts/wine-env.sh; wineserver -k) >/dev/null 2>&1 || true
+  done
+}
+trap stop_wine EXIT
 
 sanitizers="address,undefined thread"
 [ -z "$quick" ] || sanitizers=address,undefined
@@ -42,6 +50,7 @@ if [ -z "$quick" ]; then
 fi
 
 scripts/build-win32.sh
+scripts/build-win64.sh
 if [ -z "$quick" ]; then
   xvfb-run -a -s '-screen 0 1280x1024x24' scripts/wine-tests.sh
 else
