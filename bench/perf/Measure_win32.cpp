@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,21 +37,34 @@ double ProcessTimesUs() {
     return us(kernel) + us(user);
 }
 
-// 32-bit Linux system calls: the Windows code of a Wine process runs in that
-// Linux process.
+// Linux system calls: the Windows code of a Wine process runs in that Linux
+// process, whose kernel interface matches the processor mode.
+#if defined(__x86_64__)
+constexpr long kLinuxGetpid = 39, kLinuxClockGettime = 228;
+
+long LinuxCall(long long number, long long a = 0, long long b = 0) {
+    long long result;
+    __asm__ volatile("syscall" : "=a"(result) : "a"(number), "D"(a), "S"(b) : "rcx", "r11", "memory");
+    return long(result);
+}
+#else
+constexpr long kLinuxGetpid = 20, kLinuxClockGettime = 265;
+
 long LinuxCall(long number, long a = 0, long b = 0) {
     long result;
     __asm__ volatile("int $0x80" : "=a"(result) : "a"(number), "b"(a), "c"(b) : "memory");
     return result;
 }
+#endif
 
-// clock_gettime(CLOCK_PROCESS_CPUTIME_ID).
+// clock_gettime(CLOCK_PROCESS_CPUTIME_ID), into the kernel's timespec: two
+// longs of the Linux side, 64-bit in a 64-bit process.
 double LinuxProcessUs() {
     struct {
-        long seconds, nanoseconds;
+        std::intptr_t seconds, nanoseconds;
     } t = {0, 0};
-    const long clockGettime = 265, processCpuClock = 2;
-    return LinuxCall(clockGettime, processCpuClock, reinterpret_cast<long>(&t)) == 0
+    const long processCpuClock = 2;
+    return LinuxCall(kLinuxClockGettime, processCpuClock, reinterpret_cast<std::intptr_t>(&t)) == 0
                ? double(t.seconds) * 1e6 + double(t.nanoseconds) / 1e3
                : -1;
 }
@@ -58,8 +72,7 @@ double LinuxProcessUs() {
 // The voluntary and involuntary switches of the process's threads in /proc,
 // found by the Linux process id, since /proc/self would name the server.
 double LinuxSwitches() {
-    const long getpid = 20;
-    const std::string tasks = "Z:\\proc\\" + std::to_string(LinuxCall(getpid)) + "\\task\\";
+    const std::string tasks = "Z:\\proc\\" + std::to_string(LinuxCall(kLinuxGetpid)) + "\\task\\";
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA((tasks + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return -1;

@@ -1,14 +1,13 @@
-// GCC for 32-bit Windows has no __try, so the guard links a structured
-// exception registration record of its own into the thread's chain (fs:0)
-// around a C++ try block. Its handler lets the frames above it unwind (so a
-// host's own handlers and cleanups run), unlinks the record and jumps back.
-// A discarded call, and one that returned with the floating-point state
-// changed, hands the host back its floating-point settings.
+// What the guard does the same way on every Windows processor, around the
+// call it has GuardTrap.h make: a discarded call, and one that returned with
+// the floating-point state changed, hands the host back its floating-point
+// settings; a discarded stack overflow gets the stack its guard page back.
 #include <windows.h>
 
 #include <cstdint>
 
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/GuardTrap.h"
 
 namespace platform {
 namespace {
@@ -19,31 +18,15 @@ struct FloatSettings {
     DWORD mxcsr;
 };
 
-struct GuardFrame {
-    GuardFrame* prev;  // the layout of EXCEPTION_REGISTRATION_RECORD
-    void* handler;
-    void* jump[5];     // for __builtin_setjmp
-    DWORD code;        // what was discarded
-    FloatSettings floats;
-};
-
-GuardFrame* ChainHead() {
-    GuardFrame* head;
-    asm volatile("movl %%fs:0, %0" : "=r"(head));
-    return head;
+#if defined(__x86_64__)
+// The thread's own block (its first part is NT_TIB), read as the system's
+// code does: the header's NtCurrentTeb trips GCC's bounds warning.
+NT_TIB* ThreadBlock() {
+    NT_TIB* block;
+    asm("movq %%gs:0x30, %0" : "=r"(block));
+    return block;
 }
-
-void SetChainHead(GuardFrame* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
-
-extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
-                                                     void*) {
-    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
-    RtlUnwind(frame, nullptr, record, nullptr);
-    auto* guard = static_cast<GuardFrame*>(frame);
-    guard->code = record->ExceptionCode;
-    SetChainHead(guard->prev);
-    __builtin_longjmp(guard->jump, 1);
-}
+#endif
 
 // A stack overflow used up the stack's guard page: without a new one the next
 // overflow on this thread runs off the stack's end and the process dies
@@ -67,7 +50,30 @@ __attribute__((noinline)) bool RestoreStackGuard() noexcept {
     if (guard < base + kReservedPages * page) return false;
     VirtualFree(base, std::size_t(guard - base), MEM_DECOMMIT);
     DWORD old = 0;
-    return VirtualProtect(guard, page, PAGE_READWRITE | PAGE_GUARD, &old) != 0;
+    if (!VirtualProtect(guard, page, PAGE_READWRITE | PAGE_GUARD, &old)) return false;
+#if defined(__x86_64__)
+    // Where the committed part now ends, as the system records it.
+    ThreadBlock()->StackLimit = guard + page;
+#endif
+    return true;
+}
+
+// Reporting an overflow takes stack below the overflowing frame: less than a
+// page for 32-bit code, more for x64, whose exception frame holds a context
+// record and the vector registers' state. Wine commits a 64-bit thread's
+// whole stack at its start, down to one guard page a page above the end:
+// the first overflow there has no room to be reported and the thread dies.
+// Such a stack gets the shape of one that grows on demand, which leaves the
+// system its room.
+void MakeRoomToReportOverflow() noexcept {
+#if defined(__x86_64__)
+    constexpr std::size_t kTebReservationBase = 0x1478;  // DeallocationStack, from XP x64 to 11 and under Wine
+    constexpr std::uintptr_t kRoom = 16 * 1024;
+    const NT_TIB* tib = ThreadBlock();
+    const auto limit = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
+    const auto base = *reinterpret_cast<const std::uintptr_t*>(reinterpret_cast<const char*>(tib) + kTebReservationBase);
+    if (limit - base < kRoom) RestoreStackGuard();
+#endif
 }
 
 // MXCSR exists only where the processor and the system support SSE; XP runs
@@ -109,7 +115,7 @@ bool LeftAsFound(const FloatSettings& before) noexcept {
     constexpr WORD kErrorSummary = 0x80;
     constexpr WORD kExceptionFlags = 0x3F;
     constexpr DWORD kMxcsrExceptionFlags = 0x3F;
-    WORD env[14];  // the 32-bit layout: control, status and tag words at 0, 2 and 4
+    WORD env[14];  // control, status and tag words at 0, 2 and 4, in 32- and 64-bit mode alike
     asm volatile("fnstenv %0\n\tfldcw %0" : "=m"(env));
     const WORD control = env[0], status = env[2], tags = env[4];
     if (control != before.x87Control || tags != kAllEmpty) return false;
@@ -123,27 +129,16 @@ bool LeftAsFound(const FloatSettings& before) noexcept {
 }  // namespace
 
 bool GuardedCall(void (*fn)(void*), void* arg) noexcept {
-    GuardFrame frame;
-    frame.prev = ChainHead();
-    frame.handler = reinterpret_cast<void*>(&GuardHandler);
-    frame.code = 0;
-    frame.floats = SaveFloatSettings();
-    if (__builtin_setjmp(frame.jump)) {  // back from the handler
-        RestoreFloatSettings(frame.floats);
-        if (frame.code == DWORD(STATUS_STACK_OVERFLOW)) RestoreStackGuard();
-        return false;
+    MakeRoomToReportOverflow();
+    const FloatSettings floats = SaveFloatSettings();
+    const TrapResult result = CallTrapping(fn, arg);
+    if (result.returned) {
+        if (!LeftAsFound(floats)) RestoreFloatSettings(floats);
+        return true;
     }
-    SetChainHead(&frame);
-    bool ok = true;
-    try {
-        fn(arg);
-    } catch (...) {
-        ok = false;
-        RestoreFloatSettings(frame.floats);
-    }
-    SetChainHead(frame.prev);
-    if (ok && !LeftAsFound(frame.floats)) RestoreFloatSettings(frame.floats);
-    return ok;
+    RestoreFloatSettings(floats);
+    if (result.code == DWORD(STATUS_STACK_OVERFLOW)) RestoreStackGuard();
+    return false;
 }
 
 }  // namespace platform

@@ -6,9 +6,19 @@
 namespace platform {
 namespace {
 
-static_assert(sizeof(void*) == 4, "the process block's layout below is the 32-bit one");
-// The process environment block (at fs:[0x30]) points at the loader lock,
-// a critical section, at offset 0xA0 from Windows XP to 11 and under Wine.
+// The process environment block points at the loader lock, a critical
+// section, from Windows XP to 11 and under Wine: at offset 0xA0 of the
+// 32-bit block (at fs:[0x30]), 0x110 of the 64-bit one (at gs:[0x60]). The
+// critical section's own layout is the system's type for this processor.
+#if defined(__x86_64__)
+constexpr unsigned kProcessBlockLoaderLock = 0x110;
+
+const char* ProcessBlock() {
+    const char* block = nullptr;
+    asm("movq %%gs:0x60, %0" : "=r"(block));
+    return block;
+}
+#elif defined(__i386__)
 constexpr unsigned kProcessBlockLoaderLock = 0xA0;
 
 const char* ProcessBlock() {
@@ -16,6 +26,9 @@ const char* ProcessBlock() {
     asm("movl %%fs:0x30, %0" : "=r"(block));
     return block;
 }
+#else
+#error "the process block's layout is known for x86 and x64 only"
+#endif
 
 }  // namespace
 

@@ -79,6 +79,8 @@ TEST(Guard, ContainsStackOverflowsTenInARowAndTheStackStillGrows) {
     }));
 }
 
+#if defined(__i386__)
+// x64 has no such chain: its handlers are found through tables.
 TEST(Guard, LeavesTheExceptionChainAsItFoundIt) {
     void* before;
     asm volatile("movl %%fs:0, %0" : "=r"(before));
@@ -89,6 +91,7 @@ TEST(Guard, LeavesTheExceptionChainAsItFoundIt) {
     asm volatile("movl %%fs:0, %0" : "=r"(after));
     EXPECT_EQ(before, after);
 }
+#endif
 
 // The host's floating-point state as a fault may leave it behind.
 struct FloatState {
@@ -97,7 +100,7 @@ struct FloatState {
 };
 
 FloatState ReadFloatState() {
-    unsigned short env[14];  // the 32-bit protected-mode layout: control, status, tags at 0, 2, 4
+    unsigned short env[14];  // control, status, tags at 0, 2, 4 (the 32-bit layout, in 64-bit mode too)
     unsigned mxcsr = 0;
     asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
     asm volatile("stmxcsr %0" : "=m"(mxcsr));
@@ -114,14 +117,15 @@ void SetFloatMode(unsigned short control, unsigned mxcsr) {
     asm volatile("ldmxcsr %0" : : "m"(mxcsr));
 }
 
-volatile double g_zero = 0.0;
-volatile double g_quotient;
+// long double: x87 arithmetic on x64 too, where double is SSE's.
+volatile long double g_zero = 0.0;
+volatile long double g_quotient;
 volatile float g_zeroSingle = 0.0f;
 volatile float g_quotientSingle;
 
 // The x87 division leaves its operand on the stack when the store after it
 // traps; the SSE one, masked here, only sets its flag before the fault.
-void DivideByZero() { g_quotient = 1.0 / g_zero; }
+void DivideByZero() { g_quotient = 1.0L / g_zero; }
 __attribute__((target("sse"))) void DivideByZeroInSseThenFault() {
     unsigned mxcsr = kHostMxcsr | 0x0200;  // zero-divide masked: a flag, no trap
     asm volatile("ldmxcsr %0" : : "m"(mxcsr));
@@ -162,12 +166,22 @@ TEST(Guard, DiscardedFaultsLeaveTheHostsFloatingPointStateAsItWas) {
 
 // Callees that return normally but break the calling convention, as
 // hand-written or foreign code can (Intel syntax: its fdivp divides 1 by 0).
-extern "C" void LeaveZeroDividePending(), LeaveAValueStacked(), LeaveOtherControlWord(), LeaveOtherRounding();
+#if defined(__x86_64__)
+#define OV_SP "rsp"
+#define OV_AX "rax"
+#else
+#define OV_SP "esp"
+#define OV_AX "eax"
+#endif
+extern "C" void LeaveZeroDividePending() asm("ov_LeaveZeroDividePending");
+extern "C" void LeaveAValueStacked() asm("ov_LeaveAValueStacked");
+extern "C" void LeaveOtherControlWord() asm("ov_LeaveOtherControlWord");
+extern "C" void LeaveOtherRounding() asm("ov_LeaveOtherRounding");
 asm(".text\n.intel_syntax noprefix\n"
-    "_LeaveZeroDividePending: fld1; fld1; fldz; fdivp; ret\n"
-    "_LeaveAValueStacked: fld1; ret\n"
-    "_LeaveOtherControlWord: push 0x027F; fldcw [esp]; pop eax; ret\n"
-    "_LeaveOtherRounding: push 0x7F80; ldmxcsr [esp]; pop eax; ret\n"
+    "ov_LeaveZeroDividePending: fld1; fld1; fldz; fdivp; ret\n"
+    "ov_LeaveAValueStacked: fld1; ret\n"
+    "ov_LeaveOtherControlWord: push 0x027F; fldcw [" OV_SP "]; pop " OV_AX "; ret\n"
+    "ov_LeaveOtherRounding: push 0x7F80; ldmxcsr [" OV_SP "]; pop " OV_AX "; ret\n"
     ".att_syntax prefix\n");
 
 TEST(Guard, CallsThatReturnWithTheFloatingPointStateChangedHandTheHostItsOwnBack) {

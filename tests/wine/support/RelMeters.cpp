@@ -51,11 +51,17 @@ struct GdiTableEntry {
 };
 static_assert(sizeof(GdiTableEntry) == 24, "Wine's GDI_HANDLE_ENTRY");
 constexpr int kGdiTableEntries = 0x4000;
-constexpr unsigned kPebGdiTableOffset = 0x94;  // 32-bit PEB
+#if defined(__x86_64__)
+constexpr unsigned kPebGdiTableOffset = 0xF8;  // 64-bit PEB, at gs:[0x60]
+#define OV_READ_PEB "movq %%gs:0x60, %0"
+#else
+constexpr unsigned kPebGdiTableOffset = 0x94;  // 32-bit PEB, at fs:[0x30]
+#define OV_READ_PEB "movl %%fs:0x30, %0"
+#endif
 
 long GdiTableCount() {
     const char* peb;
-    asm("movl %%fs:0x30, %0" : "=r"(peb));
+    asm(OV_READ_PEB : "=r"(peb));
     const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(peb + kPebGdiTableOffset);
     if (!table) return -1;
     long count = 0;
