@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int kPollIntervalMs = 200;  // milliseconds between polls
+// A reader whose poll was ended with the driver's process returns at once.
+constexpr int kEndedPollWaitMs = 1000;
 constexpr std::int32_t kEventRing = 30;
 constexpr std::int32_t kEventRingAgain = 32;
 
@@ -48,7 +50,7 @@ protected:
 private:
     void DoRingNotify();
     void DoErrorNotify();
-    void DoOverrunNotify();
+    void DoPollClosedNotify();
 
     TDeviceEvent event_;
     std::int32_t lastCode_ = -1;
@@ -59,9 +61,14 @@ private:
 // The host's callback and the data value registered with it. InitCallbackEx
 // may come from any thread, so the pair is replaced and read whole, under a
 // lock held only to copy it: a callback never gets another pair's value.
+#ifdef _WIN64
+using HostData = std::intptr_t;  // pointer-sized for a 64-bit host
+#else
+using HostData = int;
+#endif
 struct HostCallbackPair {
     TDeviceCallback callback = nullptr;
-    int data = 0;
+    HostData data = 0;
 };
 std::mutex g_hostCallbackLock;
 HostCallbackPair g_hostCallback;
@@ -124,7 +131,7 @@ private:
 void TReadThread::Execute() {
     const platform::TThreadMethod ringNotify = [this] { DoRingNotify(); };
     const platform::TThreadMethod errorNotify = [this] { DoErrorNotify(); };
-    const platform::TThreadMethod overrunNotify = [this] { DoOverrunNotify(); };
+    const platform::TThreadMethod pollClosedNotify = [this] { DoPollClosedNotify(); };
     while (!Terminated()) {
         platform::Sleep(kPollIntervalMs);
         const bool polled = platform::Guarded([&] {
@@ -140,9 +147,10 @@ void TReadThread::Execute() {
             }
         });
         // A driver that writes past its record's room would do so at every
-        // event: this reader polls no more, and the host thread closes the device.
-        if (!polled && unitOVDrv::DriverOverranRecord()) {
-            Synchronize(overrunNotify);
+        // event, and one whose process ended is not there to poll: this
+        // reader polls no more, and the host thread closes the device.
+        if (!polled && unitOVDrv::PollClosedDevice()) {
+            Synchronize(pollClosedNotify);
             return;
         }
     }
@@ -176,8 +184,8 @@ void SetLastErrorFromDriver() { SetLastErrorText(unitOVDrv::GetDriverErrorText()
 // The reader waits in this call and ends when it returns, so it is let go of,
 // not waited for; the driver is disabled as CloseDevice would. A reader that
 // a CloseDevice is already waiting for is that call's to end.
-void TReadThread::DoOverrunNotify() {
-    unitOVDrv::ReportOverrun();
+void TReadThread::DoPollClosedNotify() {
+    unitOVDrv::ReportPollClosedDevice();
     if (g_readThread == this) {
         g_readThread = nullptr;
         platform::Guarded([] { unitOVDrv::CloseDriver(); });
@@ -245,10 +253,21 @@ bool StopReader() {
         delete reader;
         return true;
     }
+    const std::string stuck =
+        "TmA4Drv.dll did not return from a poll (TV_GetEvent) within " + std::to_string(OV_CLOSE_WAIT_MS) + " ms";
+    // Where the driver runs in a process of its own, ending that process
+    // ends the poll, and the reader returns at once.
+    if (unitOVDrv::EndStuckPoll()) {
+        const CloseWaitScope wait;
+        if (reader->WaitFor(kEndedPollWaitMs)) {
+            delete reader;
+            SetLastErrorText(stuck + "; the device is closed and the driver's 32-bit process, which ran that poll, "
+                                     "was ended");
+            return false;
+        }
+    }
     TReadThread::LeaveBehind(reader);
-    SetLastErrorText("TmA4Drv.dll did not return from a poll (TV_GetEvent) within " +
-                     std::to_string(OV_CLOSE_WAIT_MS) +
-                     " ms; the device is closed and that poll was left behind");
+    SetLastErrorText(stuck + "; the device is closed and that poll was left behind");
     return false;
 }
 
@@ -288,7 +307,7 @@ OV_BOOL32 OpenOrClose(const char* call, bool waitsForReader, OV_BOOL32 (*action)
 
 extern "C" {
 
-OV_BOOL32 OV_STDCALL InitCallbackEx(int data, TDeviceCallback callback) {
+OV_BOOL32 OV_STDCALL InitCallbackEx(HostData data, TDeviceCallback callback) {
     const std::lock_guard<std::mutex> lock(g_hostCallbackLock);
     g_hostCallback = {callback, data};
     return OV_TRUE;

@@ -1,7 +1,6 @@
 #include "device/unitOVDrv.h"
 
-#include <cstring>
-
+#include "device/DriverRecord.h"
 #include "device/EventRoom.h"
 #include "device/usbid.h"
 
@@ -42,21 +41,16 @@ bool CloseDriver() {
 bool ReadDriverEvent(TDeviceEvent& event) {
     TDriverEvent* record = g_room.Record();
     if (!record || TV_GetEvent(record) <= 0) return false;
-    event.Code = record->Code;
-    std::memset(event.Text, 0, sizeof event.Text);
-    const char* text = record->Text;
-    const void* nul = std::memchr(text, 0, sizeof record->Text);
-    size_t length = nul ? static_cast<const char*>(nul) - text : sizeof record->Text;
-    std::memcpy(event.Text, text, length);
+    FillDeviceEvent(*record, event);
     return true;
 }
 
-bool DriverOverranRecord() { return g_room.TakeOverrun(); }
+bool PollClosedDevice() { return g_room.TakeOverrun(); }
 
-void ReportOverrun() {
-    g_driverErrorText = "TmA4Drv.dll faulted in TV_GetEvent: it wrote past the " + std::to_string(g_room.Size()) +
-                        " bytes given for its " + std::to_string(sizeof(TDriverEvent)) +
-                        "-byte event record; the reader was stopped and the device is closed";
+bool EndStuckPoll() { return false; }
+
+void ReportPollClosedDevice() {
+    g_driverErrorText = OverrunText(g_room.Size());
 }
 
 std::string GetDriverErrorText() { return g_driverErrorText; }

@@ -1,0 +1,148 @@
+#include "device/companion/DriverHost.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <utility>
+
+#include "device/EventRoom.h"
+#include "device/usbid.h"
+#include "platform/runtime/Guard.h"
+#include "platform/runtime/Utf16Text.h"
+
+namespace companion {
+namespace {
+
+struct Driver {
+    std::int32_t(OV_STDCALL* Version)(const char*) = nullptr;
+    std::int32_t(OV_STDCALL* Initialize)() = nullptr;
+    std::int32_t(OV_STDCALL* Disable)() = nullptr;
+    std::int32_t(OV_STDCALL* GetEvent)(TDriverEvent*) = nullptr;
+};
+
+Driver g_driver;
+unitOVDrv::EventRoom g_room;  // the poll thread's alone
+// The version text, read-only while the driver has it, as the plug-in's own
+// constant is when the driver is loaded in the host. The host thread's alone.
+char* g_versionPage = nullptr;
+
+constexpr char kDriverName[] = "TmA4Drv.dll";
+
+template <class Fn>
+bool Resolve(HMODULE module, const char* name, Fn& fn) {
+    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return fn != nullptr;
+}
+
+std::string Resolve(HMODULE module) {
+    const std::pair<const char*, bool> functions[] = {
+        {"Tma4drv_DLL_Version", Resolve(module, "Tma4drv_DLL_Version", g_driver.Version)},
+        {"TV_Initialize", Resolve(module, "TV_Initialize", g_driver.Initialize)},
+        {"TV_Disable", Resolve(module, "TV_Disable", g_driver.Disable)},
+        {"TV_GetEvent", Resolve(module, "TV_GetEvent", g_driver.GetEvent)}};
+    std::string missing;
+    for (const auto& [name, found] : functions)
+        if (!found) missing += (missing.empty() ? "" : ", ") + std::string(name);
+    if (missing.empty()) return {};
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return platform::WideToGbk(path) + " lacks " + missing;
+}
+
+// Loading runs the driver's entry routine: inside the guard, like its calls.
+HMODULE Load(const std::wstring& path, DWORD& error) {
+    HMODULE module = nullptr;
+    if (!platform::Guarded([&] { module = LoadLibraryW(path.c_str()); })) error = ERROR_DLL_INIT_FAILED;
+    else if (!module) error = GetLastError();
+    return module;
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReserveVersionPage() {
+    g_versionPage = static_cast<char*>(VirtualAlloc(nullptr, kPayloadSize + 1, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY));
+    return g_versionPage != nullptr;
+}
+
+// The text goes into the page only while the page is writable, which the
+// driver never sees.
+bool PlaceVersionText(const std::string& text) {
+    if (std::memcmp(g_versionPage, text.c_str(), text.size() + 1) == 0) return true;
+    DWORD old = 0;
+    if (!VirtualProtect(g_versionPage, kPayloadSize + 1, PAGE_READWRITE, &old)) return false;
+    std::memcpy(g_versionPage, text.c_str(), text.size() + 1);
+    return VirtualProtect(g_versionPage, kPayloadSize + 1, PAGE_READONLY, &old) != 0;
+}
+
+void Refuse(Message& reply, const std::string& reason) {
+    reply.status = Status::Refused;
+    reply.SetPayload(reason.data(), reason.size());
+}
+
+void Poll(Message& reply) {
+    TDriverEvent* record = g_room.Record();
+    std::int32_t result = 0;
+    if (!platform::Guarded([&] { result = g_driver.GetEvent(record); })) {
+        const bool overran = g_room.TakeOverrun();
+        reply.status = overran ? Status::Overran : Status::Faulted;
+        reply.result = overran ? static_cast<std::int32_t>(g_room.Size()) : 0;
+        return;
+    }
+    reply.result = result;
+    if (result > 0) reply.SetPayload(record, sizeof(TDriverEvent));
+}
+
+template <class Fn>
+void CallWithoutArguments(Fn fn, Message& reply) {
+    if (!platform::Guarded([&] { reply.result = fn(); })) reply.status = Status::Faulted;
+}
+
+}  // namespace
+
+std::string LoadDriver(const std::wstring& hostFolder) {
+    if (!g_room.Reserve() || !ReserveVersionPage())
+        return std::string("no memory for ") + kDriverName + "'s event record (out of memory)";
+    DWORD besideError = 0;
+    HMODULE module = nullptr;
+    const std::wstring beside = hostFolder + L"TmA4Drv.dll";
+    const bool isBeside = !hostFolder.empty() && IsFile(beside);
+    if (isBeside) module = Load(beside, besideError);
+    DWORD searchError = 0;
+    if (!module) module = Load(L"TmA4Drv.dll", searchError);
+    if (!module) {
+        std::string reason = std::string(kDriverName) + " did not load: ";
+        if (isBeside)
+            reason += "in the host's folder (" + platform::WideToGbk(hostFolder) + ") error " +
+                      std::to_string(besideError) + ", ";
+        else
+            reason += "not in the host's folder (" + platform::WideToGbk(hostFolder) + "), ";
+        return reason + "by the search path error " + std::to_string(searchError);
+    }
+    return Resolve(module);
+}
+
+Message Serve(const Message& request) {
+    Message reply;
+    reply.call = request.call;
+    switch (request.call) {
+    case Call::Version: {
+        const std::string text = request.PayloadBytes();
+        if (text.find('\0') != std::string::npos || !PlaceVersionText(text)) {
+            Refuse(reply, "the version text could not be placed");
+            break;
+        }
+        CallWithoutArguments([] { return g_driver.Version(g_versionPage); }, reply);
+        break;
+    }
+    case Call::Initialize: CallWithoutArguments(g_driver.Initialize, reply); break;
+    case Call::Disable: CallWithoutArguments(g_driver.Disable, reply); break;
+    case Call::GetEvent: Poll(reply); break;
+    case Call::Hello: Refuse(reply, "hello is the companion's to send"); break;
+    }
+    return reply;
+}
+
+}  // namespace companion
