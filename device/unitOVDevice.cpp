@@ -61,14 +61,9 @@ private:
 // The host's callback and the data value registered with it. InitCallbackEx
 // may come from any thread, so the pair is replaced and read whole, under a
 // lock held only to copy it: a callback never gets another pair's value.
-#ifdef _WIN64
-using HostData = std::intptr_t;  // pointer-sized for a 64-bit host
-#else
-using HostData = int;
-#endif
 struct HostCallbackPair {
     TDeviceCallback callback = nullptr;
-    HostData data = 0;
+    OV_DATA data = 0;
 };
 std::mutex g_hostCallbackLock;
 HostCallbackPair g_hostCallback;
@@ -307,7 +302,7 @@ OV_BOOL32 OpenOrClose(const char* call, bool waitsForReader, OV_BOOL32 (*action)
 
 extern "C" {
 
-OV_BOOL32 OV_STDCALL InitCallbackEx(HostData data, TDeviceCallback callback) {
+OV_BOOL32 OV_STDCALL InitCallbackEx(OV_DATA data, TDeviceCallback callback) {
     const std::lock_guard<std::mutex> lock(g_hostCallbackLock);
     g_hostCallback = {callback, data};
     return OV_TRUE;

@@ -1,9 +1,14 @@
 /*
  * Orvale8.h - the host's interface to Orvale8.dll, the voice box plug-in.
- * For C and C++ hosts on 32-bit Windows. Link with an import library from
- * the kit's lib folder: libOrvale8.a for MinGW (-L lib -lOrvale8), or
- * Orvale8.lib for Microsoft's linker (and LLVM's lld-link); or load the DLL
- * and resolve the names yourself.
+ * For C and C++ hosts on 32-bit and on 64-bit (x64) Windows. Link with an
+ * import library from the kit's lib folder (x64\lib for a 64-bit host):
+ * libOrvale8.a for MinGW (-L lib -lOrvale8), or Orvale8.lib for Microsoft's
+ * linker (and LLVM's lld-link); or load the DLL and resolve the names
+ * yourself.
+ *
+ * One thing differs in a 64-bit host: the callback's data value, OV_DATA,
+ * is 64 bits there (pointer-sized, as INT_PTR), 32 bits (an int) in a
+ * 32-bit host. Everything else is the same in both.
  *
  * The host's obligations (docs/host-guide.md has a table of every function in
  * every state):
@@ -35,8 +40,9 @@ extern "C" {
 #endif
 
 /* Every function and the callback use the Windows standard calling
- * convention. (Elsewhere there is one convention; the plug-in's portable
- * core is tested natively.) */
+ * convention. (x64 Windows, like other systems, has only one convention, and
+ * its compilers take __stdcall to mean it; the plug-in's portable core is
+ * tested natively.) */
 #ifndef OV_STDCALL
 #if defined(_WIN32)
 #define OV_STDCALL __stdcall
@@ -50,6 +56,19 @@ typedef int OV_BOOL32;
 #define OV_TRUE ((OV_BOOL32)-1)
 #define OV_FALSE ((OV_BOOL32)0)
 
+/* The callback's data value, handed back unchanged: an int in a 32-bit
+ * host, pointer-sized in a 64-bit one, so it can carry a pointer or a handle
+ * there too. (INT_PTR, without needing windows.h.) */
+#if defined(_WIN64)
+#if defined(_MSC_VER)
+typedef __int64 OV_DATA;
+#else
+typedef long long OV_DATA;
+#endif
+#else
+typedef int OV_DATA;
+#endif
+
 /* The event names a callback receives. */
 #define OV_EVENT_RING "ue_ring"   /* Text: the caller text the box delivered */
 #define OV_EVENT_ERROR "ue_error" /* Text: the driver's error text */
@@ -61,7 +80,7 @@ typedef int OV_BOOL32;
  * The host's floating-point settings are put back after it, nothing left
  * pending or on the x87 stack, whether it faulted or returned.
  */
-typedef void(OV_STDCALL *TDeviceCallback)(int Data, const char *Text, const char *Event);
+typedef void(OV_STDCALL *TDeviceCallback)(OV_DATA Data, const char *Text, const char *Event);
 
 /*
  * Registers the callback and its data value, replacing any earlier pair;
@@ -70,7 +89,7 @@ typedef void(OV_STDCALL *TDeviceCallback)(int Data, const char *Text, const char
  * Also works on another thread: the pair takes effect whole from the next
  * callback, which always gets the data value registered with it.
  */
-OV_BOOL32 OV_STDCALL InitCallbackEx(int Data, TDeviceCallback Callback);
+OV_BOOL32 OV_STDCALL InitCallbackEx(OV_DATA Data, TDeviceCallback Callback);
 
 /*
  * Opens the voice box and starts polling it every 200 ms. Calling it again

@@ -1,8 +1,12 @@
 {
   Orvale8.pas - the host's interface to Orvale8.dll, the voice box plug-in,
-  for Delphi and other Pascal hosts on 32-bit Windows. Add this unit to the
-  uses clause; the functions are imported from Orvale8.dll by name when the
-  program loads.
+  for Delphi and other Pascal hosts on 32-bit and on 64-bit (x64) Windows.
+  Add this unit to the uses clause; the functions are imported from
+  Orvale8.dll by name when the program loads.
+
+  One thing differs in a 64-bit host: the callback's data value, TOvData,
+  is a NativeInt there (64 bits, pointer-sized), a LongInt in a 32-bit host.
+  Declare the callback's Data as TOvData and the same source builds for both.
 
   The host's obligations:
    - Call every function on the thread that loaded the DLL (the host thread,
@@ -28,7 +32,7 @@
 
   Free Pascal: the unit sets its own mode, so it compiles in a Lazarus
   project (mode objfpc) and under any -M option; sizes are fixed
-  (LongInt, LongBool), whatever Integer means in the host's mode.
+  (LongInt, LongBool, NativeInt), whatever Integer means in the host's mode.
 }
 unit Orvale8;
 
@@ -39,6 +43,13 @@ unit Orvale8;
   {$IFDEF UNICODE} { Delphi 2009 and later }
     {$DEFINE OV_CODE_PAGE_STRINGS}
   {$ENDIF}
+{$ENDIF}
+{ A 64-bit target: Free Pascal's symbol, and Delphi's (XE2 and later). }
+{$IFDEF CPU64}
+  {$DEFINE OV_CPU64}
+{$ENDIF}
+{$IFDEF CPUX64}
+  {$DEFINE OV_CPU64}
 {$ENDIF}
 
 interface
@@ -54,6 +65,14 @@ type
 type
   { A 32-bit boolean result: all bits set for true, 0 for false. }
   TOvBool32 = LongBool;
+
+  { The callback's data value, handed back unchanged: pointer-sized in a
+    64-bit host, so it can carry a pointer or a handle there too. }
+{$IFDEF OV_CPU64}
+  TOvData = NativeInt;
+{$ELSE}
+  TOvData = LongInt;
+{$ENDIF}
 
 const
   OV_TRUE = TOvBool32(-1);
@@ -76,7 +95,7 @@ type
     floating-point settings the host had before the call are put back,
     nothing pending, whether it faulted or returned.
   }
-  TDeviceCallback = procedure(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
+  TDeviceCallback = procedure(Data: TOvData; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 
 {
   Registers the callback and its data value, replacing any earlier pair;
@@ -85,7 +104,7 @@ type
   Also works on another thread: the pair takes effect whole from the next
   callback, which always gets the data value registered with it.
 }
-function InitCallbackEx(Data: LongInt; Callback: TDeviceCallback): TOvBool32; stdcall;
+function InitCallbackEx(Data: TOvData; Callback: TDeviceCallback): TOvBool32; stdcall;
 
 {
   Opens the voice box and starts polling it every 200 ms. Calling it again
@@ -131,7 +150,7 @@ type
     'InitCallbackEx', 'InitDevice', 'CloseDevice', 'GetLastError',
     'ShowProperties') instead of linking it when the program loads.
   }
-  TInitCallbackEx = function(Data: LongInt; Callback: TDeviceCallback): TOvBool32; stdcall;
+  TInitCallbackEx = function(Data: TOvData; Callback: TDeviceCallback): TOvBool32; stdcall;
   TInitDevice = function: TOvBool32; stdcall;
   TCloseDevice = function: TOvBool32; stdcall;
   TOrvaleGetLastError = function: PAnsiChar; stdcall;

@@ -3,7 +3,8 @@
 # and used with nothing from the repository. The README's first hour is
 # followed as written: the host is built with its command lines, the
 # simulated box is copied beside it, and the shipped scenario must ring the
-# host as the README shows. Then the release checks: every file listed and
+# host as the README shows; the same for a 64-bit host, by the README's x64
+# lines, under 64-bit Wine. Then the release checks: every file listed and
 # summed, no text naming the build's folders, version resources, the crash
 # recipe, and a second pack of the same build giving the same bytes.
 # Usage: package-test.sh ARCHIVE BIN   (BIN: the cross build's bin/)
@@ -79,8 +80,8 @@ texts=$(grep -rIl 'build/' . || true)
 binaries=$(grep -rl --binary-files=text -F -e "$root" -e "${root//[\/.-]/_}" . || true)
 [ -z "$binaries" ] || fail "shipped files name the source tree $root: $binaries"
 
-# The plug-in and the tools shipped beside it name the same release.
-for f in Orvale8.dll tools/ovhost.exe tools/TmA4DrvTrace.dll; do
+# The plug-ins and the tools shipped beside them name the same release.
+for f in Orvale8.dll tools/ovhost.exe tools/TmA4DrvTrace.dll x64/Orvale8.dll x64/Orvale8Drv32.exe; do
   v=$(strings -el "$f" | grep -A1 -x FileVersion | tail -1)
   [ "$v" = "$version.0" ] || fail "$f has file version '$v', not $version.0"
 done
@@ -90,8 +91,11 @@ done
 # function in source form and a line. In the C locale: the Wine environment
 # sets a Chinese one, and objdump then prints its tables in Chinese.
 objdump="env LC_ALL=C i686-w64-mingw32-objdump"
-! $objdump -h Orvale8.dll | grep -q '\.debug_' || fail "Orvale8.dll still has debug sections"
-$objdump -h Orvale8.dll | grep -q '\.gnu_debuglink' || fail "Orvale8.dll has no debug link"
+for f in Orvale8.dll x64/Orvale8.dll x64/Orvale8Drv32.exe; do
+  ! $objdump -h $f | grep -q '\.debug_' || fail "$f still has debug sections"
+  $objdump -h $f | grep -q '\.gnu_debuglink' || fail "$f has no debug link"
+  [ -f $f.debug ] || fail "$f has no debug file beside it"
+done
 base=$(echo "$readme" | sed -n 's/.*base address is \(0x[0-9a-f]*\).*/\1/p')
 [ "$base" = "0x$($objdump -p Orvale8.dll | awk '/^ImageBase/ {print $2}')" ] ||
   fail "README.txt states the base '$base', the DLL has another"
@@ -193,6 +197,45 @@ for host in $hosts; do
   echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
   [ "$out" = "$expected" ] || fail "$host printed something else"
 done
+
+# A 64-bit host, by the README's x64 lines: built with the x64 import
+# libraries, the simulated 32-bit box copied beside it, the x64 plug-in and
+# its companion, and run under 64-bit Wine: the rings come through the
+# companion, to the host's thread, as to the 32-bit host. The kit's own x64
+# build of the minimal host does the same.
+line64=$(echo "$commands" | sed -n 's/^    gcc \(.* -L x64\/lib -lOrvale8\)$/\1/p' | head -1)
+[ -n "$line64" ] || fail "README.txt shows no gcc command line for an x64 host"
+mv x64/minimal_host.exe x64/minimal_host_kit.exe
+gcc64=x86_64-w64-mingw32-gcc
+eval "$gcc64 $line64"
+msvc64=${line64/-L x64\/lib -lOrvale8/x64/lib/Orvale8.lib}
+eval "$gcc64 ${msvc64/minimal_host.exe/minimal_host_msvclib.exe}"
+hosts64="x64/minimal_host.exe x64/minimal_host_msvclib.exe x64/minimal_host_kit.exe"
+if command -v clang >/dev/null; then
+  clang --target=x86_64-w64-mingw32 -fuse-ld=lld -L"$(dirname "$($gcc64 -print-libgcc-file-name)")" \
+    -o x64/minimal_host_lld.exe example/minimal_host.c -I include x64/lib/Orvale8.lib
+  hosts64+=" x64/minimal_host_lld.exe"
+fi
+for host in $hosts64; do
+  [ "$(LC_ALL=C x86_64-w64-mingw32-objdump -f "$host" | sed -n 's/.*file format //p')" = pei-x86-64 ] || fail "$host is no x64 program"
+done
+eval "$(echo "$commands" | sed -n 's/^    copy \(.*\) x64\\\?$/cp "\1" x64/p' | tr '\\' '/')"
+[ -f x64/TmA4Drv.dll ] && [ -f x64/TmA4Drv.scenario ] ||
+  fail "README.txt's copy lines do not put the simulated box beside the x64 host"
+# 64-bit Wine runs in a prefix of its own, which wine-env.sh picks. Its
+# server is started here apart from this script's output, which a server
+# started by a run would hold open, and ended with the script.
+wine64() { env -u WINEPREFIX -u WINEARCH OV_WINE_ARCH=win64 bash -c '. "$0"; exec "$@"' "$root/scripts/wine-env.sh" "$@"; }
+wine64 wineserver -p </dev/null >/dev/null 2>&1
+trap 'wine64 wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+wine64 wine wineboot </dev/null >/dev/null 2>&1
+run64() { LC_ALL=zh_CN.UTF-8 wine64 wine "$@" </dev/null 2>&1 | tr -d '\r'; }
+for host in $hosts64; do
+  out=$(run64 "$host" 5)
+  echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
+  [ "$out" = "$expected" ] || fail "$host printed something else"
+done
+
 # The bench, copied beside the plug-in by the README's line, plays the same
 # demo with the README's command, from the kit's demo.scenario.
 [ -f ovhost.exe ] || fail "README.txt's copy lines do not put the bench beside the plug-in"

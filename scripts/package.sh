@@ -6,7 +6,10 @@
 # the host guide (its crash example made from this release), the simulated
 # box with its demo scenario (also beside the plug-in, for the bench), the
 # field tools, the change log, the runtime libraries' notices and the files'
-# SHA-256 sums. sdk/package/README.txt names every file.
+# SHA-256 sums; in x64/, the same plug-in for 64-bit hosts with its debug
+# file, the 32-bit companion that runs the driver for it, its import
+# libraries and the minimal host built for x64. sdk/package/README.txt names
+# every file.
 #
 # The archive is reproducible: its times are the commit's (or
 # SOURCE_DATE_EPOCH's), its entries are in a fixed order, and the build puts
@@ -22,6 +25,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=build/win32
+build64=build/win64
 out=$root/dist
 pack_only=
 case "${1:-}" in
@@ -45,24 +49,37 @@ if [ -z "$pack_only" ]; then
   scripts/setup.sh
   cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" --target Orvale8 Orvale8_implib TmA4Drv TmA4DrvTrace ovhost
+  cmake --build "$build" --target Orvale8 Orvale8_implib TmA4Drv TmA4DrvTrace ovhost Orvale8Drv32
+  cmake -S . -B "$build64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOV_WIN32_BIN="$root/$build/bin" >/dev/null
+  cmake --build "$build64" --target Orvale8 Orvale8_implib minimal_host
 fi
-for f in Orvale8.dll TmA4Drv.dll TmA4DrvTrace.dll ovhost.exe; do
-  [ -f "$build/bin/$f" ] || { echo "package.sh: no $build/bin/$f: build first" >&2; exit 1; }
+for f in $build/bin/{Orvale8.dll,TmA4Drv.dll,TmA4DrvTrace.dll,ovhost.exe,Orvale8Drv32.exe} \
+  $build/sdk/{libOrvale8.a,Orvale8.lib} $build64/bin/{Orvale8.dll,minimal_host.exe} \
+  $build64/sdk/{libOrvale8.a,Orvale8.lib,Orvale8.def}; do
+  [ -f "$f" ] || { echo "package.sh: no $f: build first (scripts/build-win32.sh, then scripts/build-win64.sh)" >&2; exit 1; }
 done
 
 work=$(mktemp -d "$root/build/package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 stage=$work/$name
-mkdir -p "$stage"/{include,lib,docs,example,simbox,tools} "$out"
+mkdir -p "$stage"/{include,lib,docs,example,simbox,tools,x64/lib} "$out"
 
 # The shipped DLL without its symbols and debug sections, and these in a file
 # of their own beside it: the debug link names that file and holds its
 # checksum, so a debugger (or addr2line on the debug file) turns a crash
 # address from the field into a source line.
+# The same for the x64 plug-in and for the companion that runs the driver for
+# it, in x64/.
 objcopy=i686-w64-mingw32-objcopy
-$objcopy --only-keep-debug "$build/bin/Orvale8.dll" "$stage/Orvale8.dll.debug"
-(cd "$stage" && $objcopy --strip-all --add-gnu-debuglink=Orvale8.dll.debug "$root/$build/bin/Orvale8.dll" Orvale8.dll)
+strip_apart() {  # OBJCOPY BUILT_FILE KIT_FOLDER
+  "$1" --only-keep-debug "$2" "$stage/$3/${2##*/}.debug"
+  (cd "$stage/$3" && "$1" --strip-all --add-gnu-debuglink="${2##*/}.debug" "$root/$2" "${2##*/}")
+}
+strip_apart $objcopy "$build/bin/Orvale8.dll" .
+strip_apart $objcopy "$build/bin/Orvale8Drv32.exe" x64
+strip_apart x86_64-w64-mingw32-objcopy "$build64/bin/Orvale8.dll" x64
+x86_64-w64-mingw32-objcopy --strip-all "$build64/bin/minimal_host.exe" "$stage/x64/minimal_host.exe"
 for tool in TmA4DrvTrace.dll ovhost.exe; do
   $objcopy --strip-all "$build/bin/$tool" "$stage/tools/$tool"
 done
@@ -75,19 +92,18 @@ cp tools/simdrv/demo.scenario "$stage/simbox/TmA4Drv.scenario"
 cp tools/simdrv/demo.scenario "$stage/demo.scenario"
 
 cp include/Orvale8.h include/Orvale8.pas "$stage/include/"
+# The import libraries for MinGW and for Microsoft's linker, as each build
+# makes them, and the definitions they are made from.
 cp sdk/Orvale8.imp.def "$stage/lib/Orvale8.def"
-cp "$build/sdk/libOrvale8.a" "$stage/lib/"
-# Microsoft's linker takes the short import format llvm-dlltool writes. That
-# format cannot import a function under another name, so OrvaleGetLastError
-# is imported there by its fixed ordinal, 5, which is GetLastError.
-sed 's/ == GetLastError$/ NONAME/' sdk/Orvale8.imp.def >"$work/Orvale8.msvc.def"
-grep -q '^OrvaleGetLastError@0 @5 NONAME$' "$work/Orvale8.msvc.def"
-llvm-dlltool -m i386 -k -d "$work/Orvale8.msvc.def" -l "$stage/lib/Orvale8.lib"
+cp "$build/sdk/libOrvale8.a" "$build/sdk/Orvale8.lib" "$stage/lib/"
+cp "$build64/sdk/Orvale8.def" "$build64/sdk/libOrvale8.a" "$build64/sdk/Orvale8.lib" "$stage/x64/lib/"
 cp ui/Orvale7.lng "$stage/"
 # The crash example of the guide and the README, from this release's own
 # debug file: an offset a few bytes into the driver adapter's poll. The
 # guide's note that the repository's copy holds placeholders goes.
 base=$(LC_ALL=C i686-w64-mingw32-objdump -p "$stage/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
+base64=$(LC_ALL=C x86_64-w64-mingw32-objdump -p "$stage/x64/Orvale8.dll" | awk '/^ImageBase/ {print $2}')
+base64=$(printf '%x' $((0x$base64)))
 poll=$(i686-w64-mingw32-nm "$stage/Orvale8.dll.debug" |
   awk '!found && $2 ~ /^[tT]$/ && $3 ~ /unitOVDrv15ReadDriverEvent/ {print $1; found = 1}')
 [ -n "$poll" ] || { echo "package.sh: no unitOVDrv::ReadDriverEvent in the debug file" >&2; exit 1; }
@@ -108,8 +124,8 @@ cp sdk/package/TRACING.txt "$stage/tools/"
 cp sdk/package/NOTICES.txt "$stage/"
 cp CHANGELOG "$stage/CHANGELOG.txt"
 # The crash-report recipe needs the DLL's preferred base; the README states it.
-sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" -e "s/@FAULT_OFFSET@/$fault_offset/g" \
-  sdk/package/README.txt >"$stage/README.txt"
+sed -e "s/@VERSION@/$version/g" -e "s/@IMAGEBASE@/0x$base/g" -e "s/@IMAGEBASE_X64@/0x$base64/g" \
+  -e "s/@FAULT_OFFSET@/$fault_offset/g" sdk/package/README.txt >"$stage/README.txt"
 
 # The plain texts in Windows' line ends: Notepad before Windows 10 shows a
 # file of bare line feeds as one line.

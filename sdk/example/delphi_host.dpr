@@ -22,7 +22,7 @@ var
 
 { Called on this program's main thread, from its message loop. The texts are
   valid only during the call: the list box keeps its own copy. }
-procedure OnDeviceEvent(Data: Integer; Text: PAnsiChar; Event: PAnsiChar); stdcall;
+procedure OnDeviceEvent(Data: TOvData; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 var
   Line: AnsiString;
 begin
@@ -45,7 +45,7 @@ end;
 procedure OpenDevice(Wnd: HWND);
 begin
   { The list's handle comes back as the callback's Data. }
-  InitCallbackEx(Integer(RingList), OnDeviceEvent);
+  InitCallbackEx(TOvData(RingList), OnDeviceEvent);
   if not InitDevice then
     MessageBoxA(Wnd, OrvaleGetLastError, 'InitDevice failed', MB_OK or MB_ICONERROR);
 end;

@@ -3,6 +3,9 @@
  * messages for a while (rings arrive from this loop), then closes the box.
  * Build, in the kit's folder (from Linux: i686-w64-mingw32-gcc):
  *   gcc -Wall -o minimal_host.exe example/minimal_host.c -I include -L lib -lOrvale8
+ * or for x64 (from Linux: x86_64-w64-mingw32-gcc), with the x64 folder's
+ * import library:
+ *   gcc -Wall -o minimal_host.exe example/minimal_host.c -I include -L x64/lib -lOrvale8
  * Usage: minimal_host [seconds]   (default 10)
  * Without the box: the kit's simbox/TmA4Drv.dll and simbox/TmA4Drv.scenario
  * beside the program ring it with the demo's callers.
@@ -13,10 +16,10 @@
 
 #include "Orvale8.h"
 
-static void __stdcall OnDeviceEvent(int data, const char *text, const char *event)
+static void __stdcall OnDeviceEvent(OV_DATA data, const char *text, const char *event)
 {
     /* The text is code page 936; a real host shows it in its own window. */
-    printf("[%d] %s: %s\n", data, event, text);
+    printf("[%d] %s: %s\n", (int)data, event, text);
     fflush(stdout);
 }
 

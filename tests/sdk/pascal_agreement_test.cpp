@@ -4,8 +4,11 @@
 // names each function's export and the bytes its arguments take.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,12 +25,14 @@ std::string Trim(const std::string& s) {
 }
 
 // What a parameter or result is, whatever the language calls it; each kind
-// is 4 bytes on the DLL's 32-bit stack. Unknown names fail the test.
+// is 4 bytes on the 32-bit DLL's stack (the data value's own type, which is
+// wider in a 64-bit host, is compared by DataTypes). Unknown names fail the
+// test.
 std::string CKind(std::string type) {
     type = std::regex_replace(Trim(type), std::regex(R"(([\s*])[A-Za-z_]\w*$)"), "$1");  // drop the name
     type = Trim(std::regex_replace(type, std::regex(R"(\s+)"), " "));
     static const std::map<std::string, std::string> kinds = {
-        {"OV_BOOL32", "bool32"}, {"int", "int32"}, {"const char *", "text"}, {"const char*", "text"},
+        {"OV_BOOL32", "bool32"}, {"OV_DATA", "data"}, {"const char *", "text"}, {"const char*", "text"},
         {"void *", "handle"},    {"void*", "handle"}, {"TDeviceCallback", "callback"}, {"void", ""}};
     const auto found = kinds.find(type);
     return found == kinds.end() ? "unknown C type '" + type + "'" : found->second;
@@ -37,7 +42,7 @@ std::string CKind(std::string type) {
 // under Turbo Pascal's).
 std::string PascalKind(const std::string& type) {
     static const std::map<std::string, std::string> kinds = {
-        {"TOvBool32", "bool32"}, {"LongBool", "bool32"}, {"LongInt", "int32"},
+        {"TOvBool32", "bool32"}, {"LongBool", "bool32"}, {"TOvData", "data"},
         {"PAnsiChar", "text"},   {"HWND", "handle"},     {"TDeviceCallback", "callback"}};
     const auto found = kinds.find(Trim(type));
     return found == kinds.end() ? "unknown Pascal type '" + Trim(type) + "'" : found->second;
@@ -167,7 +172,7 @@ TEST(PascalUnit, CallbackConstantsAndEventNamesMatchTheHeader) {
     ASSERT_TRUE(std::regex_search(header, c, std::regex(R"(typedef void\((?:__stdcall|OV_STDCALL) \*TDeviceCallback\)\(([^)]*)\);)")));
     ASSERT_TRUE(std::regex_search(unit, pascal, std::regex(R"(TDeviceCallback = procedure\(([^)]*)\); stdcall;)")));
     EXPECT_EQ(PascalParameters(pascal[1]), CParameters(c[1]));
-    EXPECT_EQ(CParameters(c[1]), (std::vector<std::string>{"int32", "text", "text"}));
+    EXPECT_EQ(CParameters(c[1]), (std::vector<std::string>{"data", "text", "text"}));
 
     const auto cConstants = Constants(header, std::regex(R"(#define (OV_\w+) \(?(?:\(OV_BOOL32\))?("[^"]*"|-?\d+)\)?)"));
     auto pascalConstants = Constants(unit, std::regex(R"(\n  (OV_\w+) = (?:TOvBool32\()?('[^']*'|-?\d+)\)?;)"));
@@ -177,6 +182,81 @@ TEST(PascalUnit, CallbackConstantsAndEventNamesMatchTheHeader) {
     EXPECT_EQ(pascalConstants, cConstants);
     EXPECT_EQ(cConstants.at("OV_TRUE"), "-1");
     EXPECT_EQ(cConstants.at("OV_EVENT_RING"), "\"ue_ring\"");
+}
+
+// The lines `text` keeps for a compiler that defines `defined`, following
+// #if defined(X)/#ifdef/#ifndef/#else/#endif/#define in C and
+// {$IFDEF}/{$IFNDEF}/{$ELSE}/{$ENDIF}/{$DEFINE} in Pascal; any other
+// condition fails the test rather than be guessed.
+std::vector<std::string> ActiveLines(const std::string& text, std::set<std::string> defined, bool pascal) {
+    const std::regex c(R"(^\s*#\s*(if defined|ifdef|ifndef|else|endif|define|if)\b\s*\(?(\w*)\)?(.*))");
+    const std::regex p(R"(^\s*\{\$(IFDEF|IFNDEF|ELSE|ENDIF|DEFINE|IF)\b\s*(\w*)\}?(.*))");
+    std::vector<std::string> lines;
+    std::vector<bool> taken;  // per open condition: is its branch kept
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        const bool live = std::find(taken.begin(), taken.end(), false) == taken.end();
+        if (!std::regex_search(line, m, pascal ? p : c)) {
+            if (live) lines.push_back(line);
+            continue;
+        }
+        std::string word = m[1];
+        std::transform(word.begin(), word.end(), word.begin(), ::tolower);
+        const bool isDefined = defined.count(m[2]) > 0;
+        if (word == "if" || (word == "if defined" && !Trim(m[3]).empty()))
+            ADD_FAILURE() << "a condition the test does not follow: " << line;
+        else if (word == "if defined" || word == "ifdef") taken.push_back(isDefined);
+        else if (word == "ifndef") taken.push_back(!isDefined);
+        else if (word == "else" && !taken.empty()) taken.back() = !taken.back();
+        else if (word == "endif" && !taken.empty()) taken.pop_back();
+        else if (word == "define" && live) defined.insert(m[2]);
+    }
+    EXPECT_TRUE(taken.empty()) << "a condition left open";
+    return lines;
+}
+
+// The type each compiler gives the data value's name, by its size.
+std::vector<std::string> DataTypes(const std::string& text, const std::set<std::string>& defined, bool pascal,
+                                   int bits) {
+    const std::regex declaration(pascal ? R"(^\s*TOvData = (\w+);)" : R"(^\s*typedef ([\w ]+) OV_DATA;)");
+    const std::map<std::string, std::string> sizes = {
+        {"int", "32 bits"}, {"long long", "64 bits"}, {"__int64", "64 bits"}, {"LongInt", "32 bits"},
+        {"NativeInt", bits == 64 ? "64 bits" : "NativeInt (8 bytes in Delphi 2007)"}};
+    std::vector<std::string> types;
+    for (const std::string& line : ActiveLines(text, defined, pascal)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, declaration)) continue;
+        const auto size = sizes.find(m[1]);
+        types.push_back(size == sizes.end() ? "unknown type " + m[1].str() : size->second);
+    }
+    return types;
+}
+
+// Each compiler by the symbols it defines: a 32-bit host's data value is the
+// 32-bit int it always was, a 64-bit host's is pointer-sized.
+TEST(PascalUnit, DataValueIs32BitsIn32BitHostsAndPointerSizedIn64BitOnes) {
+    const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
+    const struct {
+        const char* compiler;
+        bool pascal;
+        std::set<std::string> defined;
+        int bits;
+    } compilers[] = {
+        {"MinGW i686", false, {"_WIN32", "__GNUC__"}, 32},
+        {"Visual C++ x86", false, {"_WIN32", "_MSC_VER"}, 32},
+        {"MinGW x86_64", false, {"_WIN32", "_WIN64", "__GNUC__"}, 64},
+        {"Visual C++ x64", false, {"_WIN32", "_WIN64", "_MSC_VER"}, 64},
+        {"Free Pascal i386-win32", true, {"FPC", "MSWINDOWS", "CPU32", "CPU386"}, 32},
+        {"Delphi 7", true, {"MSWINDOWS", "WIN32", "CPU386"}, 32},
+        {"Delphi XE2 Win32", true, {"MSWINDOWS", "WIN32", "UNICODE", "CPUX86"}, 32},
+        {"Free Pascal x86_64-win64", true, {"FPC", "MSWINDOWS", "WIN64", "CPU64", "CPUX86_64"}, 64},
+        {"Delphi XE2 Win64", true, {"MSWINDOWS", "WIN64", "UNICODE", "CPUX64"}, 64},
+    };
+    for (const auto& compiler : compilers) {
+        const auto types = DataTypes(compiler.pascal ? unit : header, compiler.defined, compiler.pascal, compiler.bits);
+        EXPECT_EQ(types, std::vector<std::string>{compiler.bits == 64 ? "64 bits" : "32 bits"}) << compiler.compiler;
+    }
 }
 
 }  // namespace

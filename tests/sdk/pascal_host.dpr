@@ -1,12 +1,17 @@
 { A Delphi host's use of the Orvale8 unit, as the host guide shows it. The
-  tests compile it without linking: the unit must take a stdcall procedure as
-  its callback and give results a host can test as booleans. }
+  tests compile it without linking, for the 64-bit compiler they have: the
+  unit must take a stdcall procedure as its callback, carry a pointer in its
+  data value and give results a host can test as booleans. }
 program pascal_host;
 
 uses
   Orvale8;
 
-procedure OnDeviceEvent(Data: Integer; Text: PAnsiChar; Event: PAnsiChar); stdcall;
+{$IF SizeOf(TOvData) <> SizeOf(Pointer)}
+  {$ERROR TOvData cannot carry a pointer}
+{$IFEND}
+
+procedure OnDeviceEvent(Data: TOvData; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 begin
   if string(Event) = OV_EVENT_RING then
     WriteLn('ring from ', string(Text))
@@ -15,7 +20,7 @@ begin
 end;
 
 begin
-  InitCallbackEx(42, OnDeviceEvent);
+  InitCallbackEx(TOvData(@OnDeviceEvent), OnDeviceEvent);
   if not InitDevice then
   begin
     WriteLn('InitDevice failed: ', string(OrvaleGetLastError));

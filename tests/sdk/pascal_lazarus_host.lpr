@@ -3,7 +3,8 @@
   functions linked when the program loads and, as a host that finds the
   DLL at run time does, through the unit's procedural types. The tests
   compile it, without linking, under every -M option: the unit must set its
-  own mode and keep its sizes whatever the command line says. }
+  own mode and keep its sizes whatever the command line says. Its callback
+  takes the data value as a NativeInt, which the unit's must be exactly. }
 program pascal_lazarus_host;
 
 {$mode objfpc}{$H+}
@@ -11,7 +12,7 @@ program pascal_lazarus_host;
 uses
   dynlibs, Orvale8;
 
-procedure OnDeviceEvent(Data: LongInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
+procedure OnDeviceEvent(Data: NativeInt; Text: PAnsiChar; Event: PAnsiChar); stdcall;
 begin
   if (Data = 42) and (AnsiString(Event) = OV_EVENT_RING) then
     WriteLn('ring from ', AnsiString(Text));

@@ -14,13 +14,13 @@ type
   LPARAM = NativeInt;
   LRESULT = NativeInt;
   ATOM = Word;
-  HWND = LongWord;
-  HMENU = LongWord;
-  HINST = LongWord;
+  HWND = NativeUInt;
+  HMENU = NativeUInt;
+  HINST = NativeUInt;
   HMODULE = HINST;
-  HICON = LongWord;
+  HICON = NativeUInt;
   HCURSOR = HICON;
-  HBRUSH = LongWord;
+  HBRUSH = NativeUInt;
   TFNWndProc = Pointer;
 
   TPoint = record
