@@ -103,7 +103,7 @@ constexpr WORD kDelphiControlWord = 0x1372;
 
 // A callback that returns normally, as foreign code can, with another SSE
 // rounding mode and a division of 1 by 0 pending over three stacked values.
-void __stdcall RecordAndLeaveFloatingPointDirty(int data, const char* text, const char* event) {
+void __stdcall RecordAndLeaveFloatingPointDirty(OV_DATA data, const char* text, const char* event) {
     recorder::First(data, text, event);
     const DWORD roundTowardZero = 0x7F80;
     asm volatile("ldmxcsr %0" : : "m"(roundTowardZero));
