@@ -117,4 +117,45 @@ std::vector<Figure> IdleFigures(const ChildReport& product, const ChildReport& f
     return figures;
 }
 
+namespace {
+
+// Per window, the processor time of the host and its companion together.
+std::vector<double> HostAndCompanionMsPerMinute(const ChildReport& r) {
+    const std::vector<double>&host = r.Of("idle_host_us"), &companion = r.Of("idle_companion_us"),
+                                &wall = r.Of("idle_wall_us");
+    std::vector<double> rates;
+    for (std::size_t i = 0; i < host.size() && i < companion.size() && i < wall.size(); ++i)
+        if (host[i] >= 0 && companion[i] >= 0 && wall[i] > 0) rates.push_back(Ms((host[i] + companion[i]) * 60e6 / wall[i]));
+    return rates;
+}
+
+std::vector<double> Sums(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> sums;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) sums.push_back(a[i] + b[i]);
+    return sums;
+}
+
+}  // namespace
+
+std::vector<Figure> X64Figures(const ChildReport& x86, const ChildReport& x64) {
+    const std::vector<double>&p = x64.Of("hop_us"), &f = x86.Of("hop_us");
+    const std::vector<double> idle64 = HostAndCompanionMsPerMinute(x64), idle32 = HostAndCompanionMsPerMinute(x86);
+    const std::vector<double> start64 = Sums(x64.Of("start_us"), x64.Of("start_init_us")),
+                              start32 = Sums(x86.Of("start_us"), x86.Of("start_init_us"));
+    return {
+        Figure{"x64_ring_median_us", "x64: ring latency, median", "us", Median(p)}.WithFloor(Median(f)).WithGoal(1.5),
+        Figure{"x64_ring_p99_us", "x64: ring latency, 99th percentile", "us", Quantile(p, 0.99)}
+            .WithFloor(Quantile(f, 0.99)),
+        Figure{"x64_idle_ms_per_min", "x64: idle processor time, host and companion", "ms/min", Median(idle64)}
+            .WithFloor(Median(idle32))
+            .WithGoal(1.5),
+        Figure{"x64_idle_companion_ms_per_min", "x64: of which the companion", "ms/min",
+               Median(Rates(x64, "idle_companion_us", "idle_wall_us", 60e3))},
+        Figure{"x64_startup_us", "x64: load and first InitDevice (median)", "us", Median(start64)}
+            .WithFloor(Median(start32)),
+        Figure{"x64_startup_init_us", "x64: of which the first InitDevice", "us", Median(x64.Of("start_init_us"))}
+            .WithFloor(Median(x86.Of("start_init_us"))),
+    };
+}
+
 }  // namespace perf

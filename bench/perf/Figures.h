@@ -69,5 +69,9 @@ std::vector<Figure> CloseFigures(const ChildReport& product, const ChildReport& 
 // idle_cpu_us, idle_server_us, idle_ptimes_us, idle_switches, idle_polls and
 // idle_wall_us per window.
 std::vector<Figure> IdleFigures(const ChildReport& product, const ChildReport& floor);
+// The 64-bit plug-in against the 32-bit one, each the other's floor: hop_us
+// of the box's rings; idle_host_us plus idle_companion_us per idle_wall_us;
+// start_us plus start_init_us (load, then the first InitDevice).
+std::vector<Figure> X64Figures(const ChildReport& x86, const ChildReport& x64);
 
 }  // namespace perf

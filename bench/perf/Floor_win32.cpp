@@ -106,7 +106,9 @@ int LoadOnce(const std::string& file, const std::string& name) {
     EmitSample(name + "_bytes", double(ovtest::PrivateCommittedBytes()) - double(before));
     const auto initDevice = ovtest::Proc<int(__stdcall*)()>(module, "InitDevice");
     if (!initDevice) return 0;
+    const std::int64_t opening = ovtest::PerformanceNow();
     if (!initDevice()) return EmitError("InitDevice failed"), 1;
+    EmitSample(name + "_init_us", ovtest::MsBetween(opening, ovtest::PerformanceNow()) * 1000);
     ovtest::PumpFor(500);  // the reader's first polls and marshalled calls
     EmitSample(name + "_open_bytes", double(ovtest::PrivateCommittedBytes()) - double(before));
     ovtest::Proc<int(__stdcall*)()>(module, "CloseDevice")();

@@ -35,12 +35,18 @@ bool ParseOptions(const std::vector<std::string>& args, BenchOptions& o, std::st
         }
         std::istringstream groups(arg.compare(0, 7, "--only=") == 0 ? arg.substr(7) : "");
         for (std::string group; std::getline(groups, group, ',');) {
-            if (!std::set<std::string>{"ring", "idle", "close", "load", "dialog"}.count(group))
+            if (!std::set<std::string>{"ring", "idle", "close", "load", "dialog", "x64"}.count(group))
                 return error = "unknown figure group '" + group + "'", false;
             o.only.insert(group);
             known = true;
         }
         if (arg == "--only=") return error = "--only needs at least one figure group", false;
+        if (arg.compare(0, 6, "--x64=") == 0) {
+            o.x64Bin = arg.substr(6);
+            if (o.x64Bin.empty()) return error = "--x64 needs the x64 build's bin folder", false;
+            if (o.x64Bin.back() != '\\' && o.x64Bin.back() != '/') o.x64Bin += '\\';
+            known = true;
+        }
         if (!known) return error = "unknown option '" + arg + "'", false;
     }
     return true;
@@ -49,7 +55,7 @@ bool ParseOptions(const std::vector<std::string>& args, BenchOptions& o, std::st
 std::string Usage() {
     return "usage: ovperf [--quick] [--events=N] [--idle-seconds=N] [--close-trials=N]\n"
            "              [--load-rounds=N] [--dialog-rounds=N] [--warm-dialogs=N]\n"
-           "              [--only=ring,idle,close,load,dialog]\n"
+           "              [--only=ring,idle,close,load,dialog,x64] [--x64=X64_BIN_FOLDER]\n"
            "Options apply in order, so --quick --events=100 shortens all but the ring figure.\n";
 }
 

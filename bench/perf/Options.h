@@ -16,7 +16,12 @@ struct BenchOptions {
     // median of either figure moved by a tenth of the floor from run to run.
     int dialogRounds = 30;
     int warmDialogs = 5;    // warm calls after the cold one
-    std::set<std::string> only;  // figure groups to run (ring idle close load dialog); empty for all
+    std::set<std::string> only;  // figure groups to run (ring idle close load dialog x64); empty for all
+    // The x64 build's bin folder: when given, the run measures the 64-bit
+    // plug-in beside the 32-bit one (group x64) and nothing else, as it runs
+    // in a 64-bit Wine prefix, where the 32-bit figures are not those of a
+    // 32-bit one.
+    std::string x64Bin;
 
     bool Wants(const std::string& group) const { return only.empty() || only.count(group) > 0; }
 };

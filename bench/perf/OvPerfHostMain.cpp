@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bench/perf/BoxRuns_win32.h"
 #include "bench/perf/Measure_win32.h"
 #include "include/Orvale8.h"
 #include "tests/support/SimDriver_win32.h"
@@ -35,7 +36,11 @@ public:
 
 int main(int argc, char** argv) {
     PluginSide side;
-    const int result = perf::RunSide(std::vector<std::string>(argv + 1, argv + argc), side);
-    if (result < 0) std::fprintf(stderr, "usage: ovperf_host ring N | idle SECONDS | close TRIALS | dialog WARM\n");
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    int result = perf::RunBoxSide(args, side);
+    if (result < 0) result = perf::RunSide(args, side);
+    if (result < 0)
+        std::fprintf(stderr, "usage: ovperf_host ring N | idle SECONDS | close TRIALS | dialog WARM | ring-box N | "
+                             "idle-box SECONDS\n");
     return result < 0 ? 2 : result;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/perf/BoxRuns_win32.h"
 #include "bench/perf/Figures.h"
 #include "bench/perf/Floor_win32.h"
 #include "bench/perf/Options.h"
@@ -55,11 +56,15 @@ public:
     int Run() {
         plain_ = HostDir({kFloor, kHost, "Orvale8.dll", "TmA4Drv.dll", "perf_empty.dll", "perf_window.dll"});
         if (!plain_) return std::fprintf(stderr, "ovperf: cannot copy the programs into a temporary directory\n"), 2;
-        if (options_.Wants("load")) Load();
-        if (options_.Wants("dialog")) Dialog();
-        if (options_.Wants("ring")) Ring();
-        if (options_.Wants("close")) Close();
-        if (options_.Wants("idle")) Idle();
+        if (!options_.x64Bin.empty()) {
+            if (options_.Wants("x64")) X64();
+        } else {
+            if (options_.Wants("load")) Load();
+            if (options_.Wants("dialog")) Dialog();
+            if (options_.Wants("ring")) Ring();
+            if (options_.Wants("close")) Close();
+            if (options_.Wants("idle")) Idle();
+        }
         Print();
         return failed_ ? 1 : 0;
     }
@@ -172,6 +177,42 @@ private:
         ChildReport product, floor;
         Alternate("idle seconds", SplitIntoRounds(options_.idleSeconds, 10), "idle", 1000, product, floor);
         Add(IdleFigures(product, floor));
+    }
+
+    // The 64-bit plug-in and the 32-bit one turn about, each with the
+    // simulated box publishing its polls: in the companion for the first,
+    // in the host for the second.
+    void X64() {
+        const auto x86 = HostDir({kFloor, kHost, "Orvale8.dll", "TmA4Drv.dll"});
+        auto x64 = std::make_unique<ovtest::ScratchDir>();
+        for (const char* file : {kFloor, kHost, "Orvale8.dll", "Orvale8Drv32.exe", "TmA4Drv.dll"})
+            if (!ovtest::CopyFileBytes(options_.x64Bin + file, x64->File(file)))
+                return Fail(std::string("cannot copy ") + file + " from " + options_.x64Bin);
+        if (!x86) return Fail("the 32-bit directory could not be prepared");
+        ChildReport r32, r64;
+        const auto both = [&](const std::string& program, const std::string& arguments, int timeoutMs) {
+            RunIn(*x86, program, arguments, timeoutMs, r32);
+            RunIn(*x64, program, arguments, timeoutMs, r64);
+        };
+        for (int events : SplitIntoRounds(options_.events, 50)) {
+            Progress("x64 beside 32-bit: " + std::to_string(events) + " rings each");
+            for (const ovtest::ScratchDir* dir : {x86.get(), x64.get()})
+                ovtest::WriteBytes(dir->File("TmA4Drv.scenario"), RingScenario(events));
+            both(kHost, "ring-box " + std::to_string(events), events * 300 + 30000);
+        }
+        for (const ovtest::ScratchDir* dir : {x86.get(), x64.get()}) DeleteFileA(dir->File("TmA4Drv.scenario").c_str());
+        for (int seconds : SplitIntoRounds(options_.idleSeconds, 10)) {
+            Progress("x64 beside 32-bit: " + std::to_string(seconds) + " idle seconds each");
+            both(kHost, "idle-box " + std::to_string(seconds), seconds * 1000 + 30000);
+        }
+        for (int round = 0; round < options_.loadRounds; ++round) {
+            Progress("x64 beside 32-bit: start-up, round " + std::to_string(round + 1));
+            both(kFloor, "load Orvale8.dll start", 60000);
+        }
+        Add(X64Figures(r32, r64));
+        notes_.push_back("x64: the floor is the 32-bit plug-in's figure of the same run; rings from TV_GetEvent's "
+                         "entry in the simulated driver (in the companion for x64), which publishes it in shared "
+                         "memory; idle = host + companion, from Linux's count of their threads");
     }
 
     void Print() const {

@@ -11,14 +11,29 @@ namespace ovtest {
 namespace {
 
 // The NT headers of an image of `size` bytes (a mapped module's size is
-// taken as unbounded), or null when they are not there.
+// taken as unbounded), or null when they are not there. The fields up to the
+// stack sizes lie alike in both forms; a PE32+ image's (64-bit) are read
+// through OptionalHeaderOf.
 const IMAGE_NT_HEADERS32* Headers(const BYTE* base, std::size_t size) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     if (size < sizeof *dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
     const std::size_t at = static_cast<std::size_t>(dos->e_lfanew);
     if (at > size || size - at < sizeof(IMAGE_NT_HEADERS32)) return nullptr;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + at);
-    return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
+    if (nt->Signature != IMAGE_NT_SIGNATURE) return nullptr;
+    const bool wide = nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    return !wide || size - at >= sizeof(IMAGE_NT_HEADERS64) ? nt : nullptr;
+}
+
+bool IsPe32Plus(const IMAGE_NT_HEADERS32* nt) { return nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
+
+// The data directory `index` of either form, or null when the image has none.
+const IMAGE_DATA_DIRECTORY* DirectoryOf(const IMAGE_NT_HEADERS32* nt, int index) {
+    if (IsPe32Plus(nt)) {
+        const auto& optional = reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt)->OptionalHeader;
+        return optional.NumberOfRvaAndSizes > DWORD(index) ? &optional.DataDirectory[index] : nullptr;
+    }
+    return nt->OptionalHeader.NumberOfRvaAndSizes > DWORD(index) ? &nt->OptionalHeader.DataDirectory[index] : nullptr;
 }
 
 const IMAGE_NT_HEADERS32* Headers(HMODULE module) { return Headers(reinterpret_cast<const BYTE*>(module), SIZE_MAX); }
@@ -41,22 +56,21 @@ const T* At(HMODULE module, DWORD rva) {
 
 const IMAGE_DATA_DIRECTORY* Directory(HMODULE module, int index) {
     const IMAGE_NT_HEADERS32* nt = Headers(module);
-    if (!nt || nt->OptionalHeader.NumberOfRvaAndSizes <= static_cast<DWORD>(index)) return nullptr;
-    const IMAGE_DATA_DIRECTORY* dir = &nt->OptionalHeader.DataDirectory[index];
-    return dir->VirtualAddress && dir->Size ? dir : nullptr;
+    const IMAGE_DATA_DIRECTORY* dir = nt ? DirectoryOf(nt, index) : nullptr;
+    return dir && dir->VirtualAddress && dir->Size ? dir : nullptr;
 }
 
 // Walks a lookup table (names or ordinals) beside the bound address table.
 std::vector<ImportedFunction> Functions(HMODULE module, DWORD lookupRva, DWORD boundRva) {
     std::vector<ImportedFunction> functions;
-    const auto* lookup = At<IMAGE_THUNK_DATA32>(module, lookupRva ? lookupRva : boundRva);
-    const auto* bound = At<IMAGE_THUNK_DATA32>(module, boundRva);
+    const auto* lookup = At<IMAGE_THUNK_DATA>(module, lookupRva ? lookupRva : boundRva);
+    const auto* bound = At<IMAGE_THUNK_DATA>(module, boundRva);
     for (; lookup->u1.AddressOfData; ++lookup, ++bound) {
         ImportedFunction f;
-        if (IMAGE_SNAP_BY_ORDINAL32(lookup->u1.Ordinal))
-            f.Ordinal = static_cast<WORD>(IMAGE_ORDINAL32(lookup->u1.Ordinal));
+        if (IMAGE_SNAP_BY_ORDINAL(lookup->u1.Ordinal))
+            f.Ordinal = static_cast<WORD>(IMAGE_ORDINAL(lookup->u1.Ordinal));
         else
-            f.Name = At<IMAGE_IMPORT_BY_NAME>(module, lookup->u1.AddressOfData)->Name;
+            f.Name = At<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(lookup->u1.AddressOfData))->Name;
         f.Bound = reinterpret_cast<const void*>(static_cast<ULONG_PTR>(bound->u1.Function));
         functions.push_back(f);
     }
@@ -109,17 +123,21 @@ private:
     const IMAGE_SECTION_HEADER* sections_ = nullptr;
 };
 
-// One import descriptor's functions, read from the file's lookup table.
+// One import descriptor's functions, read from the file's lookup table, whose
+// entries are a DWORD in a PE32 file and a ULONGLONG in a PE32+ one.
+template <class Thunk>
 bool FileFunctions(const FileImage& image, DWORD lookupRva, std::vector<ImportedFunction>& functions) {
-    for (DWORD rva = lookupRva;; rva += sizeof(IMAGE_THUNK_DATA32)) {
-        const auto* thunk = image.At<IMAGE_THUNK_DATA32>(rva);
+    constexpr auto kByOrdinal = decltype(Thunk{}.u1.Ordinal)(1) << (sizeof(Thunk) * 8 - 1);
+    for (DWORD rva = lookupRva;; rva += sizeof(Thunk)) {
+        const auto* thunk = image.At<Thunk>(rva);
         if (!thunk) return false;
         if (!thunk->u1.AddressOfData) return true;
         ImportedFunction f;
-        if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
-            f.Ordinal = static_cast<WORD>(IMAGE_ORDINAL32(thunk->u1.Ordinal));
+        if (thunk->u1.Ordinal & kByOrdinal) {
+            f.Ordinal = static_cast<WORD>(thunk->u1.Ordinal & 0xFFFF);
         } else {
-            const char* name = image.Text(thunk->u1.AddressOfData + offsetof(IMAGE_IMPORT_BY_NAME, Name));
+            const char* name =
+                image.Text(static_cast<DWORD>(thunk->u1.AddressOfData) + offsetof(IMAGE_IMPORT_BY_NAME, Name));
             if (!name) return false;
             f.Name = name;
         }
@@ -137,10 +155,9 @@ std::pair<DWORD, DWORD> NameAndLookup(const IMAGE_DELAYLOAD_DESCRIPTOR& d) {
 
 template <class Descriptor>
 bool FileDescriptors(const FileImage& image, int index, std::vector<ImportedModule>& imports) {
-    const IMAGE_OPTIONAL_HEADER32& optional = image.Nt()->OptionalHeader;
-    if (optional.NumberOfRvaAndSizes <= static_cast<DWORD>(index) || !optional.DataDirectory[index].VirtualAddress)
-        return true;
-    for (DWORD rva = optional.DataDirectory[index].VirtualAddress;; rva += sizeof(Descriptor)) {
+    const IMAGE_DATA_DIRECTORY* directory = DirectoryOf(image.Nt(), index);
+    if (!directory || !directory->VirtualAddress) return true;
+    for (DWORD rva = directory->VirtualAddress;; rva += sizeof(Descriptor)) {
         const Descriptor* d = image.At<Descriptor>(rva);
         if (!d) return false;
         const auto [nameRva, lookupRva] = NameAndLookup(*d);
@@ -148,7 +165,9 @@ bool FileDescriptors(const FileImage& image, int index, std::vector<ImportedModu
         const char* dll = image.Text(nameRva);
         if (!dll) return false;
         imports.push_back({dll, index == IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, {}});
-        if (!FileFunctions(image, lookupRva, imports.back().Functions)) return false;
+        const bool read = IsPe32Plus(image.Nt()) ? FileFunctions<IMAGE_THUNK_DATA64>(image, lookupRva, imports.back().Functions)
+                                                 : FileFunctions<IMAGE_THUNK_DATA32>(image, lookupRva, imports.back().Functions);
+        if (!read) return false;
     }
 }
 
@@ -166,7 +185,7 @@ bool VersionsOfFile(const std::string& file, ImageVersions& versions) {
     if (!nt) return false;
     const IMAGE_OPTIONAL_HEADER32& optional = nt->OptionalHeader;
     versions = {optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion,
-                optional.MajorSubsystemVersion, optional.MinorSubsystemVersion};
+                optional.MajorSubsystemVersion, optional.MinorSubsystemVersion, nt->FileHeader.Machine};
     return true;
 }
 
@@ -199,11 +218,12 @@ ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, 
     if (!dir) return;
     for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(module, dir->VirtualAddress); d->Name && !slot_; ++d) {
         if (lstrcmpiA(At<char>(module, d->Name), dll) != 0) continue;
-        const auto* lookup = At<IMAGE_THUNK_DATA32>(module, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
-        auto* bound = const_cast<IMAGE_THUNK_DATA32*>(At<IMAGE_THUNK_DATA32>(module, d->FirstThunk));
+        const auto* lookup = At<IMAGE_THUNK_DATA>(module, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
+        auto* bound = const_cast<IMAGE_THUNK_DATA*>(At<IMAGE_THUNK_DATA>(module, d->FirstThunk));
         for (; lookup->u1.AddressOfData; ++lookup, ++bound) {
-            if (IMAGE_SNAP_BY_ORDINAL32(lookup->u1.Ordinal)) continue;
-            if (lstrcmpA(At<IMAGE_IMPORT_BY_NAME>(module, lookup->u1.AddressOfData)->Name, function) != 0) continue;
+            if (IMAGE_SNAP_BY_ORDINAL(lookup->u1.Ordinal)) continue;
+            if (lstrcmpA(At<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(lookup->u1.AddressOfData))->Name, function) != 0)
+                continue;
             slot_ = reinterpret_cast<const void**>(&bound->u1.Function);
             break;
         }

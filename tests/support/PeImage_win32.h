@@ -29,10 +29,12 @@ std::vector<ImportedModule> ImportsOf(HMODULE module);
 // is not a well-formed PE file or a table lies outside it.
 bool ImportsOfFile(const std::string& file, std::vector<ImportedModule>& imports);
 
-// The systems a PE file's optional header says it needs.
+// The systems a PE file's optional header says it needs, and the processor
+// it is for (IMAGE_FILE_MACHINE_I386 or _AMD64).
 struct ImageVersions {
     WORD OsMajor = 0, OsMinor = 0;
     WORD SubsystemMajor = 0, SubsystemMinor = 0;
+    WORD Machine = 0;
 };
 bool VersionsOfFile(const std::string& file, ImageVersions& versions);
 

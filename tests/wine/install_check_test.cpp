@@ -31,11 +31,49 @@ const char kCompleteLanguageFile[] =
     "[TPropertyForm]\r\nCaption=Voice Box Settings\r\nHint=\r\nLabel1.Hint=\r\n"
     "Label1.Caption=(No settings available)\r\nbtnOk.Hint=\r\nbtnOk.Caption=&OK\r\n";
 
+#ifdef _WIN64
+// The 64-bit plug-in runs the 32-bit driver in its companion, and loads
+// without it; the 64-bit bench reads that driver from its file.
+const std::vector<const char*> kPluginFiles = {"Orvale8.dll", "TmA4Drv.dll", "Orvale8Drv32.exe"};
+const char kDriverSound[] = "ok      TmA4Drv.dll is a 32-bit DLL and has its four functions";
+const std::vector<std::string> kNoPlugin = {};
+const char kMissingImport[] = "TmA4Drv.dll cannot load: it needs ";
+#else
+const std::vector<const char*> kPluginFiles = {"Orvale8.dll", "TmA4Drv.dll"};
+const char kDriverSound[] = "ok      TmA4Drv.dll loads and has its four functions";
+const std::vector<std::string> kNoPlugin = {"Orvale8.dll does not load without a complete TmA4Drv.dll"};
+const char kMissingImport[] = "TmA4Drv.dll does not load (error 126): it needs ";
+#endif
+
+// The driver's error, and the plug-in's that follows from it in a 32-bit host.
+std::vector<std::string> DriverErrors(const std::string& driver) {
+    std::vector<std::string> errors = {driver};
+    errors.insert(errors.end(), kNoPlugin.begin(), kNoPlugin.end());
+    return errors;
+}
+
+std::string SystemFolder32() {
+    char folder[MAX_PATH] = {};
+#ifdef _WIN64
+    EXPECT_GT(GetSystemWow64DirectoryA(folder, MAX_PATH), 0u);
+#else
+    EXPECT_GT(GetSystemDirectoryA(folder, MAX_PATH), 0u);
+#endif
+    return std::string(folder) + "\\";
+}
+
+// The files of the fixture's folder, to copy it whole.
+std::vector<std::string> FolderFiles() {
+    std::vector<std::string> files(kPluginFiles.begin(), kPluginFiles.end());
+    files.insert(files.end(), {"kdwusr70.ini", "Orvale7.lng"});
+    return files;
+}
+
 class InstallCheck : public ::testing::Test {
 protected:
     void SetUp() override {
         ovtest::ExpectAnsiCodePage();
-        ASSERT_TRUE(dir_.CopyFromBin("Orvale8.dll") && dir_.CopyFromBin("TmA4Drv.dll"));
+        for (const char* file : kPluginFiles) ASSERT_TRUE(dir_.CopyFromBin(file)) << file;
         ovtest::WriteBytes(dir_.Path() + "kdwusr70.ini", kEnglishSettings);
         ovtest::WriteBytes(dir_.Path() + "Orvale7.lng", kCompleteLanguageFile);
     }
@@ -43,12 +81,13 @@ protected:
 
     std::string Path(const char* file) const { return dir_.Path() + file; }
 
-    // Checks the folder, given as "C:\dir\" as a support engineer types it,
-    // and expects exactly the errors that start with `errors`, in order, and
-    // the exit code that goes with them; returns what it printed.
-    std::string Check(const std::vector<std::string>& errors = {}) const {
+    // Checks the folder, given as "C:\dir\" as a support engineer types it
+    // (or the program `named` in it), and expects exactly the errors that
+    // start with `errors`, in order, and the exit code that goes with them;
+    // returns what it printed.
+    std::string Check(const std::vector<std::string>& errors = {}, const std::string& named = "") const {
         const auto run = ovtest::RunProgram("\"" + platform::ExecutableDirectory() + "ovhost.exe\" --check \"" +
-                                                dir_.Path() + "\"",
+                                                dir_.Path() + named + "\"",
                                             dir_.Path(), 60000);
         EXPECT_TRUE(run.Started && !run.TimedOut);
         std::vector<std::string> found;  // the error lines, without their verdict
@@ -72,7 +111,7 @@ void ExpectFinding(const std::string& output, const std::string& line) {
 TEST_F(InstallCheck, ASoundFolderPasses) {
     const std::string output = Check();
     for (const char* finding :
-         {"ok      TmA4Drv.dll loads and has its four functions", "ok      Orvale8.dll " OV_VERSION ".0 loads",
+         {kDriverSound, "ok      Orvale8.dll " OV_VERSION ".0 loads",
           "ok      kdwusr70.ini selects English", "ok      Orvale7.lng is 8-bit text",
           "ok      Orvale7.lng has every text of the dialog"})
         EXPECT_NE(output.find(finding), std::string::npos) << finding << "\n" << output;
@@ -80,7 +119,7 @@ TEST_F(InstallCheck, ASoundFolderPasses) {
 
 TEST_F(InstallCheck, DriverMissing) {
     ASSERT_TRUE(DeleteFileA(Path("TmA4Drv.dll").c_str()));
-    Check({"TmA4Drv.dll not found", "Orvale8.dll does not load"});
+    Check(DriverErrors("TmA4Drv.dll not found"));
 
     // On the DLL search path the host's loader finds it: where, is said.
     ASSERT_TRUE(ovtest::MakeDirectories(Path("drivers\\")) && dir_.CopyFromBin("TmA4Drv.dll", "drivers\\TmA4Drv.dll"));
@@ -102,7 +141,7 @@ TEST_F(InstallCheck, DriverWithoutAFunction) {
         image[at + 9] = 'X';  // "TV_DisablX" keeps the names in sorted order
     ASSERT_GT(renamed, 0u);
     ovtest::WriteBytes(Path("TmA4Drv.dll"), image);
-    Check({"TmA4Drv.dll lacks the function TV_Disable", "Orvale8.dll does not load"});
+    Check(DriverErrors("TmA4Drv.dll lacks the function TV_Disable"));
 }
 
 TEST_F(InstallCheck, EnglishWithoutALanguageFile) {
@@ -169,7 +208,7 @@ TEST_F(InstallCheck, TruncatedFiles) {
         const std::string output = Check({"Orvale8.dll is broken, it is cut short: " + std::to_string(size) +
                                           " bytes where its sections need"});
         ExpectFinding(output, "replace it with the released file");
-        ExpectFinding(output, "ok      TmA4Drv.dll loads and has its four functions");
+        ExpectFinding(output, kDriverSound);
         EXPECT_EQ(output.find("see above"), std::string::npos) << output;
     }
 
@@ -177,19 +216,16 @@ TEST_F(InstallCheck, TruncatedFiles) {
     ovtest::WriteBytes(Path("Orvale8.dll"), image);
     const std::string driver = ovtest::ReadBytes(Path("TmA4Drv.dll"));
     ovtest::WriteBytes(Path("TmA4Drv.dll"), driver.substr(0, driver.size() / 2));
-    Check({"TmA4Drv.dll is broken, it is cut short", "Orvale8.dll does not load without a complete TmA4Drv.dll"});
+    Check(DriverErrors("TmA4Drv.dll is broken, it is cut short"));
 }
 
 // Some other DLL under the driver's name: one error naming every missing
 // function, and nothing more of that DLL is reported (no version as "ok").
 TEST_F(InstallCheck, AnotherDllUnderTheDriversName) {
-    char system[MAX_PATH] = {};
-    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
-    ovtest::WriteBytes(Path("TmA4Drv.dll"), ovtest::ReadBytes(std::string(system) + "\\version.dll"));
+    ovtest::WriteBytes(Path("TmA4Drv.dll"), ovtest::ReadBytes(SystemFolder32() + "version.dll"));
     const std::string output =
-        Check({"TmA4Drv.dll lacks the functions Tma4drv_DLL_Version, TV_Initialize, TV_Disable and TV_GetEvent: it "
-               "is not the voice box driver",
-               "Orvale8.dll does not load without a complete TmA4Drv.dll"});
+        Check(DriverErrors("TmA4Drv.dll lacks the functions Tma4drv_DLL_Version, TV_Initialize, TV_Disable and "
+                           "TV_GetEvent: it is not the voice box driver"));
     EXPECT_EQ(output.find("TmA4Drv.dll version text"), std::string::npos) << output;
     EXPECT_EQ(output.find("TmA4Drv.dll carries no version"), std::string::npos) << output;
 }
@@ -214,7 +250,6 @@ std::string Utf16(const std::string& ascii) {
 // Folders with one fault each, as technicians met them: the finding must name
 // the fault and what to do, not only that something does not load.
 TEST_F(InstallCheck, FoldersWithOneFault) {
-    const std::string noPlugin = "Orvale8.dll does not load without a complete TmA4Drv.dll";
     const std::string driver = Path("TmA4Drv.dll");
     struct Fault {
         std::function<bool()> make;
@@ -224,16 +259,19 @@ TEST_F(InstallCheck, FoldersWithOneFault) {
     };
     const Fault faults[] = {
         {[&] { return dir_.CopyFromBin("stub_driver_decorated.dll", "TmA4Drv.dll"); },
-         {"TmA4Drv.dll exports Tma4drv_DLL_Version@4, TV_Initialize@0, TV_Disable@0 and TV_GetEvent@4: the names are "
-          "there but decorated", noPlugin}, "", "reinstall"},
+         DriverErrors("TmA4Drv.dll exports Tma4drv_DLL_Version@4, TV_Initialize@0, TV_Disable@0 and TV_GetEvent@4: "
+                      "the names are there but decorated"), "", "reinstall"},
         {[&] { return Patch(driver, "msvcrt.dll", "ovgone.dll") > 0; },
-         {"TmA4Drv.dll does not load (error 126): it needs ovgone.dll, which is neither beside it nor on the DLL "
-          "search path", noPlugin}, "", ""},
-        // The machine field after the signature: x86-64.
+         DriverErrors(kMissingImport + std::string("ovgone.dll, which is neither beside it nor on the DLL search path")),
+         "", ""},
+        // The machine field after the signature: x86-64. Whoever loads it,
+        // a 32-bit host or the companion, is 32-bit.
         {[&] { return Patch(driver, std::string("PE\0\0\x4c\x01", 6), std::string("PE\0\0\x64\x86", 6)) == 1; },
-         {"TmA4Drv.dll is a 64-bit DLL, which a 32-bit host cannot load", noPlugin}, "", ""},
+         DriverErrors(sizeof(void*) == 8 ? "TmA4Drv.dll is a 64-bit DLL, which Orvale8Drv32.exe, which runs it for "
+                                           "the 64-bit plug-in, cannot load"
+                                         : "TmA4Drv.dll is a 64-bit DLL, which a 32-bit host cannot load"), "", ""},
         {[&] { return ovtest::WriteBytes(driver, "TV_Initialize\r\n"), true; },
-         {"TmA4Drv.dll is not a Windows DLL at all", noPlugin}, "", ""},
+         DriverErrors("TmA4Drv.dll is not a Windows DLL at all"), "", ""},
         {[&] { return Patch(Path("Orvale8.dll"), Utf16(OV_VERSION ".0"), Utf16("7.5.0.0")) > 0; },
          {}, "warning Orvale8.dll is version 7.5.0.0, these tools are version " OV_VERSION ".0", ""},
         {[&] { return ovtest::WriteBytes(Path("kdwusr70.ini"), kEnglishSettings + std::string("[语言设置]\r\n系统语言=CN\r\n")), true; },
@@ -244,7 +282,7 @@ TEST_F(InstallCheck, FoldersWithOneFault) {
              "ignores the one at line 4; merge them", "translate them then"},
     };
     for (const Fault& fault : faults) {
-        ASSERT_TRUE(dir_.CopyFromBin("Orvale8.dll") && dir_.CopyFromBin("TmA4Drv.dll"));
+        for (const char* file : kPluginFiles) ASSERT_TRUE(dir_.CopyFromBin(file)) << file;
         ovtest::WriteBytes(Path("kdwusr70.ini"), kEnglishSettings);
         ovtest::WriteBytes(Path("Orvale7.lng"), kCompleteLanguageFile);
         ASSERT_TRUE(fault.make());
@@ -253,6 +291,53 @@ TEST_F(InstallCheck, FoldersWithOneFault) {
         if (!fault.absent.empty()) {
             EXPECT_EQ(output.find(fault.absent), std::string::npos) << output;
         }
+    }
+}
+
+// The host's processor, its program's named or found in the folder, against
+// the plug-in's: the plug-in of the other processor is the fault named. The
+// check takes a program's processor from its header, so the 32-bit build
+// makes a 64-bit host of a copy of a 32-bit program.
+TEST_F(InstallCheck, TheHostsProcessorAgainstThePlugins) {
+    const std::string x86(std::string("PE\0\0\x4c\x01", 6)), x64(std::string("PE\0\0\x64\x86", 6));
+#ifdef _WIN64
+    const auto other = [&] { return dir_.CopyFromBin("Orvale8Drv32.exe", "other.exe"); };
+    const std::string mismatch = "Orvale8.dll is the 64-bit plug-in, and the host is 32-bit: a 32-bit program "
+                                 "cannot load a 64-bit DLL";
+#else
+    const auto other = [&] { return dir_.CopyFromBin("ovhost.exe", "other.exe") && Patch(Path("other.exe"), x86, x64) == 1; };
+    const std::string mismatch = "Orvale8.dll is the 32-bit plug-in, and the host is 64-bit: a 64-bit program "
+                                 "cannot load a 32-bit DLL";
+#endif
+    const auto own = [&] { return dir_.CopyFromBin("ovhost.exe", "shop.exe"); };
+    struct Row {
+        std::function<bool()> make;
+        std::string named;  // the program given instead of the folder
+        std::vector<std::string> errors;
+        std::string finding;
+    };
+    const std::vector<Row> rows = {
+        {own, "", {}, std::string("ok      shop.exe is a ") + (sizeof(void*) == 8 ? "64" : "32") + "-bit program"},
+        {other, "", {mismatch}, ""},
+        {[&] { return own() && other(); }, "", {}, "warning the folder holds 32-bit programs ("},
+        {[&] { return own() && other(); }, "other.exe", {mismatch}, ""},
+#ifdef _WIN64
+        {[&] { return DeleteFileA(Path("Orvale8Drv32.exe").c_str()) != 0; }, "",
+         {"Orvale8Drv32.exe not found beside Orvale8.dll: the 64-bit plug-in runs the vendor's 32-bit driver in it"}, ""},
+        {[&] { return Patch(Path("Orvale8Drv32.exe"), x86, x64) == 1; }, "",
+         {"Orvale8Drv32.exe is a 64-bit program, which cannot load the vendor's 32-bit TmA4Drv.dll"}, ""},
+        // A 32-bit host's folder, looked over by the 64-bit bench.
+        {[&] { return ovtest::CopyFileBytes(OV_WIN32_BIN "Orvale8.dll", Path("Orvale8.dll")); }, "", {},
+         "ok      Orvale8.dll " OV_VERSION ".0 has its five functions (read from its file"},
+#endif
+    };
+    for (const Row& row : rows) {
+        for (const char* file : kPluginFiles) ASSERT_TRUE(dir_.CopyFromBin(file)) << file;
+        DeleteFileA(Path("shop.exe").c_str());
+        DeleteFileA(Path("other.exe").c_str());
+        ASSERT_TRUE(row.make());
+        const std::string output = Check(row.errors, row.named);
+        if (!row.finding.empty()) ExpectFinding(output, row.finding);
     }
 }
 
@@ -312,9 +397,10 @@ TEST(CrashWhere, EveryOffsetOfAList) {
 TEST_F(InstallCheck, OneEncodingForPathsAndFindings) {
     const std::wstring wideFolder = std::wstring(dir_.Path().begin(), dir_.Path().end()) + L"caf\u00e9";
     ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
-    for (const wchar_t* file : {L"Orvale8.dll", L"TmA4Drv.dll", L"kdwusr70.ini", L"Orvale7.lng"})
-        ASSERT_TRUE(CopyFileW((std::wstring(dir_.Path().begin(), dir_.Path().end()) + file).c_str(),
-                              (wideFolder + L"\\" + file).c_str(), FALSE));
+    const std::wstring from(dir_.Path().begin(), dir_.Path().end());
+    for (const std::string& file : FolderFiles())
+        ASSERT_TRUE(CopyFileW((from + platform::WideFromUtf8(file)).c_str(),
+                              (wideFolder + L"\\" + platform::WideFromUtf8(file)).c_str(), FALSE));
     const auto run = ovtest::RunProgram(
         "\"" + platform::ExecutableDirectory() + "ovhost.exe\" --check \"" + dir_.Path() + "caf\xc3\xa9\"", dir_.Path(),
         60000);
@@ -326,8 +412,7 @@ TEST_F(InstallCheck, OneEncodingForPathsAndFindings) {
                                   nullptr, 0),
               0)
         << "not UTF-8 throughout: " << run.Output;
-    for (const wchar_t* file : {L"Orvale8.dll", L"TmA4Drv.dll", L"kdwusr70.ini", L"Orvale7.lng"})
-        DeleteFileW((wideFolder + L"\\" + file).c_str());
+    for (const std::string& file : FolderFiles()) DeleteFileW((wideFolder + L"\\" + platform::WideFromUtf8(file)).c_str());
     RemoveDirectoryW(wideFolder.c_str());
 }
 
@@ -452,8 +537,7 @@ TEST_F(InstallCheck, LanguageFileTooLargeOrAFolder) {
 TEST_F(InstallCheck, AFolderTheCodePageCannotSpell) {
     const std::string folder = dir_.Path() + platform::Utf8FromWide(L"\u5E97\u94FA \u0E23\u0E49\u0E32\u0E19\\");
     ASSERT_TRUE(ovtest::MakeDirectories(folder));
-    for (const char* file : {"Orvale8.dll", "TmA4Drv.dll", "kdwusr70.ini", "Orvale7.lng"})
-        ASSERT_TRUE(ovtest::CopyFileBytes(Path(file), folder + file));
+    for (const std::string& file : FolderFiles()) ASSERT_TRUE(ovtest::CopyFileBytes(dir_.Path() + file, folder + file));
     const std::string bench = platform::ExecutableDirectory() + "ovhost.exe";
     ASSERT_TRUE(ovtest::CopyFileBytes(bench, folder + "ovhost.exe"));
     for (const std::string& command : {"\"" + bench + "\" --check \"" + folder + "\"", "\"" + folder + "ovhost.exe\" --check"}) {

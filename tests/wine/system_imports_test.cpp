@@ -1,6 +1,6 @@
-// Every binary we ship loads on Windows XP SP3: the loader there refuses a
-// binary that imports a function its system DLLs lack, whatever the code
-// would have done with it.
+// Every binary we ship loads on Windows XP SP3, and every 64-bit one on
+// Windows XP x64: the loader there refuses a binary that imports a function
+// its system DLLs lack, whatever the code would have done with it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,10 +21,20 @@
 namespace ovtest {
 namespace {
 
-// The plug-in, the simulated box, the tracing driver and the bench.
-const std::vector<std::string> kShippedBinaries = {"Orvale8.dll", "TmA4Drv.dll", "TmA4DrvTrace.dll", "ovhost.exe"};
-// Not the system's: the voice box's driver, which the plug-in imports.
-const char* const kDriverDll = "tma4drv.dll";
+// The plug-in, the bench, the driver's 32-bit companion, and the minimal
+// host as a vendor builds it from the sample; in the 32-bit build also the
+// simulated box and the tracing driver, which stand in for the 32-bit
+// vendor's driver.
+#ifdef _WIN64
+const std::vector<std::string> kShippedBinaries = {"Orvale8.dll", "ovhost.exe", "Orvale8Drv32.exe", "minimal_host.exe"};
+#else
+const std::vector<std::string> kShippedBinaries = {"Orvale8.dll",      "TmA4Drv.dll",      "TmA4DrvTrace.dll",
+                                                   "ovhost.exe",       "Orvale8Drv32.exe", "minimal_host.exe"};
+#endif
+// The sample's build is the vendor's: its headers' versions are theirs to set.
+const char* const kSample = "minimal_host.exe";
+// Not the system's: the voice box's driver, and the plug-in the sample imports.
+const std::vector<std::string> kOwnDlls = {"tma4drv.dll", "orvale8.dll"};
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -38,15 +48,29 @@ std::vector<ImportedModule> FileImports(const std::string& binary) {
     return imports;
 }
 
-TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanWindowsXpSp3) {
+ImageVersions VersionsOf(const std::string& binary) {
+    ImageVersions versions;
+    EXPECT_TRUE(VersionsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), versions)) << binary;
+    return versions;
+}
+
+// The oldest Windows a binary must load on, by its processor.
+Windows OldestFor(const std::string& binary) {
+    const WORD machine = VersionsOf(binary).Machine;
+    EXPECT_TRUE(machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_AMD64) << binary << ": " << machine;
+    return machine == IMAGE_FILE_MACHINE_AMD64 ? kOldestWindows64 : kOldestWindows;
+}
+
+TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanTheOldestWindowsOfItsProcessor) {
     std::map<std::pair<std::string, std::string>, Windows> known;
     for (const KnownImport& k : KnownImports()) known[{k.Dll, k.Function}] = k.Oldest;
     for (const std::string& binary : kShippedBinaries) {
         SCOPED_TRACE(binary);
+        const Windows oldest = OldestFor(binary);
         std::size_t checked = 0;
         for (const ImportedModule& module : FileImports(binary)) {
             const std::string dll = Lower(module.Dll);
-            if (dll == kDriverDll) continue;
+            if (std::find(kOwnDlls.begin(), kOwnDlls.end(), dll) != kOwnDlls.end()) continue;
             for (const ImportedFunction& f : module.Functions) {
                 ++checked;
                 const auto entry = known.find({dll, f.Name});
@@ -56,8 +80,8 @@ TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanWindowsXpSp3) {
                     ADD_FAILURE() << dll << "!" << f.Name << " is not in tests/wine/support/WindowsImports.cpp: add it "
                                   << "with the oldest Windows its documentation names";
                 } else {
-                    EXPECT_TRUE(entry->second <= kOldestWindows)
-                        << dll << "!" << f.Name << " needs " << NameOf(entry->second);
+                    EXPECT_TRUE(Includes(oldest, entry->second))
+                        << dll << "!" << f.Name << " needs " << NameOf(entry->second) << ", not in " << NameOf(oldest);
                 }
             }
         }
@@ -65,14 +89,19 @@ TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanWindowsXpSp3) {
     }
 }
 
-TEST(SystemImports, EveryShippedBinaryNamesWindowsXpAsTheSystemItNeeds) {
+// 5.1 for a 32-bit binary, 5.2 (XP x64) for a 64-bit one; each is built for
+// this build's processor but the companion, which is 32-bit in either.
+TEST(SystemImports, EveryShippedBinaryNamesTheOldestWindowsOfItsProcessorAsTheSystemItNeeds) {
+    const WORD own = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const std::string& binary : kShippedBinaries) {
-        ImageVersions versions;
-        ASSERT_TRUE(VersionsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), versions)) << binary;
+        const ImageVersions versions = VersionsOf(binary);
+        EXPECT_EQ(binary == "Orvale8Drv32.exe" ? IMAGE_FILE_MACHINE_I386 : own, versions.Machine) << binary;
+        if (binary == kSample) continue;
+        const WORD minor = versions.Machine == IMAGE_FILE_MACHINE_AMD64 ? 2 : 1;
         EXPECT_EQ(5, versions.SubsystemMajor) << binary;
-        EXPECT_EQ(1, versions.SubsystemMinor) << binary;
+        EXPECT_EQ(minor, versions.SubsystemMinor) << binary;
         EXPECT_EQ(5, versions.OsMajor) << binary;
-        EXPECT_EQ(1, versions.OsMinor) << binary;
+        EXPECT_EQ(minor, versions.OsMinor) << binary;
     }
 }
 

@@ -37,19 +37,15 @@ platform::UniqueModule LoadFrom(const std::string& path, DWORD& error) {
     return module;
 }
 
-namespace {
-
-// The first DLL the file imports that is neither loaded, nor beside it, nor
-// on the search path; empty when each is found (then one of theirs is not).
-std::string MissingImport(const std::string& path) {
+// Loaded here, a system DLL is there for the other processor too.
+std::string MissingImport(const std::string& path, bool for32Bit) {
     const std::string folder = platform::DirectoryOf(path);
     for (const std::string& name : PeImportedDlls(path))
-        if (!GetModuleHandleA(name.c_str()) && !platform::FileExists(folder + name) && OnSearchPath(name).empty())
+        if (!GetModuleHandleA(name.c_str()) && !platform::FileExists(folder + name) &&
+            OnSearchPath(name, for32Bit).empty())
             return name;
     return std::string();
 }
-
-}  // namespace
 
 std::string LoadFailure(DWORD error, const std::string& path) {
     std::string text = " (error " + std::to_string(error) + ")";
@@ -59,14 +55,23 @@ std::string LoadFailure(DWORD error, const std::string& path) {
                                 : ": it needs " + missing + ", which is neither beside it nor on the DLL search path";
     }
     if (error == ERROR_PROC_NOT_FOUND) text += ": a DLL it needs lacks a function";
-    if (error == ERROR_BAD_EXE_FORMAT) text += ": not a 32-bit Windows DLL (a 64-bit DLL, or not a Windows DLL)";
+    if (error == ERROR_BAD_EXE_FORMAT)
+        text += sizeof(void*) == 4 ? ": not a 32-bit Windows DLL (a 64-bit DLL, or not a Windows DLL)"
+                                   : ": not a 64-bit Windows DLL (a 32-bit DLL, or not a Windows DLL)";
     return text;
 }
 
-std::string OnSearchPath(const std::string& name) {
+std::string OnSearchPath(const std::string& name, bool for32Bit) {
     wchar_t folder[MAX_PATH];
     std::wstring folders;
-    if (GetSystemDirectoryW(folder, MAX_PATH)) folders += std::wstring(folder) + L";";
+#ifdef _WIN64
+    // A 32-bit process's system folder is SysWOW64.
+    if (for32Bit ? GetSystemWow64DirectoryW(folder, MAX_PATH) : GetSystemDirectoryW(folder, MAX_PATH))
+#else
+    (void)for32Bit;
+    if (GetSystemDirectoryW(folder, MAX_PATH))
+#endif
+        folders += std::wstring(folder) + L";";
     if (GetWindowsDirectoryW(folder, MAX_PATH)) folders += std::wstring(folder) + L"\\system;" + folder + L";";
     const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
     std::vector<wchar_t> path(size + 1);

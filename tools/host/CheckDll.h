@@ -20,9 +20,14 @@ platform::UniqueModule LoadFrom(const std::string& path, DWORD& error);
 // missing import, which DLL of its import table is missing.
 std::string LoadFailure(DWORD error, const std::string& path);
 
-// The full path of `name` in the folders a host's loader searches after the
-// host's own: the system folders and PATH; empty when it is in none.
-std::string OnSearchPath(const std::string& name);
+// The full path of `name` in the folders a loader searches after the host's
+// own: the system folders (a 32-bit process's when `for32Bit`) and PATH;
+// empty when it is in none.
+std::string OnSearchPath(const std::string& name, bool for32Bit = sizeof(void*) == 4);
+
+// The first DLL the file imports that is neither loaded, nor beside it, nor
+// on the search path of its processor; empty when each is found.
+std::string MissingImport(const std::string& path, bool for32Bit = sizeof(void*) == 4);
 
 // Reads as a list: "A", "A and B", "A, B and C".
 std::string Listed(const std::vector<std::string>& names);

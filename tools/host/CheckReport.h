@@ -1,6 +1,8 @@
 // The install check's findings, printed as they are made.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "platform/runtime/Handles_win32.h"
@@ -31,10 +33,23 @@ struct HostLanguage {
     bool english = false;
 };
 
-// The driver as the host's loader finds it, kept loaded while the plug-in is
-// checked, so the plug-in's import of it is that one; none is returned when
-// it is missing, broken, does not load or lacks a function. A DLL that lacks
-// one is no voice box driver: nothing more of it is asked or called.
-platform::UniqueModule CheckDriver(const std::string& folder, const std::string& shown, CheckReport& report);
+// The 64-bit plug-in's companion, the 32-bit program that runs the driver.
+constexpr char kCompanion[] = "Orvale8Drv32.exe";
+
+// The host's processor (IMAGE_FILE_MACHINE_I386 or _AMD64): `program`'s when
+// given, else that of the folder's programs, else the plug-in's.
+WORD CheckHostProgram(const std::string& folder, const std::string& program, CheckReport& report);
+// False, with an error, when Orvale8.dll is the other processor's plug-in.
+bool CheckPluginMachine(const std::string& folder, WORD host, CheckReport& report);
+void CheckCompanion(const std::string& folder, const std::string& pluginVersion, CheckReport& report);
+
+// The 32-bit driver as the host's loader (a 32-bit host's) or the 64-bit
+// plug-in's companion finds it; true when it is there, sound and has its
+// functions. A 32-bit bench keeps it loaded in `loaded` while the plug-in is
+// checked, so the plug-in's import of it is that one; a 64-bit bench reads
+// it from its file. A DLL that lacks a function is no voice box driver:
+// nothing more of it is asked or called.
+bool CheckDriver(const std::string& folder, const std::string& shown, WORD host, CheckReport& report,
+                 platform::UniqueModule& loaded);
 void CheckSettingsFile(const std::string& folder, CheckReport& report, HostLanguage& language);
 void CheckLanguageFile(const std::string& folder, const HostLanguage& language, CheckReport& report);

@@ -4,6 +4,7 @@
 
 #include <string>
 
-// Checks `folder` (with or without its trailing separator); returns the
-// process's exit code: 1 when any finding is an error, else 0.
+// Checks `folder` (with or without its trailing separator), or the folder of
+// the host program it names (HOST.exe), against that program's processor;
+// returns the process's exit code: 1 when any finding is an error, else 0.
 int RunInstallCheck(const std::string& folder);

@@ -34,7 +34,8 @@ const Switch kSwitches[] = {
      [](HostOptions& o, const char* v) { return !(o.replay = v).empty(); }},
     {"dialog", Value::None, "  open the property dialog over a host window, device open",
      [](HostOptions& o, const char*) { return o.dialog = true; }},
-    {"check", Value::Optional, " [DIR]  check the host's folder DIR (default: this program's) and exit",
+    {"check", Value::Optional, " [DIR]  check the host's folder DIR (default: this program's), or the folder\n"
+     "        of the host program DIR names (HOST.exe), and exit",
      [](HostOptions& o, const char* v) {
          o.checkDir = v;
          return o.check = true;

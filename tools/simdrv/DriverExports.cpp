@@ -1,6 +1,7 @@
 // The four functions the plug-in imports: the box decides, the driver acts.
 #include "device/usbid.h"
 #include "tools/simdrv/DriverSide.h"
+#include "tools/simdrv/PollTimes.h"
 
 using namespace simdrv;
 
@@ -24,7 +25,10 @@ std::int32_t OV_STDCALL TV_Disable() {
 }
 
 std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
-    return Carry(Ask(CallHere(fnGetEvent)), event);
+    const std::int64_t entered = PollEntered();
+    const std::int32_t result = Carry(Ask(CallHere(fnGetEvent)), event);
+    PollReturned(entered, result);
+    return result;
 }
 
 }  // extern "C"

@@ -5,7 +5,9 @@
 // Microsoft's pages give most functions of these DLLs Windows XP (some still
 // Windows 2000) as the minimum: both count as XP here. The C runtime's pages
 // name no Windows version; the msvcrt.dll functions listed are all in the
-// msvcrt.dll that Windows XP installs.
+// msvcrt.dll that Windows XP installs. Windows XP x64, a later system (NT
+// 5.2), has all that XP has; functions only the 64-bit binaries import are
+// listed with it where Microsoft names XP x64 or Server 2003 as the minimum.
 #include "tests/wine/support/WindowsImports.h"
 
 namespace ovtest {
@@ -15,6 +17,7 @@ const char* NameOf(Windows version) {
         case Windows::XP: return "Windows XP";
         case Windows::XPSP2: return "Windows XP SP2";
         case Windows::XPSP3: return "Windows XP SP3";
+        case Windows::XP64: return "Windows XP x64 (Server 2003 SP1)";
         case Windows::Vista: return "Windows Vista";
         case Windows::Seven: return "Windows 7";
         case Windows::Eight: return "Windows 8";
@@ -71,6 +74,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "GetCurrentProcessId", Windows::XP},
         {"kernel32.dll", "GetCurrentThread", Windows::XP},
         {"kernel32.dll", "GetCurrentThreadId", Windows::XP},
+        {"kernel32.dll", "GetEnvironmentVariableA", Windows::XP},
         {"kernel32.dll", "GetEnvironmentVariableW", Windows::XP},
         {"kernel32.dll", "GetFileAttributesA", Windows::XP},
         {"kernel32.dll", "GetFileAttributesExA", Windows::XP},
@@ -100,6 +104,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "GetSystemInfo", Windows::XP},
         {"kernel32.dll", "GetSystemTimeAdjustment", Windows::XP},
         {"kernel32.dll", "GetSystemTimeAsFileTime", Windows::XP},
+        {"kernel32.dll", "GetSystemWow64DirectoryW", Windows::XP},
         {"kernel32.dll", "GetThreadContext", Windows::XP},
         {"kernel32.dll", "GetThreadPriority", Windows::XP},
         {"kernel32.dll", "GetThreadTimes", Windows::XP},
@@ -116,8 +121,10 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "LoadLibraryExW", Windows::XP},
         {"kernel32.dll", "LoadLibraryW", Windows::XP},
         {"kernel32.dll", "LocalFree", Windows::XP},
+        {"kernel32.dll", "MapViewOfFile", Windows::XP},
         {"kernel32.dll", "MoveFileExW", Windows::XP},
         {"kernel32.dll", "MultiByteToWideChar", Windows::XP},
+        {"kernel32.dll", "OpenFileMappingA", Windows::XP},
         {"kernel32.dll", "OpenProcess", Windows::XP},
         {"kernel32.dll", "OpenThread", Windows::XP},
         {"kernel32.dll", "OutputDebugStringA", Windows::XP},
@@ -148,6 +155,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "TlsGetValue", Windows::XP},
         {"kernel32.dll", "TlsSetValue", Windows::XP},
         {"kernel32.dll", "TryEnterCriticalSection", Windows::XP},
+        {"kernel32.dll", "UnmapViewOfFile", Windows::XP},
         {"kernel32.dll", "VirtualAlloc", Windows::XP},
         {"kernel32.dll", "VirtualFree", Windows::XP},
         {"kernel32.dll", "VirtualProtect", Windows::XP},
@@ -157,6 +165,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "WideCharToMultiByte", Windows::XP},
         {"kernel32.dll", "WriteConsoleW", Windows::XP},
         {"kernel32.dll", "WriteFile", Windows::XP},
+        {"kernel32.dll", "lstrcmpiA", Windows::XP},
         {"msvcrt.dll", "__getmainargs", Windows::XP},
         {"msvcrt.dll", "__initenv", Windows::XP},
         {"msvcrt.dll", "__mb_cur_max", Windows::XP},
@@ -184,6 +193,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"msvcrt.dll", "atoi", Windows::XP},
         {"msvcrt.dll", "calloc", Windows::XP},
         {"msvcrt.dll", "exit", Windows::XP},
+        {"msvcrt.dll", "fflush", Windows::XP},
         {"msvcrt.dll", "fprintf", Windows::XP},
         {"msvcrt.dll", "fputc", Windows::XP},
         {"msvcrt.dll", "fputs", Windows::XP},
