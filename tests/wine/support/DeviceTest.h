@@ -25,6 +25,7 @@ constexpr int kPatienceMs = 5000;
 
 class DeviceTest : public ::testing::Test {
 protected:
+    ~DeviceTest() override;
     void SetUp() override;
     void TearDown() override;
 
