@@ -35,8 +35,9 @@ void DeviceTest::TearDown() {
 // Once every plug-in the test loaded is gone, a derived fixture's too: the
 // x64 plug-in's companion ends with it.
 DeviceTest::~DeviceTest() {
-    if (sizeof(void*) == 8)
+    if (sizeof(void*) == 8) {
         EXPECT_TRUE(CompanionsGoneWithin(GetCurrentProcessId(), 1000)) << "Orvale8Drv32.exe outlived the plug-in";
+    }
 }
 
 void DeviceTest::LoadPlugin() {
