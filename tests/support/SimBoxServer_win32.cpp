@@ -16,8 +16,8 @@ platform::UniqueHandle NewInstance(const std::string& name) {
 }
 
 struct Served {
-    std::mutex Mutex;
-    std::set<unsigned long> Threads;
+    std::mutex mutex;
+    std::set<unsigned long> threads;
 };
 
 Served& ServedBy() {
@@ -26,8 +26,8 @@ Served& ServedBy() {
 }
 
 void NoteThread() {
-    std::lock_guard<std::mutex> lock(ServedBy().Mutex);
-    ServedBy().Threads.insert(GetCurrentThreadId());
+    std::lock_guard<std::mutex> lock(ServedBy().mutex);
+    ServedBy().threads.insert(GetCurrentThreadId());
 }
 
 // One driver thread's calls, answered in turn until it lets go.
@@ -47,8 +47,8 @@ void StartThread(LPTHREAD_START_ROUTINE routine, void* argument) {
 }
 
 struct Listener {
-    std::string Name;
-    platform::UniqueHandle First;  // made before the name is handed out
+    std::string name;
+    platform::UniqueHandle first;  // made before the name is handed out
 };
 
 // Each connection gets a thread of its own: a poll waiting in the box must
@@ -56,7 +56,7 @@ struct Listener {
 DWORD WINAPI Listen(void* listener) {
     NoteThread();
     Listener& self = *static_cast<Listener*>(listener);
-    for (platform::UniqueHandle pipe = std::move(self.First); pipe; pipe = NewInstance(self.Name)) {
+    for (platform::UniqueHandle pipe = std::move(self.first); pipe; pipe = NewInstance(self.name)) {
         if (!ConnectNamedPipe(pipe.Get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) continue;
         StartThread(&Serve, pipe.Release());
     }
@@ -68,17 +68,17 @@ DWORD WINAPI Listen(void* listener) {
 const std::string& ServeSimBox() {
     static Listener listener = [] {
         Listener made{"\\\\.\\pipe\\OvSimBox-" + std::to_string(GetCurrentProcessId()), {}};
-        made.First = NewInstance(made.Name);
+        made.first = NewInstance(made.name);
         return made;
     }();
     static const bool started = (StartThread(&Listen, &listener), true);
     (void)started;
-    return listener.Name;
+    return listener.name;
 }
 
 std::set<unsigned long> BoxThreads() {
-    std::lock_guard<std::mutex> lock(ServedBy().Mutex);
-    return ServedBy().Threads;
+    std::lock_guard<std::mutex> lock(ServedBy().mutex);
+    return ServedBy().threads;
 }
 
 }  // namespace ovtest

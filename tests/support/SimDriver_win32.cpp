@@ -9,8 +9,8 @@ namespace ovtest {
 namespace {
 
 struct Control {
-    const char* Name;
-    void* Function;
+    const char* name;
+    void* function;
 };
 
 template <class F>
@@ -41,7 +41,7 @@ bool BoxKeptHere() { return sizeof(void*) == 8 || GetEnvironmentVariableA("OV_SI
 
 void* SimDriver::LinkedControl(const char* name) {
     for (const Control& control : kLinked)
-        if (std::strcmp(control.Name, name) == 0) return control.Function;
+        if (std::strcmp(control.name, name) == 0) return control.function;
     return nullptr;
 }
 
@@ -53,7 +53,7 @@ bool SimDriver::Attach() {
     }
     module_ = GetModuleHandleA("TmA4Drv.dll");
     for (const Control& control : kLinked)
-        if (!Proc<FARPROC>(module_, control.Name)) return false;
+        if (!Proc<FARPROC>(module_, control.name)) return false;
     return true;
 }
 
