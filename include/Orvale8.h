@@ -6,9 +6,12 @@
  * linker (and LLVM's lld-link); or load the DLL and resolve the names
  * yourself.
  *
- * One thing differs in a 64-bit host: the callback's data value, OV_DATA,
- * is 64 bits there (pointer-sized, as INT_PTR), 32 bits (an int) in a
- * 32-bit host. Everything else is the same in both.
+ * Only the 64-bit (x64) plug-in: the callback's data value, OV_DATA, is 64
+ * bits there (pointer-sized, as INT_PTR), 32 bits (an int) in a 32-bit host;
+ * and it runs the 32-bit driver in its companion program, Orvale8Drv32.exe,
+ * which must lie beside it: InitDevice fails, naming it, when it cannot
+ * start, and a driver crash closes the device instead of ending the host
+ * (docs/host-guide.md, "64-bit hosts"). Everything else is the same in both.
  *
  * The host's obligations (docs/host-guide.md has a table of every function in
  * every state):

@@ -4,9 +4,13 @@
   Add this unit to the uses clause; the functions are imported from
   Orvale8.dll by name when the program loads.
 
-  One thing differs in a 64-bit host: the callback's data value, TOvData,
-  is a NativeInt there (64 bits, pointer-sized), a LongInt in a 32-bit host.
-  Declare the callback's Data as TOvData and the same source builds for both.
+  Only the 64-bit (x64) plug-in: the callback's data value, TOvData, is a
+  NativeInt there (64 bits, pointer-sized), a LongInt in a 32-bit host
+  (declare the callback's Data as TOvData and one source builds for both);
+  and it runs the 32-bit driver in its companion program, Orvale8Drv32.exe,
+  which must lie beside it: InitDevice fails, naming it, when it cannot
+  start, and a driver crash closes the device instead of ending the host
+  (docs/host-guide.md, "64-bit hosts"). Everything else is the same in both.
 
   The host's obligations:
    - Call every function on the thread that loaded the DLL (the host thread,

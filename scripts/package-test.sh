@@ -7,13 +7,14 @@
 # lines, under 64-bit Wine. Then the release checks: every file listed and
 # summed, no text naming the build's folders, version resources, the crash
 # recipe, and a second pack of the same build giving the same bytes.
-# Usage: package-test.sh ARCHIVE BIN   (BIN: the cross build's bin/)
+# Usage: package-test.sh ARCHIVE BIN BIN64   (the cross builds' bin/ folders)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 archive=$(realpath "$1")
-bin=$(realpath "$2")
 [ -f "$archive" ] || { echo "no $archive: run scripts/package.sh first" >&2; exit 1; }
-[ "$archive" -nt "$bin/Orvale8.dll" ] || { echo "$archive is older than the build: run scripts/package.sh" >&2; exit 1; }
+for bin in "$2" "$3"; do
+  [ "$archive" -nt "$bin/Orvale8.dll" ] || { echo "$archive is older than $bin: run scripts/package.sh" >&2; exit 1; }
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package-test: $*" >&2; exit 1; }
@@ -91,9 +92,11 @@ done
 # function in source form and a line. In the C locale: the Wine environment
 # sets a Chinese one, and objdump then prints its tables in Chinese.
 objdump="env LC_ALL=C i686-w64-mingw32-objdump"
+# (x86_64's objdump reads both machines' files.)
 for f in Orvale8.dll x64/Orvale8.dll x64/Orvale8Drv32.exe; do
-  ! $objdump -h $f | grep -q '\.debug_' || fail "$f still has debug sections"
-  $objdump -h $f | grep -q '\.gnu_debuglink' || fail "$f has no debug link"
+  sections=$(LC_ALL=C x86_64-w64-mingw32-objdump -h $f)
+  ! grep -q '\.debug_' <<<"$sections" || fail "$f still has debug sections"
+  grep -q '\.gnu_debuglink' <<<"$sections" || fail "$f has no debug link"
   [ -f $f.debug ] || fail "$f has no debug file beside it"
 done
 base=$(echo "$readme" | sed -n 's/.*base address is \(0x[0-9a-f]*\).*/\1/p')
@@ -114,7 +117,18 @@ symbol=$(i686-w64-mingw32-nm Orvale8.dll.debug | awk '!found && $2 ~ /^[tT]$/ &&
 # The bench reads the same from the debug file, for a vendor without MinGW:
 # the two offsets above and a spread of others, whose lines must be those
 # addr2line gives.
-run() { LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "$@" </dev/null 2>&1 | tr -d '\r'; }
+# Each machine's programs run in the project's prefix for it (wine-env.sh),
+# whichever test run this is part of, their output going through a file: a
+# Wine server that a run starts would hold a pipe open long after it.
+wine_in() {  # win32|win64 PROGRAM ARGUMENTS...
+  local status=0
+  env -u WINEPREFIX -u WINEARCH OV_WINE_ARCH="$1" LC_ALL=zh_CN.UTF-8 "$root/cmake/wine-run.sh" "${@:2}" \
+    </dev/null >"$work/run.out" 2>&1 || status=$?
+  tr -d '\r' <"$work/run.out"
+  return $status
+}
+run() { wine_in win32 "$@"; }
+run64() { wine_in win64 "$@"; }
 offsets="$export_offset $(printf '0x%x' $((0x$symbol - base + 6)))"
 for address in $(i686-w64-mingw32-nm Orvale8.dll.debug | awk '$2 ~ /^[tT]$/ {print $1}' | sort | awk 'NR % 300 == 0'); do
   offsets+=" $(printf '0x%x' $((0x$address - base + 9)))"
@@ -222,16 +236,8 @@ done
 eval "$(echo "$commands" | sed -n 's/^    copy \(.*\) x64\\\?$/cp "\1" x64/p' | tr '\\' '/')"
 [ -f x64/TmA4Drv.dll ] && [ -f x64/TmA4Drv.scenario ] ||
   fail "README.txt's copy lines do not put the simulated box beside the x64 host"
-# 64-bit Wine runs in a prefix of its own, which wine-env.sh picks. Its
-# server is started here apart from this script's output, which a server
-# started by a run would hold open, and ended with the script.
-wine64() { env -u WINEPREFIX -u WINEARCH OV_WINE_ARCH=win64 bash -c '. "$0"; exec "$@"' "$root/scripts/wine-env.sh" "$@"; }
-wine64 wineserver -p </dev/null >/dev/null 2>&1
-trap 'wine64 wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
-wine64 wine wineboot </dev/null >/dev/null 2>&1
-run64() { LC_ALL=zh_CN.UTF-8 wine64 wine "$@" </dev/null 2>&1 | tr -d '\r'; }
 for host in $hosts64; do
-  out=$(run64 "$host" 5)
+  out=$(run64 "$host" 5 || true)
   echo "$host: $(echo "$out" | tr '\n' '|' | iconv -f GBK -t UTF-8 -c)"
   [ "$out" = "$expected" ] || fail "$host printed something else"
 done

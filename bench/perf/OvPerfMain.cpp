@@ -209,6 +209,11 @@ private:
             Progress("x64 beside 32-bit: start-up, round " + std::to_string(round + 1));
             both(kFloor, "load Orvale8.dll start", 60000);
         }
+        // A host that ended without a word must not pass for a fast one.
+        for (const char* sample : {"hop_us", "idle_host_us", "start_init_us"})
+            for (const ChildReport* r : {&r32, &r64})
+                if (r->Of(sample).empty()) Fail(std::string("x64 beside 32-bit: no ") + sample + " from the " +
+                                                (r == &r32 ? "32-bit" : "64-bit") + " side");
         Add(X64Figures(r32, r64));
         notes_.push_back("x64: the floor is the 32-bit plug-in's figure of the same run; rings from TV_GetEvent's "
                          "entry in the simulated driver (in the companion for x64), which publishes it in shared "

@@ -147,5 +147,23 @@ TEST(Figures, StartUpSizeAndMemoryStandAgainstTheEmptyDll) {
     EXPECT_DOUBLE_EQ(Named(f, "memory_open_bytes").Floor, 4096);
 }
 
+// The 64-bit plug-in's idle time counts its companion's, window by window,
+// and its start-up is the load plus the first InitDevice (which starts the
+// companion), each against the 32-bit plug-in's of the same run.
+TEST(Figures, X64FiguresCountTheCompanionAndTheFirstInitDevice) {
+    const ChildReport x86 = Report(
+        "sample hop_us 200\nsample hop_us 300\nsample hop_us 250\nsample idle_wall_us 10000000\n"
+        "sample idle_host_us 20000\nsample idle_companion_us 0\nsample start_us 40000\nsample start_init_us 1000\n");
+    const ChildReport x64 = Report(
+        "sample hop_us 280\nsample hop_us 260\nsample hop_us 900\nsample idle_wall_us 10000000\n"
+        "sample idle_host_us 20000\nsample idle_companion_us 10000\nsample start_us 41000\nsample start_init_us 30000\n");
+    const std::vector<Figure> f = X64Figures(x86, x64);
+    EXPECT_DOUBLE_EQ(Named(f, "x64_ring_median_us").Ratio(), 280.0 / 250);
+    EXPECT_DOUBLE_EQ(Named(f, "x64_idle_ms_per_min").Value, 180);  // 20 + 10 ms in 10 s
+    EXPECT_EQ(Named(f, "x64_idle_ms_per_min").Verdict(), "meets");  // 1.5 times, the most allowed
+    EXPECT_DOUBLE_EQ(Named(f, "x64_startup_us").Value, 71000);
+    EXPECT_DOUBLE_EQ(Named(f, "x64_startup_us").Floor, 41000);
+}
+
 }  // namespace
 }  // namespace perf

@@ -1,11 +1,11 @@
 // x64 Windows has no chain of handler records: the system finds a frame's
 // handler in the unwind tables beside its code. So the call goes through a
 // small frame of our own, written in assembly for its table entry to name
-// GuardHandler. Frames inside see an exception first (a C++ exception is
+// ov_GuardHandler. Frames inside see an exception first (a C++ exception is
 // caught by the try block there, as GCC's own tables say); whatever passes
-// them reaches the handler, which unwinds them (their cleanups run) and
-// resumes our frame just after the call, with the exception's code as the
-// call's result.
+// them reaches the handler, which unwinds them (their unwind handlers run: a
+// host's __finally blocks and cleanups) and resumes our frame just after the
+// call, with the exception's code as the call's result.
 #include <cstdint>
 
 #include "platform/runtime/GuardTrap.h"
@@ -32,7 +32,7 @@ std::uint64_t CallCatching(void* call) {
 
 }  // namespace
 
-// Calls call(context) in a frame whose exception handler is GuardHandler;
+// Calls call(context) in a frame whose exception handler is ov_GuardHandler;
 // ov_GuardResume is where an unwind to that frame goes on.
 extern "C" std::uint64_t ov_GuardFrame(std::uint64_t (*call)(void*), void* context);
 extern "C" const char ov_GuardResume[];

@@ -33,7 +33,10 @@ NT_TIB* ThreadBlock() {
 // without a word. Once unwound, a guard page goes back just below the page
 // we stand on, and the pages below it are given back, so the stack grows
 // again on demand and overflows again where it did before (what the C
-// runtime's _resetstkoflw does, which older systems' msvcrt lacks).
+// runtime's _resetstkoflw does, which older systems' msvcrt lacks). On x64
+// the pages below stay committed: Wine's own 64-bit code can reach below the
+// guard page without touching it first, and must find memory there; the
+// guard page moves down as the stack grows all the same.
 __attribute__((noinline)) bool RestoreStackGuard() noexcept {
     volatile char here = 0;
     BYTE* sp = const_cast<BYTE*>(reinterpret_cast<volatile BYTE*>(&here));
@@ -48,11 +51,13 @@ __attribute__((noinline)) bool RestoreStackGuard() noexcept {
     // overflow at all.
     constexpr std::uintptr_t kReservedPages = 2;
     if (guard < base + kReservedPages * page) return false;
+#if defined(__i386__)
     VirtualFree(base, std::size_t(guard - base), MEM_DECOMMIT);
+#endif
     DWORD old = 0;
     if (!VirtualProtect(guard, page, PAGE_READWRITE | PAGE_GUARD, &old)) return false;
 #if defined(__x86_64__)
-    // Where the committed part now ends, as the system records it.
+    // The stack's limit as the system keeps it: the page above its guard page.
     ThreadBlock()->StackLimit = guard + page;
 #endif
     return true;
@@ -63,15 +68,16 @@ __attribute__((noinline)) bool RestoreStackGuard() noexcept {
 // record and the vector registers' state. Wine commits a 64-bit thread's
 // whole stack at its start, down to one guard page a page above the end:
 // the first overflow there has no room to be reported and the thread dies.
-// Such a stack gets the shape of one that grows on demand, which leaves the
-// system its room.
+// Such a stack gets its guard page where a stack that grows on demand has
+// it, so the system raises the overflow while there is room.
 void MakeRoomToReportOverflow() noexcept {
 #if defined(__x86_64__)
     constexpr std::size_t kTebReservationBase = 0x1478;  // DeallocationStack, from XP x64 to 11 and under Wine
     constexpr std::uintptr_t kRoom = 16 * 1024;
     const NT_TIB* tib = ThreadBlock();
     const auto limit = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
-    const auto base = *reinterpret_cast<const std::uintptr_t*>(reinterpret_cast<const char*>(tib) + kTebReservationBase);
+    const char* block = reinterpret_cast<const char*>(tib);
+    const auto base = *reinterpret_cast<const std::uintptr_t*>(block + kTebReservationBase);
     if (limit - base < kRoom) RestoreStackGuard();
 #endif
 }

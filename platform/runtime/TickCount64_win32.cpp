@@ -45,6 +45,12 @@ ULONGLONG WINAPI TickCount64() {
 }  // namespace
 }  // namespace platform
 
-// The import pointer's own name: stdcall decoration, no C prefix added.
-extern "C" ULONGLONG(WINAPI* const g_tickCount64Import)() asm("__imp__GetTickCount64@0");
+// The import pointer's own name: on 32-bit with the C prefix and stdcall
+// decoration, on x64 (one calling convention, no prefix) the bare name.
+#ifdef _WIN64
+#define OV_TICK_COUNT64_IMPORT "__imp_GetTickCount64"
+#else
+#define OV_TICK_COUNT64_IMPORT "__imp__GetTickCount64@0"
+#endif
+extern "C" ULONGLONG(WINAPI* const g_tickCount64Import)() asm(OV_TICK_COUNT64_IMPORT);
 extern "C" ULONGLONG(WINAPI* const g_tickCount64Import)() = &platform::TickCount64;

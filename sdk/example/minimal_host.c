@@ -16,10 +16,14 @@
 
 #include "Orvale8.h"
 
+static DWORD hostThread;
+
 static void __stdcall OnDeviceEvent(OV_DATA data, const char *text, const char *event)
 {
-    /* The text is code page 936; a real host shows it in its own window. */
-    printf("[%d] %s: %s\n", (int)data, event, text);
+    /* The text is code page 936; a real host shows it in its own window,
+     * which it may touch here: the call comes on the thread that made it. */
+    printf("[%d] %s: %s%s\n", (int)data, event, text,
+           GetCurrentThreadId() == hostThread ? "" : " (not on the host's thread)");
     fflush(stdout);
 }
 
@@ -29,6 +33,7 @@ int main(int argc, char **argv)
     DWORD end;
     MSG msg;
 
+    hostThread = GetCurrentThreadId();
     InitCallbackEx(42, OnDeviceEvent);
     if (InitDevice() != OV_TRUE) {
         printf("InitDevice failed: %s\n", OrvaleGetLastError());

@@ -237,18 +237,11 @@ std::vector<std::string> DataTypes(const std::string& text, const std::set<std::
 // 32-bit int it always was, a 64-bit host's is pointer-sized.
 TEST(PascalUnit, DataValueIs32BitsIn32BitHostsAndPointerSizedIn64BitOnes) {
     const std::string header = Read("include/Orvale8.h"), unit = Read("include/Orvale8.pas");
-    const struct {
-        const char* compiler;
-        bool pascal;
-        std::set<std::string> defined;
-        int bits;
-    } compilers[] = {
+    const struct { const char* compiler; bool pascal; std::set<std::string> defined; int bits; } compilers[] = {
         {"MinGW i686", false, {"_WIN32", "__GNUC__"}, 32},
-        {"Visual C++ x86", false, {"_WIN32", "_MSC_VER"}, 32},
         {"MinGW x86_64", false, {"_WIN32", "_WIN64", "__GNUC__"}, 64},
         {"Visual C++ x64", false, {"_WIN32", "_WIN64", "_MSC_VER"}, 64},
         {"Free Pascal i386-win32", true, {"FPC", "MSWINDOWS", "CPU32", "CPU386"}, 32},
-        {"Delphi 7", true, {"MSWINDOWS", "WIN32", "CPU386"}, 32},
         {"Delphi XE2 Win32", true, {"MSWINDOWS", "WIN32", "UNICODE", "CPUX86"}, 32},
         {"Free Pascal x86_64-win64", true, {"FPC", "MSWINDOWS", "WIN64", "CPU64", "CPUX86_64"}, 64},
         {"Delphi XE2 Win64", true, {"MSWINDOWS", "WIN64", "UNICODE", "CPUX64"}, 64},

@@ -199,6 +199,32 @@ TEST(Guard, CallsThatReturnWithTheFloatingPointStateChangedHandTheHostItsOwnBack
     }
 }
 
+#if defined(__x86_64__)
+// Code between the guard and a fault, with a handler for the unwind pass
+// only, as a host's __finally block or C++ cleanup has on x64.
+int g_unwound = 0;
+
+extern "C" EXCEPTION_DISPOSITION ov_CountUnwind(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+    if (record->ExceptionFlags & EXCEPTION_UNWINDING) ++g_unwound;
+    return ExceptionContinueSearch;
+}
+
+extern "C" void CallWithCleanup(void (*fn)()) asm("ov_CallWithCleanup");
+asm(".text\n"
+    "ov_CallWithCleanup: .seh_proc ov_CallWithCleanup\n"
+    ".seh_handler ov_CountUnwind, @unwind\n"
+    "subq $40, %rsp; .seh_stackalloc 40; .seh_endprologue\n"
+    "callq *%rcx; nop; addq $40, %rsp; ret\n"
+    ".seh_endproc\n");
+
+TEST(Guard, FramesBetweenTheGuardAndAFaultUnwindFirst) {
+    g_unwound = 0;
+    EXPECT_FALSE(Guarded([] { CallWithCleanup(WriteThroughNull); }));
+    EXPECT_FALSE(Guarded([] { CallWithCleanup(RaiseForeign); }));
+    EXPECT_EQ(2, g_unwound);
+}
+#endif
+
 TEST(Guard, FaultInsideNestedGuardLeavesOuterGuardWorking) {
     bool innerFailed = false;
     EXPECT_TRUE(Guarded([&] { innerFailed = !Guarded(WriteThroughNull); }));

@@ -8,7 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/runtime/LoaderState.h"
 #include "platform/runtime/Thread.h"
+
+#if defined(_WIN32)
+#include "platform/runtime/Module.h"
+#endif
 
 using namespace platform;
 
@@ -199,5 +204,42 @@ TEST_F(ThreadSync, AWorkerGivenUpOnNeverHasItsCallRunAndFreesItselfWhenItEnds) {
     ASSERT_TRUE(PumpUntil([&] { return destroyed.load(); })) << "the abandoned worker was never freed";
     EXPECT_FALSE(ran) << "a call of an abandoned worker ran";
 }
+
+#if defined(_WIN32)
+// The loader lock, taken as the loader takes it around a DLL's entry routine.
+struct LoaderLock {
+    using Lock = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    using Unlock = LONG(WINAPI*)(ULONG, ULONG_PTR);
+    const Lock lock = SystemFunction<Lock>(L"ntdll.dll", "LdrLockLoaderLock");
+    const Unlock unlock = SystemFunction<Unlock>(L"ntdll.dll", "LdrUnlockLoaderLock");
+    ULONG_PTR cookie = 0;
+    const bool held = lock && unlock && lock(0, nullptr, &cookie) == 0;
+    ~LoaderLock() {
+        if (held) unlock(0, cookie);
+    }
+};
+
+// A host's DLL may close the device in its entry routine: a thread cannot
+// end while the loader lock is held, so the wait ends with the body.
+TEST_F(ThreadSync, UnderTheLoaderLockAWaitEndsWithTheWorkersBody) {
+    std::atomic<bool> running{false}, go{false};
+    Worker worker([&](Worker& w) {
+        running = true;
+        while (!go && !w.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    worker.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return running.load(); }));  // past its start, which takes the lock
+    EXPECT_FALSE(InsideLoaderLock());
+    {
+        LoaderLock lock;
+        ASSERT_TRUE(lock.held);
+        ASSERT_TRUE(InsideLoaderLock()) << "the loader lock held by this thread is not seen";
+        go = true;
+        EXPECT_TRUE(worker.WaitFor(5000));
+        EXPECT_TRUE(worker.done);
+    }
+    EXPECT_FALSE(InsideLoaderLock());
+}
+#endif
 
 }  // namespace

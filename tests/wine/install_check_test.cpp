@@ -357,11 +357,15 @@ TEST(CrashWhere, EveryOffsetOfAList) {
     const std::string image = ovtest::ReadBytes(dir.File("Orvale8.dll.debug"));
     IMAGE_DOS_HEADER dos{};
     IMAGE_NT_HEADERS32 nt{};
+    IMAGE_NT_HEADERS64 nt64{};  // the x64 build's: an eight-byte base
     std::memcpy(&dos, image.data(), sizeof dos);
     std::memcpy(&nt, image.data() + dos.e_lfanew, sizeof nt);
-    char entry[16], address[16];
+    std::memcpy(&nt64, image.data() + dos.e_lfanew, sizeof nt64);
+    const unsigned long long base =
+        nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? nt64.OptionalHeader.ImageBase : nt.OptionalHeader.ImageBase;
+    char entry[24], address[24];
     std::snprintf(entry, sizeof entry, "0x%lx", nt.OptionalHeader.AddressOfEntryPoint);
-    std::snprintf(address, sizeof address, "0x%lx", nt.OptionalHeader.ImageBase + nt.OptionalHeader.AddressOfEntryPoint);
+    std::snprintf(address, sizeof address, "0x%llx", base + nt.OptionalHeader.AddressOfEntryPoint);
     const auto where = [&dir](const std::string& list, std::vector<std::string>& answers) {
         const auto run = ovtest::RunProgram("\"" + dir.File("ovhost.exe") + "\" --where " + list, dir.Path(), 60000);
         EXPECT_TRUE(run.Started && !run.TimedOut);

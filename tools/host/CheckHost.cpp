@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 #include "tools/host/CheckDll.h"
 #include "tools/host/CheckReport.h"
@@ -22,8 +23,8 @@ std::string FileNameOf(const std::string& path) { return path.substr(path.find_l
 std::map<WORD, std::vector<std::string>> HostPrograms(const std::string& folder) {
     std::map<WORD, std::vector<std::string>> programs;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(platform::FullWidePath(folder + "*.exe").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return programs;
+    const platform::UniqueFind search(FindFirstFileW(platform::FullWidePath(folder + "*.exe").c_str(), &found));
+    if (!search) return programs;
     do {
         const std::string name = platform::Utf8FromWide(found.cFileName);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || lstrcmpiA(name.c_str(), "ovhost.exe") == 0 ||
@@ -31,8 +32,7 @@ std::map<WORD, std::vector<std::string>> HostPrograms(const std::string& folder)
             continue;
         const WORD machine = PeMachine(folder + name);
         if (machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_AMD64) programs[machine].push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
     return programs;
 }
 

@@ -18,10 +18,14 @@
 
 namespace {
 
-std::uint32_t Read(const std::string& b, std::size_t at, std::size_t bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < bytes && at + i < b.size(); ++i) value |= std::uint32_t(std::uint8_t(b[at + i])) << (8 * i);
+std::uint64_t Read64(const std::string& b, std::size_t at, std::size_t bytes) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < bytes && at + i < b.size(); ++i) value |= std::uint64_t(std::uint8_t(b[at + i])) << (8 * i);
     return value;
+}
+
+std::uint32_t Read(const std::string& b, std::size_t at, std::size_t bytes) {
+    return static_cast<std::uint32_t>(Read64(b, at, bytes));
 }
 
 struct Section {
@@ -29,7 +33,8 @@ struct Section {
 };
 
 struct PeImage {
-    std::uint32_t Base = 0;
+    std::uint64_t Base = 0;
+    bool Underscored = true;  // a 32-bit target puts an underscore before every C name
     std::map<std::string, Section> Sections;
     std::size_t Symbols = 0, SymbolCount = 0, Strings = 0;
     std::vector<std::string> SectionOrder;  // the symbol table numbers sections from 1
@@ -56,8 +61,11 @@ bool ReadPe(const std::string& b, PeImage& pe, std::string& error) {
     if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0 || peAt + 24 > b.size() || b.compare(peAt, 4, "PE\0\0", 4))
         return Fail(error, "the debug file is not a PE image");
     const std::size_t coff = peAt + 4, optional = coff + 20;
-    if (Read(b, optional, 2) != 0x10b) return Fail(error, "the debug file is not a 32-bit PE image");
-    pe.Base = Read(b, optional + 28, 4);
+    // The 64-bit form (PE32+) has no BaseOfData, and an eight-byte base.
+    const std::uint32_t magic = Read(b, optional, 2);
+    if (magic != 0x10b && magic != 0x20b) return Fail(error, "the debug file is not a 32-bit or 64-bit PE image");
+    pe.Base = magic == 0x20b ? Read64(b, optional + 24, 8) : Read(b, optional + 28, 4);
+    pe.Underscored = Read(b, coff, 2) == IMAGE_FILE_MACHINE_I386;
     pe.Symbols = Read(b, coff + 8, 4);
     // No more symbols than the file holds, whatever its header says.
     pe.SymbolCount = pe.Symbols < b.size() ? std::min<std::size_t>(Read(b, coff + 12, 4), (b.size() - pe.Symbols) / 18) : 0;
@@ -83,10 +91,10 @@ std::string Contents(const std::string& b, const PeImage& pe, const char* name) 
     return b.substr(s.FileOffset, size);
 }
 
-// The symbol's name in source form: this target puts an underscore before
-// every C name, so a C++ name starts "__Z".
-std::string SourceName(std::string name) {
-    if (!name.empty() && name[0] == '_') name.erase(0, 1);
+// The symbol's name in source form: a 32-bit target puts an underscore
+// before every C name, so a C++ name starts "__Z" there.
+std::string SourceName(std::string name, bool underscored) {
+    if (underscored && !name.empty() && name[0] == '_') name.erase(0, 1);
     if (name.compare(0, 2, "_Z") != 0) return name;
     int status = 0;
     char* demangled = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status);
@@ -97,39 +105,39 @@ std::string SourceName(std::string name) {
 }
 
 // The function symbol at or below `address`.
-std::string FunctionAt(const std::string& b, const PeImage& pe, std::uint32_t address) {
-    std::uint32_t best = 0;
+std::string FunctionAt(const std::string& b, const PeImage& pe, std::uint64_t address) {
+    std::uint64_t best = 0;
     std::string name;
     for (std::size_t i = 0; i < pe.SymbolCount; ++i) {
         const std::size_t at = pe.Symbols + 18 * i;
         const unsigned section = Read(b, at + 12, 2), type = Read(b, at + 14, 2), aux = Read(b, at + 17, 1);
         i += aux;
         if ((type & 0x30) != 0x20 || section == 0 || section > pe.SectionOrder.size()) continue;
-        const std::uint32_t start = pe.Base + pe.Sections.at(pe.SectionOrder[section - 1]).Address + Read(b, at + 8, 4);
+        const std::uint64_t start = pe.Base + pe.Sections.at(pe.SectionOrder[section - 1]).Address + Read(b, at + 8, 4);
         if (start > address || start < best) continue;
         best = start;
         name = Read(b, at, 4) == 0 ? LongName(b, pe, Read(b, at + 4, 4)) : ShortName(b, at);
     }
-    return SourceName(name);
+    return SourceName(name, pe.Underscored);
 }
 
 }  // namespace
 
-bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace& place, std::string& error) {
+bool FindSourcePlace(const std::string& image, std::uint64_t offset, SourcePlace& place, std::string& error) {
     PeImage pe;
     if (!ReadPe(image, pe, error)) return false;
     const Section& text = pe.Sections.at(".text");
-    const auto inCode = [&text](std::uint32_t at) { return at >= text.Address && at - text.Address < text.Size; };
+    const auto inCode = [&text](std::uint64_t at) { return at >= text.Address && at - text.Address < text.Size; };
     // An address from a debugger or a log at the DLL's preferred base: the
     // crash report's offset is that less the base.
     place.WasAddress = !inCode(offset) && offset >= pe.Base && inCode(offset - pe.Base);
     if (place.WasAddress) offset -= pe.Base;
     if (!inCode(offset)) {
         char range[160];
-        std::snprintf(range, sizeof range, "offsets 0x%x to 0x%x, or addresses 0x%x to 0x%x at its preferred base",
+        std::snprintf(range, sizeof range, "offsets 0x%x to 0x%x, or addresses 0x%llx to 0x%llx at its preferred base",
                       static_cast<unsigned>(text.Address), static_cast<unsigned>(text.Address + text.Size - 1),
-                      static_cast<unsigned>(pe.Base + text.Address),
-                      static_cast<unsigned>(pe.Base + text.Address + text.Size - 1));
+                      static_cast<unsigned long long>(pe.Base + text.Address),
+                      static_cast<unsigned long long>(pe.Base + text.Address + text.Size - 1));
         error = std::string("outside Orvale8.dll's code (") + range + "); for an address of the DLL loaded at "
                 "another base, give the address less that base";
         return false;
@@ -151,7 +159,7 @@ namespace {
 // Hexadecimal offsets, separated by commas; an entry that is none is kept
 // as given, so that each is answered in its place.
 struct Offset {
-    std::uint32_t Value = 0;
+    std::uint64_t Value = 0;
     bool Valid = false;
     std::string Text;  // the entry as given
 };
@@ -163,7 +171,7 @@ std::vector<Offset> ParseOffsets(const std::string& text) {
         const std::string one = text.substr(start, end - start);
         char* stop = nullptr;
         const unsigned long long value = std::strtoull(one.c_str(), &stop, 16);
-        offsets.push_back({static_cast<std::uint32_t>(value), !one.empty() && !*stop && value <= 0xffffffffULL, one});
+        offsets.push_back({value, !one.empty() && !*stop && value != ~0ULL, one});
         start = end + 1;
     }
     return offsets;
@@ -177,9 +185,9 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
            platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read;
 }
 
-std::string Hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
+std::string Hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
     return text;
 }
 

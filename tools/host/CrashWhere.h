@@ -9,8 +9,8 @@
 #include <string>
 
 struct SourcePlace {
-    std::uint32_t Base = 0;     // the DLL's preferred base
-    std::uint32_t Address = 0;  // the preferred base plus the offset
+    std::uint64_t Base = 0;     // the DLL's preferred base
+    std::uint64_t Address = 0;  // the preferred base plus the offset
     bool WasAddress = false;    // what was given was the address, not the offset
     std::string Function;       // in source form; empty when no symbol covers it
     std::string File;           // as the debug information names it
@@ -19,8 +19,9 @@ struct SourcePlace {
 
 // `image` holds the debug file's bytes. An offset is taken as an address
 // when only that reading lies in the DLL's code. False with `error` set when
-// they are not a 32-bit PE image, or the offset lies outside the DLL's code.
-bool FindSourcePlace(const std::string& image, std::uint32_t offset, SourcePlace& place, std::string& error);
+// they are not a 32-bit or 64-bit PE image, or the offset lies outside the
+// DLL's code.
+bool FindSourcePlace(const std::string& image, std::uint64_t offset, SourcePlace& place, std::string& error);
 
 // "ovhost --where OFFSET[,OFFSET...]": the debug file beside the bench or one
 // folder up (the kit's layout); prints the function and FILE:LINE of each,

@@ -6,8 +6,9 @@
 // Windows 2000) as the minimum: both count as XP here. The C runtime's pages
 // name no Windows version; the msvcrt.dll functions listed are all in the
 // msvcrt.dll that Windows XP installs. Windows XP x64, a later system (NT
-// 5.2), has all that XP has; functions only the 64-bit binaries import are
-// listed with it where Microsoft names XP x64 or Server 2003 as the minimum.
+// 5.2), has all that XP has; the functions only 64-bit Windows exports (the
+// unwinding ones, and the ...LongPtr ones, which 32-bit headers turn into
+// macros) are listed with it, so a 32-bit binary importing one fails.
 #include "tests/wine/support/WindowsImports.h"
 
 namespace ovtest {
@@ -137,7 +138,11 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "RemoveVectoredExceptionHandler", Windows::XP},
         {"kernel32.dll", "ResetEvent", Windows::XP},
         {"kernel32.dll", "ResumeThread", Windows::XP},
+        {"kernel32.dll", "RtlCaptureContext", Windows::XP},
+        {"kernel32.dll", "RtlLookupFunctionEntry", Windows::XP64},
         {"kernel32.dll", "RtlUnwind", Windows::XP},
+        {"kernel32.dll", "RtlUnwindEx", Windows::XP64},
+        {"kernel32.dll", "RtlVirtualUnwind", Windows::XP64},
         {"kernel32.dll", "SearchPathW", Windows::XP},
         {"kernel32.dll", "SetConsoleCtrlHandler", Windows::XP},
         {"kernel32.dll", "SetEndOfFile", Windows::XP},
@@ -166,26 +171,34 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "WideCharToMultiByte", Windows::XP},
         {"kernel32.dll", "WriteConsoleW", Windows::XP},
         {"kernel32.dll", "WriteFile", Windows::XP},
+        {"kernel32.dll", "__C_specific_handler", Windows::XP64},
         {"kernel32.dll", "lstrcmpiA", Windows::XP},
+        {"msvcrt.dll", "___lc_codepage_func", Windows::XP},
+        {"msvcrt.dll", "___mb_cur_max_func", Windows::XP},
         {"msvcrt.dll", "__getmainargs", Windows::XP},
         {"msvcrt.dll", "__initenv", Windows::XP},
+        {"msvcrt.dll", "__iob_func", Windows::XP},
         {"msvcrt.dll", "__mb_cur_max", Windows::XP},
         {"msvcrt.dll", "__p__acmdln", Windows::XP},
         {"msvcrt.dll", "__p__commode", Windows::XP},
         {"msvcrt.dll", "__p__fmode", Windows::XP},
         {"msvcrt.dll", "__set_app_type", Windows::XP},
         {"msvcrt.dll", "__setusermatherr", Windows::XP},
+        {"msvcrt.dll", "_acmdln", Windows::XP},
         {"msvcrt.dll", "_amsg_exit", Windows::XP},
         {"msvcrt.dll", "_beginthreadex", Windows::XP},
         {"msvcrt.dll", "_cexit", Windows::XP},
         {"msvcrt.dll", "_close", Windows::XP},
+        {"msvcrt.dll", "_commode", Windows::XP},
         {"msvcrt.dll", "_endthreadex", Windows::XP},
         {"msvcrt.dll", "_errno", Windows::XP},
+        {"msvcrt.dll", "_fmode", Windows::XP},
         {"msvcrt.dll", "_initterm", Windows::XP},
         {"msvcrt.dll", "_iob", Windows::XP},
         {"msvcrt.dll", "_lock", Windows::XP},
         {"msvcrt.dll", "_onexit", Windows::XP},
         {"msvcrt.dll", "_read", Windows::XP},
+        {"msvcrt.dll", "_setjmp", Windows::XP},
         {"msvcrt.dll", "_setjmp3", Windows::XP},
         {"msvcrt.dll", "_strdup", Windows::XP},
         {"msvcrt.dll", "_ultoa", Windows::XP},
@@ -260,6 +273,8 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "GetSystemMenu", Windows::XP},
         {"user32.dll", "GetSystemMetrics", Windows::XP},
         {"user32.dll", "GetWindowLongA", Windows::XP},
+        {"user32.dll", "GetWindowLongPtrA", Windows::XP64},
+        {"user32.dll", "GetWindowLongPtrW", Windows::XP64},
         {"user32.dll", "GetWindowLongW", Windows::XP},
         {"user32.dll", "GetWindowPlacement", Windows::XP},
         {"user32.dll", "GetWindowRect", Windows::XP},
@@ -292,6 +307,8 @@ const std::vector<KnownImport>& KnownImports() {
         {"user32.dll", "SetFocus", Windows::XP},
         {"user32.dll", "SetTimer", Windows::XP},
         {"user32.dll", "SetWindowLongA", Windows::XP},
+        {"user32.dll", "SetWindowLongPtrA", Windows::XP64},
+        {"user32.dll", "SetWindowLongPtrW", Windows::XP64},
         {"user32.dll", "SetWindowLongW", Windows::XP},
         {"user32.dll", "SetWindowPos", Windows::XP},
         {"user32.dll", "ShowWindow", Windows::XP},
