@@ -10,6 +10,7 @@
 #include "device/DriverRecord.h"
 #include "device/companion/CompanionLink.h"
 #include "device/unitOVDrv.h"
+#include "platform/runtime/HostPath.h"
 
 namespace unitOVDrv {
 namespace {
@@ -76,7 +77,7 @@ bool OpenDriver() {
     if (!link || link->Gone()) {
         SetLink(nullptr);
         std::string problem;
-        link = Link::Start(problem);
+        link = Link::Start(platform::WideFromUtf8(platform::ExecutableDirectory()), problem);
         if (!link) {
             g_driverErrorText = problem + "; the device stays closed";
             return false;

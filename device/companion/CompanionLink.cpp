@@ -29,10 +29,11 @@ std::string StartFailure(DWORD error) {
 
 }  // namespace
 
-std::unique_ptr<Link> Link::Start(std::string& problem) {
+std::unique_ptr<Link> Link::Start(const std::wstring& hostFolder, std::string& problem) {
     std::unique_ptr<Link> link(new Link);
     const std::wstring base = NewPipeBase();
-    if (!link->Create(base, problem) || !link->Launch(base, problem) || !link->AwaitHello(problem)) return nullptr;
+    if (!link->Create(base, problem) || !link->Launch(base, hostFolder, problem) || !link->AwaitHello(problem))
+        return nullptr;
     return link;
 }
 
@@ -58,7 +59,7 @@ bool Link::Create(const std::wstring& base, std::string& problem) {
 
 // Beside the plug-in's own file, in the host's current folder, inheriting
 // no handle; without the start-up cursor, since it shows no window.
-bool Link::Launch(const std::wstring& base, std::string& problem) {
+bool Link::Launch(const std::wstring& base, const std::wstring& hostFolder, std::string& problem) {
     const std::string folder = platform::DirectoryOf(platform::ModulePath(platform::ThisModule()));
     const std::wstring exe = platform::WideFromUtf8(folder) + kExeNameWide;
     if (!platform::FileExists(folder + kExeName)) {
@@ -69,7 +70,7 @@ bool Link::Launch(const std::wstring& base, std::string& problem) {
     StartArguments arguments;
     arguments.hostProcessId = GetCurrentProcessId();
     arguments.pipeBase = base;
-    arguments.hostFolder = platform::WideFromUtf8(platform::ExecutableDirectory());
+    arguments.hostFolder = hostFolder;
     std::wstring line = L"\"" + exe + L"\" " + FormatArguments(arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -19,9 +19,11 @@ class Link {
 public:
     enum Channel { kHostCalls, kPolls };
 
-    // Starts the companion and waits, a bounded time, for its hello: null,
-    // with `problem` saying why (naming the companion), when it did not come.
-    static std::unique_ptr<Link> Start(std::string& problem);
+    // Starts the companion for a host whose folder (with its trailing
+    // separator) is `hostFolder`, and waits, a bounded time, for its hello:
+    // null, with `problem` saying why (naming the companion), when it did not
+    // come.
+    static std::unique_ptr<Link> Start(const std::wstring& hostFolder, std::string& problem);
     ~Link() { End(); }
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
@@ -49,7 +51,7 @@ private:
 
     Link() = default;
     bool Create(const std::wstring& base, std::string& problem);
-    bool Launch(const std::wstring& base, std::string& problem);
+    bool Launch(const std::wstring& base, const std::wstring& hostFolder, std::string& problem);
     bool AwaitHello(std::string& problem);
     Wait Complete(Connection& connection, OVERLAPPED& overlapped, DWORD timeoutMs, DWORD& bytes);
     Wait Transfer(Connection& connection, bool write, std::uint8_t* bytes, DWORD size, DWORD timeoutMs, DWORD& done);

@@ -105,21 +105,19 @@ void CallWithoutArguments(Fn fn, Message& reply) {
 std::string LoadDriver(const std::wstring& hostFolder) {
     if (!g_room.Reserve() || !ReserveVersionPage())
         return std::string("no memory for ") + kDriverName + "'s event record (out of memory)";
-    DWORD besideError = 0;
-    HMODULE module = nullptr;
+    // As the loader finds a driver the plug-in imports: in the host's folder
+    // when it is there, else by the search path.
     const std::wstring beside = hostFolder + L"TmA4Drv.dll";
     const bool isBeside = !hostFolder.empty() && IsFile(beside);
-    if (isBeside) module = Load(beside, besideError);
-    DWORD searchError = 0;
-    if (!module) module = Load(L"TmA4Drv.dll", searchError);
+    DWORD error = 0;
+    const HMODULE module = Load(isBeside ? beside : L"TmA4Drv.dll", error);
     if (!module) {
-        std::string reason = std::string(kDriverName) + " did not load: ";
+        const std::string folder = platform::WideToGbk(hostFolder);
         if (isBeside)
-            reason += "in the host's folder (" + platform::WideToGbk(hostFolder) + ") error " +
-                      std::to_string(besideError) + ", ";
-        else
-            reason += "not in the host's folder (" + platform::WideToGbk(hostFolder) + "), ";
-        return reason + "by the search path error " + std::to_string(searchError);
+            return std::string(kDriverName) + " in the host's folder (" + folder + ") did not load (error " +
+                   std::to_string(error) + ")";
+        return std::string(kDriverName) + " is neither in the host's folder (" + folder +
+               ") nor found by the search path (error " + std::to_string(error) + ")";
     }
     return Resolve(module);
 }

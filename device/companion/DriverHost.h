@@ -8,8 +8,8 @@
 
 namespace companion {
 
-// Loads TmA4Drv.dll, from the host's folder first, else by the search path,
-// and finds its four functions; reserves the record's room and the version
+// Loads TmA4Drv.dll, from the host's folder when it is there, else by the
+// search path, and finds its four functions; reserves the record's room and the version
 // text's page. Empty when all went well, else the reason (code page 936).
 std::string LoadDriver(const std::wstring& hostFolder);
 

@@ -1,11 +1,17 @@
 // The messages between the 64-bit plug-in and its 32-bit companion: what one
 // side writes, the other reads back byte for byte, little-endian whatever the
-// machine, and anything torn or foreign is refused rather than acted on.
+// machine, and anything torn or foreign is refused rather than acted on. Under
+// Windows, the companion itself too, as the plug-in starts it.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "device/companion/Protocol.h"
+#ifdef _WIN32
+#include "device/companion/CompanionLink.h"
+#include "platform/runtime/HostPath.h"
+#include "tests/support/ScratchDir.h"
+#endif
 
 namespace {
 
@@ -68,5 +74,51 @@ TEST(CompanionProtocol, StartArgumentsKeepAFolderWithSpacesAndRefuseABadProcessI
         EXPECT_FALSE(companion::ParseArguments(bad, read)) << bad;
     EXPECT_EQ("exit code 0xC0000005", companion::ExitCodeText(0xC0000005u));
 }
+
+#ifdef _WIN32
+// The build puts Orvale8Drv32.exe, the simulated driver and the stub drivers
+// beside this program, as the companion lies beside the plug-in.
+TEST(CompanionLink, TheDriverInTheHostsFolderIsTheOneRunOrRefusedWithItsReason) {
+    const struct {
+        const char* driver;   // copied from here as the host's TmA4Drv.dll; null: none, "": not a DLL
+        const char* problem;  // in the start's problem; empty: it starts
+    } cases[] = {
+        {nullptr, ""},  // the one the search path finds, beside the companion
+        {"TmA4Drv.dll", ""},
+        {"stub_driver_decorated.dll", "TmA4Drv.dll lacks Tma4drv_DLL_Version, TV_Initialize, TV_Disable, TV_GetEvent"},
+        {"", "Orvale8Drv32.exe could not run the driver: TmA4Drv.dll in the host's folder ("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.driver ? c.driver : "(none)");
+        const ovtest::ScratchDir host;
+        if (c.driver && *c.driver) {
+            ASSERT_TRUE(host.CopyFromBin(c.driver, "TmA4Drv.dll"));
+        }
+        if (c.driver && !*c.driver) ovtest::WriteBytes(host.File("TmA4Drv.dll"), "not a DLL");
+        std::string problem;
+        const std::unique_ptr<companion::Link> link = companion::Link::Start(platform::WideFromUtf8(host.Path()), problem);
+        EXPECT_NE(std::string::npos, problem.find(c.problem)) << problem;
+        ASSERT_EQ(!*c.problem, link != nullptr) << problem;
+        if (!link) continue;
+        // The version text crosses as a C string: one with a NUL inside is refused, not cut.
+        for (const std::string& text : {std::string("http://voicebox.local/"), std::string("http://\0x", 9)}) {
+            Message request;
+            request.call = Call::Version;
+            request.SetPayload(text.data(), text.size());
+            Message reply;
+            EXPECT_TRUE(link->RoundTrip(companion::Link::kHostCalls, request, reply));
+            EXPECT_EQ(text.size() == 9 ? Status::Refused : Status::Ok, reply.status);
+        }
+        Message request;
+        request.call = Call::GetEvent;
+        Message reply;
+        EXPECT_TRUE(link->RoundTrip(companion::Link::kPolls, request, reply));
+        EXPECT_EQ(Status::Ok, reply.status);
+        link->End();
+        EXPECT_FALSE(link->RoundTrip(companion::Link::kPolls, request, reply)) << "an ended companion answered";
+        EXPECT_EQ(companion::kExitEndedByPlugin, link->ExitCode());
+    }
+}
+#endif
 
 }  // namespace
