@@ -1,13 +1,59 @@
 #include "tests/support/SimDriver_win32.h"
 
+#include <cstring>
+
+#include "tests/support/SimBoxServer_win32.h"
+#include "tools/simdrv/BoxWire.h"
+
 namespace ovtest {
+namespace {
+
+struct Control {
+    const char* name;
+    void* function;
+};
+
+template <class F>
+void* AsProc(F* function) {
+    return reinterpret_cast<void*>(function);
+}
+
+// The controls the client calls, linked in for a box kept here.
+const Control kLinked[] = {
+    {"SimDrv_Reset", AsProc(&SimDrv_Reset)},
+    {"SimDrv_QueueEvent", AsProc(&SimDrv_QueueEvent)},
+    {"SimDrv_QueueRecord", AsProc(&SimDrv_QueueRecord)},
+    {"SimDrv_PendingEvents", AsProc(&SimDrv_PendingEvents)},
+    {"SimDrv_FaultPolls", AsProc(&SimDrv_FaultPolls)},
+    {"SimDrv_CrashPolls", AsProc(&SimDrv_CrashPolls)},
+    {"SimDrv_FaultDisables", AsProc(&SimDrv_FaultDisables)},
+    {"SimDrv_RecordSize", AsProc(&SimDrv_RecordSize)},
+    {"SimDrv_BlockPolls", AsProc(&SimDrv_BlockPolls)},
+    {"SimDrv_ReleasePolls", AsProc(&SimDrv_ReleasePolls)},
+    {"SimDrv_BlockedPolls", AsProc(&SimDrv_BlockedPolls)},
+    {"SimDrv_LogCount", AsProc(&SimDrv_LogCount)},
+    {"SimDrv_LogEntry", AsProc(&SimDrv_LogEntry)},
+};
+
+bool BoxKeptHere() { return sizeof(void*) == 8 || GetEnvironmentVariableA("OV_SIMBOX_FORWARD", nullptr, 0) != 0; }
+
+}  // namespace
+
+void* SimDriver::LinkedControl(const char* name) {
+    for (const Control& control : kLinked)
+        if (std::strcmp(control.name, name) == 0) return control.function;
+    return nullptr;
+}
 
 bool SimDriver::Attach() {
+    linked_ = BoxKeptHere();
+    if (linked_) {
+        module_ = GetModuleHandleA(nullptr);
+        return SetEnvironmentVariableA(simdrv::kBoxPipeVariable, ServeSimBox().c_str()) != FALSE;
+    }
     module_ = GetModuleHandleA("TmA4Drv.dll");
-    for (const char* name : {"SimDrv_Reset", "SimDrv_QueueEvent", "SimDrv_QueueRecord", "SimDrv_PendingEvents",
-                             "SimDrv_FaultPolls", "SimDrv_FaultDisables", "SimDrv_RecordSize", "SimDrv_BlockPolls",
-                             "SimDrv_ReleasePolls", "SimDrv_BlockedPolls", "SimDrv_LogCount", "SimDrv_LogEntry"})
-        if (!Proc<FARPROC>(module_, name)) return false;
+    for (const Control& control : kLinked)
+        if (!Proc<FARPROC>(module_, control.name)) return false;
     return true;
 }
 

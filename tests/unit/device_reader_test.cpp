@@ -15,7 +15,7 @@
 namespace {
 
 struct Received {
-    std::int32_t data;
+    OV_DATA data;
     std::string text, event;
     bool onMainThread;
 };
@@ -24,7 +24,7 @@ std::vector<Received> g_received;
 std::thread::id g_mainId;
 void (*g_onCallback)(const std::string& text) = nullptr;
 
-void OV_STDCALL Record(std::int32_t data, const char* text, const char* event) {
+void OV_STDCALL Record(OV_DATA data, const char* text, const char* event) {
     g_received.push_back({data, text, event, std::this_thread::get_id() == g_mainId});
     if (g_onCallback) g_onCallback(text);
 }

@@ -414,6 +414,16 @@ void ContractTest::CheckLeftBehind(const Outcome& out) {
     EXPECT_LT(out.ms, DWORD(OV_CLOSE_WAIT_MS + 1500));
     const std::set<DWORD> stuck = sim.PollThreads();
     ASSERT_EQ(1u, stuck.size());
+    if (sizeof(void*) == 8) {
+        // The x64 plug-in ended the companion that ran the poll: nothing is
+        // left behind, so it opens again at once.
+        sim.BlockPolls(simdrv::bmOff);
+        ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 0; }, kPatienceMs));
+        EXPECT_EQ(T, dev_->InitDevice()) << dev_->GetLastError();
+        CheckRelaying("opened at once");
+        EXPECT_EQ(T, dev_->CloseDevice());
+        return;
+    }
     EXPECT_EQ(F, dev_->InitDevice()) << "a second poll beside the stuck one";
     EXPECT_NE(nullptr, std::strstr(dev_->GetLastError(), "not yet returned")) << dev_->GetLastError();
     sim.Queue(30, "late");

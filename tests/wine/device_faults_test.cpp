@@ -7,8 +7,13 @@
 #include <cstring>
 
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/HostPath.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/wine/support/Companions.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/support/PeImage_win32.h"
+#include "tools/simdrv/BoxWire.h"
 #include "tests/wine/support/StackProbe.h"
 
 namespace ovtest {
@@ -103,7 +108,7 @@ constexpr WORD kDelphiControlWord = 0x1372;
 
 // A callback that returns normally, as foreign code can, with another SSE
 // rounding mode and a division of 1 by 0 pending over three stacked values.
-void __stdcall RecordAndLeaveFloatingPointDirty(int data, const char* text, const char* event) {
+void __stdcall RecordAndLeaveFloatingPointDirty(OV_DATA data, const char* text, const char* event) {
     recorder::First(data, text, event);
     const DWORD roundTowardZero = 0x7F80;
     asm volatile("ldmxcsr %0" : : "m"(roundTowardZero));
@@ -167,6 +172,7 @@ TEST_F(FaultsTest, ACallbackThatDividesByZeroLeavesTheHostsFloatingPointAsItWas)
 }
 
 TEST_F(FaultsTest, PollsThatFaultAreContainedAndPollingGoesOn) {
+    const std::set<DWORD> threads = ProcessThreads();
     sim.FaultPolls(5);
     sim.Queue(30, "after the faults");
     OpenDevice();
@@ -183,7 +189,8 @@ TEST_F(FaultsTest, PollsThatFaultAreContainedAndPollingGoesOn) {
     for (std::size_t i = 1; i < 6; ++i) EXPECT_GE(MsBetween(polls[i - 1].Time, polls[i].Time), 180.0);
 
     EXPECT_EQ(OV_TRUE, Device().CloseDevice());
-    EXPECT_TRUE(ThreadEnded(*sim.PollThreads().begin()));
+    // The x64 plug-in's reader is not the thread that polled, in its companion.
+    EXPECT_TRUE(sizeof(void*) == 8 ? ProcessThreads() == threads : ThreadEnded(*sim.PollThreads().begin()));
 }
 
 // The machine has no event left to give the plug-in.
@@ -244,6 +251,95 @@ TEST_F(FaultsTest, WithoutTheHiddenWindowOpenFailsWithATextAndNoDriverCall) {
     EXPECT_EQ(0, Device().InitDevice());
     EXPECT_NE(nullptr, std::strstr(Device().GetLastError(), "hidden window")) << Device().GetLastError();
     EXPECT_EQ("", sim.Sequence());
+}
+
+// The x64 plug-in's companion, where the driver runs, ending under a poll
+// or stuck in one: the device closes with a text, the reader ends, nothing of
+// the companion is left, and the next open starts a fresh one.
+TEST_F(FaultsTest, ACompanionEndedOrStuckInAPollIsReplacedAtTheNextOpen) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit plug-in runs the driver in the host's process";
+    enum How { CrashInPoll, KilledInPoll, PollNeverReturns };
+    const struct {
+        How how;
+        const char* text;  // how the last-error text starts
+        const char* exit;  // the companion's exit code in it
+    } cases[] = {
+        {CrashInPoll, "TmA4Drv.dll crashed in TV_GetEvent: Orvale8Drv32.exe", "exit code 0xC0000005"},
+        {KilledInPoll, "TmA4Drv.dll crashed in TV_GetEvent: Orvale8Drv32.exe", "exit code 0x00000009"},
+        {PollNeverReturns, "TmA4Drv.dll did not return from a poll (TV_GetEvent) within 2000 ms", ""},
+    };
+    const DWORD self = GetCurrentProcessId();
+    const auto lastError = [this] { return std::string(Device().GetLastError()); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        sim.Reset();
+        recorder::Clear();
+        const std::set<DWORD> threads = ProcessThreads();
+        sim.BlockPolls(simdrv::bmUntilRelease);
+        OpenDevice();
+        ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 1; }, kPatienceMs));
+        const std::vector<DWORD> first = CompanionsOf(self);
+        ASSERT_EQ(1u, first.size());
+        if (c.how == CrashInPoll) {
+            sim.CrashPolls(1);
+            sim.BlockPolls(simdrv::bmOff);  // the next poll crashes
+        } else if (c.how == KilledInPoll) {
+            ASSERT_TRUE(KillCompanion(first[0]));
+        } else {
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(OV_FALSE, Device().CloseDevice());
+            EXPECT_NEAR(OV_CLOSE_WAIT_MS, double(GetTickCount() - start), 500.0);
+        }
+        if (c.how != PollNeverReturns) {
+            ASSERT_TRUE(PumpUntilCalls(1));
+            EXPECT_EQ(OV_EVENT_ERROR, recorder::Calls()[0].Event);
+            EXPECT_EQ(recorder::Texts()[0], lastError());
+        }
+        EXPECT_EQ(0u, lastError().rfind(c.text, 0)) << lastError();
+        EXPECT_NE(std::string::npos, lastError().find(c.exit)) << lastError();
+        EXPECT_TRUE(CompanionsGoneWithin(self, 1000)) << "the companion lives on";
+        EXPECT_TRUE(PumpUntil([&] { return ProcessThreads() == threads; }, kPatienceMs)) << "a reader lives on";
+
+        sim.BlockPolls(simdrv::bmOff);
+        ASSERT_TRUE(PumpUntil([&] { return sim.BlockedPolls() == 0; }, kPatienceMs));
+        sim.Queue(30, "fresh");
+        EXPECT_EQ(OV_TRUE, Device().InitDevice()) << lastError();
+        EXPECT_TRUE(PumpUntil([] { return recorder::Count() && recorder::Texts().back() == "fresh"; }, kPatienceMs));
+        const std::vector<DWORD> fresh = CompanionsOf(self);
+        EXPECT_TRUE(fresh.size() == 1 && fresh[0] != first[0]) << "no fresh companion";
+        EXPECT_EQ(OV_TRUE, Device().CloseDevice());
+    }
+}
+
+// A copy of this program started with OV_HOST_OPEN: a host that opens the
+// device, inside a job object of its own for "job", and waits to be killed.
+[[noreturn]] void HoldDeviceOpen(const std::string& mode) {
+    SetEnvironmentVariableA(simdrv::kBoxPipeVariable, nullptr);  // its companion keeps the box
+    const platform::UniqueHandle job(mode == "job" ? CreateJobObjectA(nullptr, nullptr) : nullptr);
+    if (mode == "job" && !AssignProcessToJobObject(job.Get(), GetCurrentProcess())) ExitProcess(20);
+    Plugin plugin;
+    if (!plugin.Load() || plugin.Device().InitDevice() != OV_TRUE) ExitProcess(21);
+    for (;;) Sleep(INFINITE);
+}
+
+const bool hostRan = [] {
+    char mode[8] = "";
+    const DWORD length = GetEnvironmentVariableA("OV_HOST_OPEN", mode, sizeof mode);
+    if (length && length < sizeof mode) HoldDeviceOpen(mode);
+    return false;
+}();
+
+TEST(CompanionOfAKilledHost, EndsWithinTwoSecondsInAJobOrNot) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit plug-in has no companion";
+    (void)hostRan;
+    for (const std::string mode : {"alone", "job"}) {
+        SCOPED_TRACE(mode);
+        ChildProcess host(platform::ExecutableDirectory() + ProgramName(), {"OV_HOST_OPEN=" + mode});
+        ASSERT_TRUE(host.Started());
+        ASSERT_TRUE(PumpUntil([&] { return CompanionsOf(host.Id()).size() == 1; }, kPatienceMs)) << host.Wait(0);
+        host.Kill();
+        EXPECT_TRUE(CompanionsGoneWithin(host.Id(), 2000));
+    }
 }
 
 }  // namespace

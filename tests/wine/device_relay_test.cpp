@@ -120,7 +120,7 @@ TEST_F(RelayTest, AReplacedCallbackGetsTheFollowingRingsWithItsOwnData) {
     const std::vector<RecordedCall> calls = recorder::Calls();
     ASSERT_EQ(4u, calls.size());
     const int expectedCallback[] = {1, 2, 2, 1};
-    const std::int32_t expectedData[] = {kHostData, 7, 7, -8};
+    const OV_DATA expectedData[] = {kHostData, 7, 7, -8};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(expectedCallback[i], calls[i].Callback) << calls[i].Text;
         EXPECT_EQ(expectedData[i], calls[i].Data) << calls[i].Text;

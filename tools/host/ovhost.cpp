@@ -47,7 +47,7 @@ std::string Format(const char* format, double a, const char* b, const char* c) {
     return line;
 }
 
-void __stdcall OnDeviceEvent(std::int32_t data, const char* text, const char* event) {
+void __stdcall OnDeviceEvent(OV_DATA data, const char* text, const char* event) {
     const bool onLoadingThread = GetCurrentThreadId() == g_clock.loadingThread;
     std::string line = Format("%9.3f s  %-15s %-9s", SecondsSinceStart(),
                               onLoadingThread ? "loading thread" : "OTHER THREAD", event ? event : "(null)");

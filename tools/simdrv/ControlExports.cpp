@@ -27,6 +27,7 @@ void OV_STDCALL SimDrv_QueueRecord(const void* record, std::int32_t result) {
 
 std::int32_t OV_STDCALL SimDrv_PendingEvents() { return SimBox::Instance().Pending(); }
 void OV_STDCALL SimDrv_FaultPolls(std::int32_t count) { SimBox::Instance().FaultPolls(count); }
+void OV_STDCALL SimDrv_CrashPolls(std::int32_t count) { SimBox::Instance().CrashPolls(count); }
 void OV_STDCALL SimDrv_FaultDisables(std::int32_t count) { SimBox::Instance().FaultDisables(count); }
 void OV_STDCALL SimDrv_RecordSize(std::int32_t size) { SimBox::Instance().RecordSize(size); }
 void OV_STDCALL SimDrv_BlockPolls(std::int32_t mode) { SimBox::Instance().BlockPolls(mode); }

@@ -1,31 +1,33 @@
-// The four functions the plug-in imports, answered by the simulated box.
+// The four functions the plug-in imports: the box decides, the driver acts.
 #include "device/usbid.h"
+#include "tools/simdrv/DriverSide.h"
 #include "tools/simdrv/PollTimes.h"
-#include "tools/simdrv/SimBox.h"
 
-using simdrv::SimBox;
+using namespace simdrv;
 
 extern "C" {
 
 std::int32_t OV_STDCALL Tma4drv_DLL_Version(const char* text) {
-    SimBox::Instance().Version(text);
+    LogEntry call = CallHere(fnVersion);
+    ReadVersionText(text, call);
+    Ask(call);
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_Initialize() {
-    SimBox::Instance().Initialize();
+    Ask(CallHere(fnInitialize));
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_Disable() {
-    SimBox::Instance().Disable();
+    Carry(Ask(CallHere(fnDisable)), nullptr);
     return 1;
 }
 
 std::int32_t OV_STDCALL TV_GetEvent(TDriverEvent* event) {
-    const std::int64_t entered = simdrv::PollEntered();
-    const std::int32_t result = SimBox::Instance().Poll(event);
-    simdrv::PollReturned(entered, result);
+    const std::int64_t entered = PollEntered();
+    const std::int32_t result = Carry(Ask(CallHere(fnGetEvent)), event);
+    PollReturned(entered, result);
     return result;
 }
 

@@ -20,7 +20,6 @@ constexpr std::size_t kLogCapacity = 1 << 16;
 // A blocked poll gives up after this long, so a test that forgot to release
 // it fails instead of hanging.
 constexpr auto kLongestBlock = std::chrono::seconds(20);
-constexpr std::size_t kVersionScanLimit = 256;
 
 std::int64_t Now() {
     LARGE_INTEGER ticks;
@@ -34,35 +33,6 @@ std::int64_t MsSince(std::int64_t start) {
     return (Now() - start) * 1000 / frequency.QuadPart;
 }
 
-bool IsWritable(DWORD protect) {
-    return (protect & (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE |
-                       PAGE_EXECUTE_WRITECOPY)) != 0;
-}
-
-// Reads the version text without trusting it: never past its NUL, past
-// kVersionScanLimit bytes or past the readable memory it starts in.
-void RecordVersionText(const char* text, LogEntry& entry) {
-    entry.TextLength = -1;
-    if (!text) return;
-    MEMORY_BASIC_INFORMATION region{};
-    if (!VirtualQuery(text, &region, sizeof region) || region.State != MEM_COMMIT ||
-        (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)))
-        return;
-    entry.TextWritable = IsWritable(region.Protect) ? 1 : 0;
-    const char* end = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-    std::size_t length = 0;
-    while (length < kVersionScanLimit && text + length < end && text[length]) ++length;
-    entry.TextLength = static_cast<std::int32_t>(length);
-    std::memcpy(entry.Text, text, length < sizeof entry.Text ? length : sizeof entry.Text - 1);
-}
-
-// A real processor fault, as a driver with a bad pointer would raise it. The
-// target must be volatile too, or the compiler drops the store as undefined.
-void RaiseAccessViolation() {
-    volatile int* volatile target = nullptr;
-    *target = 0x5AD;
-}
-
 }  // namespace
 
 // The log's whole room is taken at once: grown on demand, it would add to
@@ -74,30 +44,36 @@ SimBox& SimBox::Instance() {
     return box;
 }
 
-LogEntry* SimBox::Log(Function function) {
+LogEntry* SimBox::Log(const LogEntry& call) {
     if (log_.size() >= kLogCapacity) return nullptr;
-    LogEntry entry{};
-    entry.Function = function;
-    entry.ThreadId = GetCurrentThreadId();
-    entry.Time = Now();
-    log_.push_back(entry);
+    log_.push_back(call);
     return &log_.back();
 }
 
-void SimBox::Version(const char* text) {
-    LogEntry entry{};
-    RecordVersionText(text, entry);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (LogEntry* logged = Log(fnVersion)) {
-        logged->TextLength = entry.TextLength;
-        logged->TextWritable = entry.TextWritable;
-        std::memcpy(logged->Text, entry.Text, sizeof entry.Text);
+BoxAnswer SimBox::Answer(const LogEntry& call) {
+    switch (call.Function) {
+    case fnVersion:
+        Version(call);
+        break;
+    case fnInitialize:
+        Initialize(call);
+        break;
+    case fnDisable:
+        return Disable(call);
+    case fnGetEvent:
+        return Poll(call);
     }
+    return BoxAnswer{Act::Return, 1, 0, {}};
 }
 
-void SimBox::Initialize() {
+void SimBox::Version(const LogEntry& call) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Log(fnInitialize);
+    Log(call);
+}
+
+void SimBox::Initialize(const LogEntry& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Log(call);
     enabled_ = true;
     if (!scenarioChosen_ && !besideChecked_) {
         besideChecked_ = true;
@@ -108,19 +84,18 @@ void SimBox::Initialize() {
     if (script_.Loaded()) StartScript();
 }
 
-void SimBox::Disable() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    LogEntry* logged = Log(fnDisable);
+BoxAnswer SimBox::Disable(const LogEntry& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    LogEntry* logged = Log(call);
     if (disableFaults_ > 0) {
         --disableFaults_;
         if (logged) logged->Faulted = 1;
-        lock.unlock();
-        RaiseAccessViolation();
-        return;
+        return BoxAnswer{Act::Fault, 0, 0, {}};
     }
     enabled_ = false;
     ++disables_;
     wake_.notify_all();
+    return BoxAnswer{Act::Return, 1, 0, {}};
 }
 
 void SimBox::StartScript() {
@@ -128,26 +103,21 @@ void SimBox::StartScript() {
     script_.Restart();
 }
 
-std::int32_t SimBox::Poll(TDriverEvent* record) {
+BoxAnswer SimBox::Poll(const LogEntry& call) {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::size_t index = log_.size();
-    const bool logged = Log(fnGetEvent) != nullptr;
-    if (faults_ > 0) {
-        --faults_;
+    const bool logged = Log(call) != nullptr;
+    if (faults_ > 0 || crashes_ > 0) {
+        const Act act = faults_ > 0 ? Act::Fault : Act::Crash;
+        --(faults_ > 0 ? faults_ : crashes_);
         if (logged) log_[index].Faulted = 1;
-        lock.unlock();
-        RaiseAccessViolation();
-        return 0;
+        return BoxAnswer{act, 0, 0, {}};
     }
     WaitWhileBlocked(lock);
     Prepared next;
-    if (!TakeNext(next)) return 0;
+    if (!TakeNext(next)) return BoxAnswer{Act::Return, 0, 0, {}};
     if (logged) log_[index].Result = next.Result;
-    const std::size_t size = recordSize_;
-    lock.unlock();
-    std::memcpy(record, &next.Record, sizeof next.Record);
-    std::memset(reinterpret_cast<char*>(record) + sizeof next.Record, 0xEE, size - sizeof next.Record);
-    return next.Result;
+    return BoxAnswer{Act::Store, next.Result, static_cast<std::int32_t>(recordSize_), next.Record};
 }
 
 void SimBox::WaitWhileBlocked(std::unique_lock<std::mutex>& lock) {
@@ -179,6 +149,7 @@ void SimBox::Reset() {
     queue_.clear();
     log_.clear();
     faults_ = 0;
+    crashes_ = 0;
     disableFaults_ = 0;
     recordSize_ = sizeof(TDriverEvent);
     blockMode_ = bmOff;
@@ -202,6 +173,11 @@ int SimBox::Pending() {
 void SimBox::FaultPolls(int count) {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_ = count > 0 ? count : 0;
+}
+
+void SimBox::CrashPolls(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    crashes_ = count > 0 ? count : 0;
 }
 
 void SimBox::FaultDisables(int count) {

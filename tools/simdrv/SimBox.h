@@ -1,8 +1,10 @@
 // The simulated voice box behind the four driver functions: a queue of
 // records the tests prepared, a log of every call, injected faults and
-// blocked polls. Polls come from the plug-in's reader thread, controls from
-// the test thread, so every member is guarded by one mutex that is never
-// held while the caller's memory is touched or a fault is raised.
+// blocked polls. The box decides what a call does; the driver acts on it
+// (writes the record, raises the fault), so the box serves a driver in its
+// own process or, over a pipe, one in another. Polls come from the plug-in's
+// reader thread, controls from the test thread, so every member is guarded
+// by one mutex, never held while a caller waits on anything but a release.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "device/usbid.h"
+#include "tools/simdrv/BoxWire.h"
 #include "tools/simdrv/Scenario.h"
 #include "tools/simdrv/SimDrvControl.h"
 
@@ -22,17 +25,16 @@ class SimBox {
 public:
     static SimBox& Instance();
 
-    // The driver's side.
-    void Version(const char* text);
-    void Initialize();
-    void Disable();
-    std::int32_t Poll(TDriverEvent* record);
+    // The driver's side: `call` names the function, the calling thread, its
+    // entry time and, for the version call, what the driver saw of the text.
+    BoxAnswer Answer(const LogEntry& call);
 
     // The test's side.
     void Reset();
     void Queue(const TDriverEvent& record, std::int32_t result);
     int Pending();
     void FaultPolls(int count);
+    void CrashPolls(int count);
     void FaultDisables(int count);
     void RecordSize(int size);
     void BlockPolls(int mode);
@@ -50,7 +52,11 @@ private:
         std::int32_t Result;
     };
 
-    LogEntry* Log(Function function);
+    void Version(const LogEntry& call);
+    void Initialize(const LogEntry& call);
+    BoxAnswer Disable(const LogEntry& call);
+    BoxAnswer Poll(const LogEntry& call);
+    LogEntry* Log(const LogEntry& call);
     void WaitWhileBlocked(std::unique_lock<std::mutex>& lock);
     bool TakeNext(Prepared& next);
     void StartScript();
@@ -60,6 +66,7 @@ private:
     std::deque<Prepared> queue_;
     std::vector<LogEntry> log_;
     int faults_ = 0;
+    int crashes_ = 0;
     int disableFaults_ = 0;
     std::size_t recordSize_ = sizeof(TDriverEvent);
     int blockMode_ = bmOff;

@@ -67,6 +67,10 @@ void OV_STDCALL SimDrv_QueueRecord(const void* record, std::int32_t result);
 std::int32_t OV_STDCALL SimDrv_PendingEvents();
 // The next `count` polls raise an access violation instead of returning.
 void OV_STDCALL SimDrv_FaultPolls(std::int32_t count);
+// The next `count` polls end the driver's process by a fault on a thread of
+// the driver's own, which no guard around the call can catch: for a driver
+// kept out of the test's process.
+void OV_STDCALL SimDrv_CrashPolls(std::int32_t count);
 void OV_STDCALL SimDrv_BlockPolls(std::int32_t mode);
 void OV_STDCALL SimDrv_ReleasePolls();
 // How many polls wait at this moment.

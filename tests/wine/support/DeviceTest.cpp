@@ -1,6 +1,7 @@
 #include "tests/wine/support/DeviceTest.h"
 
 #include "tests/wine/support/CodePage.h"
+#include "tests/wine/support/Companions.h"
 
 namespace ovtest {
 
@@ -29,6 +30,14 @@ void DeviceTest::TearDown() {
     }
     recorder::Clear();
     watchdog_.reset();
+}
+
+// Once every plug-in the test loaded is gone, a derived fixture's too: the
+// x64 plug-in's companion ends with it.
+DeviceTest::~DeviceTest() {
+    if (sizeof(void*) == 8) {
+        EXPECT_TRUE(CompanionsGoneWithin(GetCurrentProcessId(), 1000)) << "Orvale8Drv32.exe outlived the plug-in";
+    }
 }
 
 void DeviceTest::LoadPlugin() {

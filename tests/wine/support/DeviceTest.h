@@ -17,14 +17,18 @@
 
 namespace ovtest {
 
-// The host's data value: distinctive in every byte.
-constexpr std::int32_t kHostData = 0x5AC3E117;
+// The host's data value: distinctive in every byte, all eight of a 64-bit host's.
+constexpr OV_DATA kHostData = static_cast<OV_DATA>(sizeof(OV_DATA) == 8 ? 0x3C96A5E15AC3E117 : 0x5AC3E117);
+// The 32-bit plug-in calls the driver in this process; the x64 one in its
+// companion, whose threads the driver's log then names.
+constexpr bool kDriverInProcess = sizeof(void*) == 4;
 // Generous bounds for work that takes a few 200 ms cycles.
 constexpr int kCycleMs = 200;
 constexpr int kPatienceMs = 5000;
 
 class DeviceTest : public ::testing::Test {
 protected:
+    ~DeviceTest() override;
     void SetUp() override;
     void TearDown() override;
 

@@ -19,7 +19,7 @@ std::function<void(const RecordedCall&)> action;
 std::string Bytes(const char* text) { return text ? std::string(text, strnlen(text, kLongestText)) : "(null)"; }
 
 template <int Which>
-void __stdcall Record(int data, const char* text, const char* event) {
+void __stdcall Record(OV_DATA data, const char* text, const char* event) {
     const RecordedCall call{Which, GetCurrentThreadId(), data, Bytes(text), Bytes(event)};
     std::function<void(const RecordedCall&)> then;
     {

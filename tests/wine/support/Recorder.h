@@ -17,7 +17,7 @@ namespace ovtest {
 struct RecordedCall {
     int Callback;  // 1 or 2: which of the two functions was called
     DWORD ThreadId;
-    std::int32_t Data;
+    OV_DATA Data;
     std::string Text;  // the bytes up to the NUL
     std::string Event;
 };

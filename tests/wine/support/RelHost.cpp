@@ -24,7 +24,7 @@ constexpr char kHostVariable[] = "OV_REL_HOST";
 
 constexpr char kMemoryVariable[] = "OV_REL_MEMORY";
 
-void __stdcall IgnoreRing(int, const char*, const char*) {}
+void __stdcall IgnoreRing(OV_DATA, const char*, const char*) {}
 
 PROCESS_MEMORY_COUNTERS Memory() {
     typedef BOOL(WINAPI * Query)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);

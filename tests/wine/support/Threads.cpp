@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/runtime/HostPath.h"
+#include "tests/support/SimBoxServer_win32.h"
 
 namespace ovtest {
 
@@ -12,10 +13,12 @@ std::set<DWORD> ProcessThreads() {
     std::set<DWORD> threads;
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return threads;
+    const std::set<unsigned long> box = BoxThreads();
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && !box.count(entry.th32ThreadID))
+            threads.insert(entry.th32ThreadID);
     CloseHandle(snapshot);
     return threads;
 }

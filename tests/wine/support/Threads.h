@@ -8,6 +8,7 @@
 
 namespace ovtest {
 
+// This process's threads but those serving a simulated box kept here.
 std::set<DWORD> ProcessThreads();
 // True when the thread has ended (or no longer exists).
 bool ThreadEnded(DWORD threadId);

@@ -178,6 +178,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "VirtualQuery", Windows::XP},
         {"kernel32.dll", "WaitForMultipleObjects", Windows::XP},
         {"kernel32.dll", "WaitForSingleObject", Windows::XP},
+        {"kernel32.dll", "WaitNamedPipeA", Windows::XP},
         {"kernel32.dll", "WideCharToMultiByte", Windows::XP},
         {"kernel32.dll", "WriteConsoleW", Windows::XP},
         {"kernel32.dll", "WriteFile", Windows::XP},
