@@ -15,7 +15,7 @@ namespace {
 
 perf::Side* g_side = nullptr;  // the callback's context: one side per process
 
-void __stdcall OnDeviceEvent(int, const char* text, const char* event) {
+void OV_STDCALL OnDeviceEvent(OV_DATA, const char* text, const char* event) {
     const std::int64_t entered = ovtest::PerformanceNow();
     if (text && event && std::strcmp(event, OV_EVENT_RING) == 0)
         g_side->Arrived(perf::EventIndex(text, std::strlen(text)), entered);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/runtime/Utf16Text.h"
+#include "tools/simdrv/ScenarioLoad.h"
+
 bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std::string& error) {
     // Behind the tracing driver the simulated box carries the vendor's file name.
     decltype(&SimDrv_PlayScenario) play = nullptr;
@@ -21,4 +24,8 @@ bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std
         return false;
     }
     return true;
+}
+
+void PlayInCompanion(const std::string& path) {
+    SetEnvironmentVariableW(simdrv::kScenarioVariable, platform::WideFromUtf8(path).c_str());
 }

@@ -96,10 +96,16 @@ void ShowDialog() {
 }
 
 int RunDevice(const DeviceFunctions& device, HostOptions options) {
+    // The x64 plug-in's box is in its companion, started by the first open.
+    const bool boxInCompanion = sizeof(void*) == 8 && !options.replay.empty();
+    if (boxInCompanion) {
+        PlayInCompanion(options.replay);
+        WriteOut("ovhost: the simulated box in Orvale8Drv32.exe plays " + options.replay + " from the first open\n");
+    }
     const OV_BOOL32 registered = device.InitCallbackEx(kHostData, OnDeviceEvent);
     const OV_BOOL32 opened = device.InitDevice();
     // After opening: a tracing driver loads the box behind it only then.
-    if (!options.replay.empty() && !StartReplay(options)) {
+    if (!options.replay.empty() && !boxInCompanion && !StartReplay(options)) {
         device.CloseDevice();
         return 5;
     }

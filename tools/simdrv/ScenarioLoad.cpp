@@ -5,6 +5,7 @@
 #include "platform/ini/IniFileIo.h"
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Module.h"
+#include "platform/runtime/Utf16Text.h"
 
 namespace simdrv {
 
@@ -25,6 +26,9 @@ bool LoadScenarioFile(const std::string& path, Scenario& scenario, std::string& 
 }
 
 std::string ScenarioBesideDriver() {
+    wchar_t named[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(kScenarioVariable, named, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return platform::Utf8FromWide(named);
     return platform::DirectoryOf(platform::ModulePath(platform::ThisModule())) + "TmA4Drv.scenario";
 }
 
