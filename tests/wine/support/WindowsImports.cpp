@@ -155,6 +155,7 @@ const std::vector<KnownImport>& KnownImports() {
         {"kernel32.dll", "SetConsoleCtrlHandler", Windows::XP},
         {"kernel32.dll", "SetEndOfFile", Windows::XP},
         {"kernel32.dll", "SetErrorMode", Windows::XP},
+        {"kernel32.dll", "SetEnvironmentVariableW", Windows::XP},
         {"kernel32.dll", "SetEvent", Windows::XP},
         {"kernel32.dll", "SetFileTime", Windows::XP},
         {"kernel32.dll", "SetLastError", Windows::XP},
