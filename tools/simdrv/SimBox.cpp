@@ -85,8 +85,9 @@ void SimBox::Initialize(const LogEntry& call) {
 }
 
 BoxAnswer SimBox::Disable(const LogEntry& call) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     LogEntry* logged = Log(call);
+    if (blockMode_ == bmDisablesToo) WaitWhileBlocked(lock);
     if (disableFaults_ > 0) {
         --disableFaults_;
         if (logged) logged->Faulted = 1;
@@ -192,7 +193,7 @@ void SimBox::RecordSize(int size) {
 
 void SimBox::BlockPolls(int mode) {
     std::lock_guard<std::mutex> lock(mutex_);
-    blockMode_ = (mode == bmUntilRelease || mode == bmUntilDisable) ? mode : bmOff;
+    blockMode_ = (mode == bmUntilRelease || mode == bmUntilDisable || mode == bmDisablesToo) ? mode : bmOff;
     if (blockMode_ == bmOff) {
         ++releases_;
         wake_.notify_all();

@@ -19,6 +19,7 @@ enum BlockMode : std::int32_t {
     bmOff = 0,           // returns at once
     bmUntilRelease = 1,  // waits for SimDrv_ReleasePolls
     bmUntilDisable = 2,  // waits for the next TV_Disable (or a release)
+    bmDisablesToo = 3,   // polls and TV_Disable calls wait for a release
 };
 
 // The size of the text field of a driver record.
