@@ -1,5 +1,5 @@
-// The driver's record read into the reader's event slot: the code, and the
-// text up to its first NUL within its 46 bytes; the rest of the slot zero.
+// What both driver adapters (in process, and through the x64 companion)
+// share: the version call's text, and the record read into the reader's slot.
 #pragma once
 
 #include <cstring>
@@ -10,6 +10,13 @@
 
 namespace unitOVDrv {
 
+// The driver asks for a text at open; it must never write to it, so it lives
+// in read-only storage (in the companion, in a page kept read-only).
+inline constexpr char kVersionText[] = "http://voicebox.local/";
+static_assert(sizeof(kVersionText) - 1 == 22, "the version call's text is 22 characters");
+
+// The driver's record into the event slot: the code, and the text up to its
+// first NUL within its 46 bytes; the rest of the slot zero.
 inline void FillDeviceEvent(const TDriverEvent& record, TDeviceEvent& event) {
     event.Code = record.Code;
     std::memset(event.Text, 0, sizeof event.Text);

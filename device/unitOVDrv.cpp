@@ -7,11 +7,6 @@
 namespace unitOVDrv {
 namespace {
 
-// The driver asks for a text at open; it must never write to it, so it lives
-// in read-only storage.
-const char kVersionText[] = "http://voicebox.local/";
-static_assert(sizeof(kVersionText) - 1 == 22, "the version call's text is 22 characters");
-
 // Reserved by the host thread before the first reader starts; polled by the
 // reader thread alone.
 EventRoom g_room;

@@ -21,11 +21,6 @@ using companion::Link;
 using companion::Message;
 using companion::Status;
 
-// Sent to the driver at every open; in the companion it sits in read-only
-// memory while the driver has it.
-const char kVersionText[] = "http://voicebox.local/";
-static_assert(sizeof(kVersionText) - 1 == 22, "the version call's text is 22 characters");
-
 // Replaced by the host thread only; the reader takes its own reference for a
 // poll, so a companion replaced meanwhile stays whole until the poll is over.
 std::mutex g_linkLock;

@@ -13,11 +13,12 @@
 namespace companion {
 namespace {
 
+// Typed by the declarations the 32-bit plug-in imports them by.
 struct Driver {
-    std::int32_t(OV_STDCALL* Version)(const char*) = nullptr;
-    std::int32_t(OV_STDCALL* Initialize)() = nullptr;
-    std::int32_t(OV_STDCALL* Disable)() = nullptr;
-    std::int32_t(OV_STDCALL* GetEvent)(TDriverEvent*) = nullptr;
+    decltype(&Tma4drv_DLL_Version) Version = nullptr;
+    decltype(&TV_Initialize) Initialize = nullptr;
+    decltype(&TV_Disable) Disable = nullptr;
+    decltype(&TV_GetEvent) GetEvent = nullptr;
 };
 
 Driver g_driver;
@@ -27,6 +28,7 @@ unitOVDrv::EventRoom g_room;  // the poll thread's alone
 char* g_versionPage = nullptr;
 
 constexpr char kDriverName[] = "TmA4Drv.dll";
+constexpr wchar_t kDriverNameWide[] = L"TmA4Drv.dll";
 
 template <class Fn>
 bool Resolve(HMODULE module, const char* name, Fn& fn) {
@@ -107,10 +109,10 @@ std::string LoadDriver(const std::wstring& hostFolder) {
         return std::string("no memory for ") + kDriverName + "'s event record (out of memory)";
     // As the loader finds a driver the plug-in imports: in the host's folder
     // when it is there, else by the search path.
-    const std::wstring beside = hostFolder + L"TmA4Drv.dll";
+    const std::wstring beside = hostFolder + kDriverNameWide;
     const bool isBeside = !hostFolder.empty() && IsFile(beside);
     DWORD error = 0;
-    const HMODULE module = Load(isBeside ? beside : L"TmA4Drv.dll", error);
+    const HMODULE module = Load(isBeside ? beside : kDriverNameWide, error);
     if (!module) {
         const std::string folder = platform::WideToGbk(hostFolder);
         if (isBeside)

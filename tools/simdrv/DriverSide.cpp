@@ -1,5 +1,6 @@
 #include "tools/simdrv/DriverSide.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -78,7 +79,7 @@ std::int32_t Carry(const BoxAnswer& answer, TDriverEvent* record) {
     case Act::Crash:
         CrashProcess();
     case Act::Store: {
-        const std::size_t size = answer.Size > 56 ? std::size_t(answer.Size) : sizeof answer.Record;
+        const std::size_t size = std::max<std::size_t>(sizeof answer.Record, answer.Size > 0 ? answer.Size : 0);
         std::memcpy(record, &answer.Record, sizeof answer.Record);
         std::memset(reinterpret_cast<char*>(record) + sizeof answer.Record, 0xEE, size - sizeof answer.Record);
         return answer.Result;
