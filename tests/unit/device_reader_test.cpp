@@ -10,7 +10,7 @@
 #include "device/unitOVDevice.h"
 #include "device/unitOVDrv.h"
 #include "platform/runtime/Thread.h"
-#include "unit/support/FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "platform/runtime/HostPath.h"
-#include "tests/wine/support/DeviceTest.h"
+#include "tests/support/DeviceTest.h"
 
 namespace ovtest {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "platform/runtime/HostPath.h"
 #include "tests/support/PeImage_win32.h"
-#include "tests/wine/support/DeviceTest.h"
-#include "tests/wine/support/HostDir.h"
-#include "tests/wine/support/StackProbe.h"
+#include "tests/support/DeviceTest.h"
+#include "tests/support/HostDir.h"
+#include "tests/support/StackProbe.h"
 
 namespace ovtest {
 namespace {

@@ -10,11 +10,11 @@
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/wine/support/Companions.h"
-#include "tests/wine/support/DeviceTest.h"
+#include "tests/support/Companions.h"
+#include "tests/support/DeviceTest.h"
 #include "tests/support/PeImage_win32.h"
 #include "tools/simdrv/BoxWire.h"
-#include "tests/wine/support/StackProbe.h"
+#include "tests/support/StackProbe.h"
 
 namespace ovtest {
 namespace {

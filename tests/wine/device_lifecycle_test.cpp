@@ -9,8 +9,8 @@
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/DeviceTest.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/DeviceTest.h"
 
 namespace ovtest {
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/wine/support/DeviceTest.h"
+#include "tests/support/DeviceTest.h"
 
 namespace ovtest {
 namespace {

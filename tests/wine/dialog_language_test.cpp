@@ -19,10 +19,10 @@
 #include "platform/ini/FileLock.h"
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Utf16Text.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/HostDir.h"
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/HostDir.h"
+#include "tests/support/Plugin.h"
 
 namespace ovtest {
 namespace {

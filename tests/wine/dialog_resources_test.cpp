@@ -11,7 +11,7 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/Plugin.h"
 
 namespace ovtest {
 namespace {

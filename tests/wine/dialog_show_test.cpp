@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/runtime/Utf16Text.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/DeviceTest.h"
-#include "tests/wine/support/Threads.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/DeviceTest.h"
+#include "tests/support/Threads.h"
 
 namespace ovtest {
 namespace {

@@ -24,9 +24,9 @@
 #include "platform/ini/IniFile.h"
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Utf16Text.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/HostDir.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/HostDir.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Utf16Text.h"
 #include "tests/support/ScratchDir.h"
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/HostDir.h"
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/HostDir.h"
+#include "tests/support/Plugin.h"
 
 namespace {
 

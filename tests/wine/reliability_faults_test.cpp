@@ -11,10 +11,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tests/wine/support/RelDevice.h"
-#include "tests/wine/support/RelExceptions.h"
-#include "tests/wine/support/RelHost.h"
-#include "tests/wine/support/StackProbe.h"
+#include "tests/support/RelDevice.h"
+#include "tests/support/RelExceptions.h"
+#include "tests/support/RelHost.h"
+#include "tests/support/StackProbe.h"
 
 namespace ovtest {
 namespace {

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "platform/runtime/Utf16Text.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/RelDevice.h"
-#include "tests/wine/support/RelHost.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/RelDevice.h"
+#include "tests/support/RelHost.h"
 
 namespace ovtest {
 namespace {

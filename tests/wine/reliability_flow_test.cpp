@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "tests/wine/support/RelDevice.h"
+#include "tests/support/RelDevice.h"
 
 namespace ovtest {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/RelDevice.h"
-#include "tests/wine/support/RelMeters.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/RelDevice.h"
+#include "tests/support/RelMeters.h"
 
 namespace ovtest {
 namespace {

@@ -16,7 +16,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/ScratchDir.h"
-#include "tests/wine/support/WindowsImports.h"
+#include "tests/support/WindowsImports.h"
 
 namespace ovtest {
 namespace {
@@ -77,7 +77,7 @@ TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanTheOldestWindowsOfIt
                 if (f.Name.empty()) {
                     ADD_FAILURE() << dll << " ordinal " << f.Ordinal << ": system functions are imported by name";
                 } else if (entry == known.end()) {
-                    ADD_FAILURE() << dll << "!" << f.Name << " is not in tests/wine/support/WindowsImports.cpp: add it "
+                    ADD_FAILURE() << dll << "!" << f.Name << " is not in tests/support/WindowsImports.cpp: add it "
                                   << "with the oldest Windows its documentation names";
                 } else {
                     EXPECT_TRUE(Includes(oldest, entry->second))

@@ -13,8 +13,8 @@
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/TextLines.h"
 #include "tests/support/ScratchDir.h"
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/HostDir.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/HostDir.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "tests/support/Pump_win32.h"
 #include "tests/support/SimDriver_win32.h"
-#include "tests/wine/support/Plugin.h"
-#include "tests/wine/support/Recorder.h"
-#include "tests/wine/support/Threads.h"
+#include "tests/support/Plugin.h"
+#include "tests/support/Recorder.h"
+#include "tests/support/Threads.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/Plugin.h"
 
 #include "platform/runtime/HostPath.h"
 #include "tests/support/Proc_win32.h"

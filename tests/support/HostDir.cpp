@@ -1,4 +1,4 @@
-#include "tests/wine/support/HostDir.h"
+#include "tests/support/HostDir.h"
 
 #include <windows.h>
 

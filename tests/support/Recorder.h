@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/Plugin.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/CodePage.h"
+#include "tests/support/CodePage.h"
 
 #include <windows.h>
 

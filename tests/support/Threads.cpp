@@ -1,4 +1,4 @@
-#include "tests/wine/support/Threads.h"
+#include "tests/support/Threads.h"
 
 #include <tlhelp32.h>
 

@@ -1,4 +1,4 @@
-#include "unit/support/FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 #include <cstring>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "tests/wine/support/RelMeters.h"
+#include "tests/support/RelMeters.h"
 
 #include "tests/support/ProcessMemory_win32.h"
 

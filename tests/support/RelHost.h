@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/support/HostDir.h"
+#include "tests/support/HostDir.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/Recorder.h"
+#include "tests/support/Recorder.h"
 
 #include <cstring>
 #include <mutex>

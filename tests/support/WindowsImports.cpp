@@ -9,7 +9,7 @@
 // 5.2), has all that XP has; the functions only 64-bit Windows exports (the
 // unwinding ones, and the ...LongPtr ones, which 32-bit headers turn into
 // macros) are listed with it, so a 32-bit binary importing one fails.
-#include "tests/wine/support/WindowsImports.h"
+#include "tests/support/WindowsImports.h"
 
 namespace ovtest {
 

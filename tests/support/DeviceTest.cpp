@@ -1,7 +1,7 @@
-#include "tests/wine/support/DeviceTest.h"
+#include "tests/support/DeviceTest.h"
 
-#include "tests/wine/support/CodePage.h"
-#include "tests/wine/support/Companions.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/Companions.h"
 
 namespace ovtest {
 

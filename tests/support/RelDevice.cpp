@@ -1,9 +1,9 @@
-#include "tests/wine/support/RelDevice.h"
+#include "tests/support/RelDevice.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/wine/support/CodePage.h"
+#include "tests/support/CodePage.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/RelHost.h"
+#include "tests/support/RelHost.h"
 
 #include <psapi.h>
 
@@ -11,10 +11,10 @@
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Utf16Text.h"
-#include "tests/wine/DialogWatcher.h"
-#include "tests/wine/support/CodePage.h"
+#include "tests/support/DialogWatcher.h"
+#include "tests/support/CodePage.h"
 #include "tests/support/PeImage_win32.h"
-#include "tests/wine/support/Plugin.h"
+#include "tests/support/Plugin.h"
 
 namespace ovtest {
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/Companions.h"
+#include "tests/support/Companions.h"
 
 #include <tlhelp32.h>
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/RelExceptions.h"
+#include "tests/support/RelExceptions.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "tests/wine/support/StackProbe.h"
+#include "tests/support/StackProbe.h"
 
 namespace ovtest {
 
