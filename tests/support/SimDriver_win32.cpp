@@ -18,22 +18,17 @@ void* AsProc(F* function) {
     return reinterpret_cast<void*>(function);
 }
 
-// The controls the client calls, linked in for a box kept here.
+// The controls the client calls, linked in for a box kept here: each by the
+// name it is exported under.
+#define OV_LINKED(control) {#control, AsProc(&control)}
 const Control kLinked[] = {
-    {"SimDrv_Reset", AsProc(&SimDrv_Reset)},
-    {"SimDrv_QueueEvent", AsProc(&SimDrv_QueueEvent)},
-    {"SimDrv_QueueRecord", AsProc(&SimDrv_QueueRecord)},
-    {"SimDrv_PendingEvents", AsProc(&SimDrv_PendingEvents)},
-    {"SimDrv_FaultPolls", AsProc(&SimDrv_FaultPolls)},
-    {"SimDrv_CrashPolls", AsProc(&SimDrv_CrashPolls)},
-    {"SimDrv_FaultDisables", AsProc(&SimDrv_FaultDisables)},
-    {"SimDrv_RecordSize", AsProc(&SimDrv_RecordSize)},
-    {"SimDrv_BlockPolls", AsProc(&SimDrv_BlockPolls)},
-    {"SimDrv_ReleasePolls", AsProc(&SimDrv_ReleasePolls)},
-    {"SimDrv_BlockedPolls", AsProc(&SimDrv_BlockedPolls)},
-    {"SimDrv_LogCount", AsProc(&SimDrv_LogCount)},
-    {"SimDrv_LogEntry", AsProc(&SimDrv_LogEntry)},
+    OV_LINKED(SimDrv_Reset), OV_LINKED(SimDrv_QueueEvent), OV_LINKED(SimDrv_QueueRecord),
+    OV_LINKED(SimDrv_PendingEvents), OV_LINKED(SimDrv_FaultPolls), OV_LINKED(SimDrv_CrashPolls),
+    OV_LINKED(SimDrv_FaultDisables), OV_LINKED(SimDrv_RecordSize), OV_LINKED(SimDrv_BlockPolls),
+    OV_LINKED(SimDrv_ReleasePolls), OV_LINKED(SimDrv_BlockedPolls), OV_LINKED(SimDrv_LogCount),
+    OV_LINKED(SimDrv_LogEntry),
 };
+#undef OV_LINKED
 
 bool BoxKeptHere() { return sizeof(void*) == 8 || GetEnvironmentVariableA("OV_SIMBOX_FORWARD", nullptr, 0) != 0; }
 

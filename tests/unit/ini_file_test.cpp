@@ -27,25 +27,20 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The text as Notepad saves "Unicode": UTF-16LE after its byte-order mark.
-std::string Utf16File(const std::u16string& text) {
-    std::string bytes = "\xFF\xFE";
+// UTF-16 after its byte-order mark.
+std::string Utf16Bytes(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
+        const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
     }
     return bytes;
 }
 
-// "Unicode big endian".
-std::string Utf16BeFile(const std::u16string& text) {
-    std::string bytes = "\xFE\xFF";
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c >> 8);
-        bytes += static_cast<char>(c & 0xFF);
-    }
-    return bytes;
-}
+// The text as Notepad saves "Unicode" (UTF-16LE) and "Unicode big endian".
+std::string Utf16File(const std::u16string& text) { return Utf16Bytes(text, false); }
+std::string Utf16BeFile(const std::u16string& text) { return Utf16Bytes(text, true); }
 
 // "UTF-8 with BOM".
 std::string Utf8File(const std::u16string& text) {
@@ -66,6 +61,13 @@ std::string Utf8File(const std::u16string& text) {
         }
     }
     return bytes;
+}
+
+// A file in `dir` that holds `bytes`.
+std::string FileWith(const ovtest::ScratchDir& dir, const std::string& name, const std::string& bytes) {
+    const std::string path = dir.File(name);
+    WriteBytes(path, bytes);
+    return path;
 }
 
 // The value the file gives section/key, or "<none>".
@@ -129,8 +131,7 @@ TEST(IniFileWrite, ARelativeNameIsTakenFromTheWorkingDirectory) {
 
 TEST(IniFileChanges, AnotherProgramsChangeIsSeenAtTheNextRead) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("shared.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "shared.ini", "[s]\r\nk=1\r\n");
     TIniFile ini(path);
     EXPECT_EQ(Read(ini, "s", "k"), "1");
     WriteBytes(path, "[s]\r\nk=22\r\n");
@@ -145,8 +146,7 @@ TEST(IniFileChanges, AnotherProgramsChangeIsSeenAtTheNextRead) {
 
 TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("shared.ini");
-    WriteBytes(path, "[s]\r\na=1\r\n");
+    const std::string path = FileWith(dir, "shared.ini", "[s]\r\na=1\r\n");
     TIniFile ini(path);
     ini.AddString("s", "mine", "m");
     WriteBytes(path, "[s]\r\na=1\r\ntheirs=t\r\n");
@@ -160,8 +160,7 @@ TEST(IniFileChanges, HeldWritesGoOnTopOfAnotherProgramsChange) {
 // clock tick of the last change leaves its stamp as it was.
 TEST(IniFileChanges, AnEditTheStampCannotShowIsReadAndNeverWrittenOver) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("tick.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "tick.ini", "[s]\r\nk=1\r\n");
     const auto recent = std::filesystem::last_write_time(path);
     TIniFile ini(path);
     EXPECT_EQ(Read(ini, "s", "k"), "1");
@@ -182,8 +181,7 @@ TEST(IniFileChanges, AnEditTheStampCannotShowIsReadAndNeverWrittenOver) {
 
 TEST(IniFileEncoding, AUtf16FileReadsAsCodePage936AndTakesNewKeysInUtf16) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("unicode.lng");
-    WriteBytes(path, Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\n"));
+    const std::string path = FileWith(dir, "unicode.lng", Utf16File(u"[TPropertyForm]\r\nCaption=语音盒\r\n"));
     TIniFile ini(path);
     EXPECT_EQ(Read(ini, "TPropertyForm", "Caption"), "\xD3\xEF\xD2\xF4\xBA\xD0");
     ASSERT_TRUE(ini.AddString("TPropertyForm", "Hint", "\xCC\xE1\xCA\xBE"));  // 提示
@@ -274,8 +272,7 @@ TEST(IniFileEncoding, AMarkedFileThatCodePage936CannotHoldIsNeverWritten) {
 // the same file.
 TEST(IniFileReplace, TheFileKeepsItsAttributes) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("kept.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "kept.ini", "[s]\r\nk=1\r\n");
 #ifdef _WIN32
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 #else
@@ -314,8 +311,7 @@ TEST(IniFileReplace, ASymbolicLinkIsWrittenThroughToItsTarget) {
 
 TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("ro.ini");
-    WriteBytes(path, "[s]\nk=1\n");
+    const std::string path = FileWith(dir, "ro.ini", "[s]\nk=1\n");
     ovtest::SetReadOnly(path, true);
     TIniFile ini(path);
     ini.AddString("s", "j", "2");
@@ -388,6 +384,26 @@ TEST(IniFileFailures, AFileAboveTheSizeLimitIsNeitherReadNorWritten) {
     EXPECT_FALSE(at.UpdateFile());
 }
 
+#ifdef _WIN32
+TEST(IniFileFailures, AFileLockedByAnotherProgramIsNeverOverwritten) {
+    ovtest::ScratchDir dir;
+    const std::string path = FileWith(dir, "locked.ini", "[s]\r\nk=1\r\n");
+    TIniFile ini(path);
+    HANDLE lock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    // Unread, the file's keys are unknown: writing would lose them.
+    ini.AddString("s", "new", "2");
+    EXPECT_FALSE(ini.UpdateFile());
+    ::CloseHandle(lock);
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(Read(ini, "s", "k"), "1");
+    EXPECT_FALSE(ini.Find("s", "new", nullptr));
+    ini.AddString("s", "new", "2");
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nnew=2\r\n");
+}
+#endif
+
 // Another writer that holds the file's lock (one that hung mid-write) until
 // the holder ends.
 class LockHolder {
@@ -421,8 +437,7 @@ using Clock = std::chrono::steady_clock;
 // it was; once the lock is free, the next flush goes through.
 TEST(IniFileLock, AFlushWaitsBoundedForALockHeldElsewhere) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("held.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "held.ini", "[s]\r\nk=1\r\n");
     TIniFile ini(path);
     {
         const LockHolder holder(path);
@@ -444,8 +459,7 @@ TEST(IniFileLock, AFlushWaitsBoundedForALockHeldElsewhere) {
 // nothing and reads what the file holds.
 TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("held.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "held.ini", "[s]\r\nk=1\r\n");
     const LockHolder holder(path);
     ASSERT_TRUE(holder.Held());
     TIniFile ini(path);
@@ -481,8 +495,7 @@ TEST(IniFileLock, ReadsTakeNoLockAndAPassWaitsForItOnce) {
 // through whatever spelling: IniShared writes through a link to it.)
 TEST(IniFileLock, EverySpellingOfTheFileNamesOneLock) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("Language File.lng");
-    WriteBytes(path, "[s]\r\n");
+    const std::string path = FileWith(dir, "Language File.lng", "[s]\r\n");
     WriteBytes(dir.File("other.lng"), "");
     const std::string name = platform::TFileLock::NameOf(path);
     ASSERT_FALSE(name.empty());
@@ -508,8 +521,7 @@ TEST(IniFileLock, EverySpellingOfTheFileNamesOneLock) {
 // a program that takes no lock (a text editor), so neither edit is lost.
 TEST(IniFileLock, APassReadsOnceAndItsWritesKeepEveryEdit) {
     ovtest::ScratchDir dir;
-    const std::string path = dir.File("pass.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
+    const std::string path = FileWith(dir, "pass.ini", "[s]\r\nk=1\r\n");
     TIniFile ini(path);
     const TIniFile::TPass pass(ini, 2000);
     EXPECT_TRUE(ini.Find("s", "k", nullptr));
@@ -522,24 +534,3 @@ TEST(IniFileLock, APassReadsOnceAndItsWritesKeepEveryEdit) {
     EXPECT_TRUE(ini.UpdateFile());
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nedit=2\r\na=3\r\nlate=4\r\nb=5\r\n");
 }
-
-#ifdef _WIN32
-TEST(IniFileFailures, AFileLockedByAnotherProgramIsNeverOverwritten) {
-    ovtest::ScratchDir dir;
-    const std::string path = dir.File("locked.ini");
-    WriteBytes(path, "[s]\r\nk=1\r\n");
-    TIniFile ini(path);
-    HANDLE lock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    // Unread, the file's keys are unknown: writing would lose them.
-    ini.AddString("s", "new", "2");
-    EXPECT_FALSE(ini.UpdateFile());
-    ::CloseHandle(lock);
-    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
-    EXPECT_EQ(Read(ini, "s", "k"), "1");
-    EXPECT_FALSE(ini.Find("s", "new", nullptr));
-    ini.AddString("s", "new", "2");
-    EXPECT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\nnew=2\r\n");
-}
-#endif

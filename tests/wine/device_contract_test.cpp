@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/runtime/HostPath.h"
 #include "tests/support/DeviceTest.h"
@@ -46,85 +47,60 @@ struct Cell {
     After after;
 };
 
-using S = State;
-using C = Call;
-using A = After;
-const Cell kCells[] = {
-    {S::Closed, C::InitCallbackEx, T, nullptr, false, A::Closed},
-    {S::Closed, C::InitDevice, T, nullptr, false, A::Open},
-    {S::Closed, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::Closed, C::ShowProperties, T, nullptr, true, A::Closed},
-    {S::Closed, C::LastError, T, nullptr, false, A::Closed},
-    {S::Closed, C::FreeLibrary, T, nullptr, false, A::Unloaded},
-
-    {S::Open, C::InitCallbackEx, T, nullptr, false, A::Open},
-    {S::Open, C::InitDevice, T, nullptr, false, A::Open},
-    {S::Open, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::Open, C::ShowProperties, T, nullptr, true, A::Open},
-    {S::Open, C::LastError, T, nullptr, false, A::Open},
-    {S::Open, C::FreeLibrary, T, nullptr, false, A::KeptOpen},
-
-    {S::InCallback, C::InitCallbackEx, T, nullptr, false, A::Open},
-    {S::InCallback, C::InitDevice, T, nullptr, false, A::Open},
-    {S::InCallback, C::CloseDevice, F, kCallbackRule, false, A::Open},
-    {S::InCallback, C::ShowProperties, F, kCallbackRule, false, A::Open},
-    {S::InCallback, C::LastError, T, nullptr, false, A::Open},
-    {S::InCallback, C::FreeLibrary, T, nullptr, false, A::KeptOpen},
-
-    {S::InCloseWait, C::InitCallbackEx, T, nullptr, false, A::Closed},
-    {S::InCloseWait, C::InitDevice, T, nullptr, false, A::Open},
-    {S::InCloseWait, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::InCloseWait, C::ShowProperties, T, nullptr, true, A::Closed},
-    {S::InCloseWait, C::LastError, T, nullptr, false, A::Closed},
-    {S::InCloseWait, C::FreeLibrary, T, nullptr, false, A::Unloaded},
-
-    // The device was open when the dialog came up.
-    {S::DialogUp, C::InitCallbackEx, T, nullptr, false, A::Open},
-    {S::DialogUp, C::InitDevice, T, nullptr, false, A::Open},
-    {S::DialogUp, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::DialogUp, C::ShowProperties, T, nullptr, true, A::Open},
-    {S::DialogUp, C::LastError, T, nullptr, false, A::Open},
-    {S::DialogUp, C::FreeLibrary, T, nullptr, false, A::KeptOpen},
-
-    // CloseDevice met a fault in TV_Disable.
-    {S::AfterDriverFault, C::InitCallbackEx, T, nullptr, false, A::Closed},
-    {S::AfterDriverFault, C::InitDevice, T, nullptr, false, A::Open},
-    {S::AfterDriverFault, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::AfterDriverFault, C::ShowProperties, T, nullptr, true, A::Closed},
-    {S::AfterDriverFault, C::LastError, T, "faulted in TV_Disable", false, A::Closed},
-    {S::AfterDriverFault, C::FreeLibrary, T, nullptr, false, A::Unloaded},
-
-    // A poll wrote past the room given for the driver's record.
-    {S::AfterPollFault, C::InitCallbackEx, T, nullptr, false, A::Closed},
-    {S::AfterPollFault, C::InitDevice, T, nullptr, false, A::Open},
-    {S::AfterPollFault, C::CloseDevice, T, nullptr, false, A::Closed},
-    {S::AfterPollFault, C::ShowProperties, T, nullptr, true, A::Closed},
-    {S::AfterPollFault, C::LastError, T, "faulted in TV_GetEvent", false, A::Closed},
-    {S::AfterPollFault, C::FreeLibrary, T, nullptr, false, A::Unloaded},
-
-    // The device open, its reader in a poll that TV_Disable does not end.
-    {S::DriverStuck, C::InitCallbackEx, T, nullptr, false, A::Open},
-    {S::DriverStuck, C::InitDevice, T, nullptr, false, A::Open},
-    {S::DriverStuck, C::CloseDevice, F, kStuck, false, A::LeftBehind},
-    {S::DriverStuck, C::ShowProperties, F, kStuck, false, A::LeftBehind},
-    {S::DriverStuck, C::LastError, T, nullptr, false, A::Open},
-    {S::DriverStuck, C::FreeLibrary, T, nullptr, false, A::KeptOpen},
-
-    // The device open; the loading thread pumps meanwhile.
-    {S::OtherThread, C::InitCallbackEx, T, nullptr, false, A::Open},
-    {S::OtherThread, C::InitDevice, F, kThreadRule, false, A::Open},
-    {S::OtherThread, C::CloseDevice, F, kThreadRule, false, A::Open},
-    {S::OtherThread, C::ShowProperties, F, kThreadRule, false, A::Open},
-    {S::OtherThread, C::LastError, T, nullptr, false, A::Open},
-    {S::OtherThread, C::FreeLibrary, T, nullptr, false, A::KeptOpen},
-
-    {S::LoadingThreadEnded, C::InitCallbackEx, T, nullptr, false, A::Closed},
-    {S::LoadingThreadEnded, C::InitDevice, F, kEndedRule, false, A::Closed},
-    {S::LoadingThreadEnded, C::CloseDevice, F, kEndedRule, false, A::Closed},
-    {S::LoadingThreadEnded, C::ShowProperties, F, kEndedRule, false, A::Closed},
-    {S::LoadingThreadEnded, C::LastError, T, nullptr, false, A::Closed},
-    {S::LoadingThreadEnded, C::FreeLibrary, T, nullptr, false, A::Unloaded},
+// A cell's expectations. The dialog shows exactly where ShowProperties
+// succeeds.
+struct Expect {
+    std::int32_t result;
+    const char* error;
+    After after;
 };
+constexpr Expect Ok(After after) { return {T, nullptr, after}; }
+constexpr Expect Says(const char* error, After after) { return {T, error, after}; }
+constexpr Expect No(const char* rule, After after) { return {F, rule, after}; }
+
+// One row a state, its cells in the order of Call: InitCallbackEx,
+// InitDevice, CloseDevice, ShowProperties, LastError, FreeLibrary.
+struct Row {
+    State state;
+    Expect cells[6];
+};
+
+using S = State;
+using A = After;
+const Row kRows[] = {
+    {S::Closed, {Ok(A::Closed), Ok(A::Open), Ok(A::Closed), Ok(A::Closed), Ok(A::Closed), Ok(A::Unloaded)}},
+    {S::Open, {Ok(A::Open), Ok(A::Open), Ok(A::Closed), Ok(A::Open), Ok(A::Open), Ok(A::KeptOpen)}},
+    {S::InCallback, {Ok(A::Open), Ok(A::Open), No(kCallbackRule, A::Open), No(kCallbackRule, A::Open),
+                     Ok(A::Open), Ok(A::KeptOpen)}},
+    {S::InCloseWait, {Ok(A::Closed), Ok(A::Open), Ok(A::Closed), Ok(A::Closed), Ok(A::Closed), Ok(A::Unloaded)}},
+    // The device was open when the dialog came up.
+    {S::DialogUp, {Ok(A::Open), Ok(A::Open), Ok(A::Closed), Ok(A::Open), Ok(A::Open), Ok(A::KeptOpen)}},
+    // CloseDevice met a fault in TV_Disable.
+    {S::AfterDriverFault, {Ok(A::Closed), Ok(A::Open), Ok(A::Closed), Ok(A::Closed),
+                           Says("faulted in TV_Disable", A::Closed), Ok(A::Unloaded)}},
+    // A poll wrote past the room given for the driver's record.
+    {S::AfterPollFault, {Ok(A::Closed), Ok(A::Open), Ok(A::Closed), Ok(A::Closed),
+                         Says("faulted in TV_GetEvent", A::Closed), Ok(A::Unloaded)}},
+    // The device open, its reader in a poll that TV_Disable does not end.
+    {S::DriverStuck, {Ok(A::Open), Ok(A::Open), No(kStuck, A::LeftBehind), No(kStuck, A::LeftBehind),
+                      Ok(A::Open), Ok(A::KeptOpen)}},
+    // The device open; the loading thread pumps meanwhile.
+    {S::OtherThread, {Ok(A::Open), No(kThreadRule, A::Open), No(kThreadRule, A::Open), No(kThreadRule, A::Open),
+                      Ok(A::Open), Ok(A::KeptOpen)}},
+    {S::LoadingThreadEnded, {Ok(A::Closed), No(kEndedRule, A::Closed), No(kEndedRule, A::Closed),
+                             No(kEndedRule, A::Closed), Ok(A::Closed), Ok(A::Unloaded)}},
+};
+
+std::vector<Cell> Cells() {
+    std::vector<Cell> cells;
+    for (const Row& row : kRows)
+        for (int c = 0; c < 6; ++c) {
+            const Expect& e = row.cells[c];
+            const Call call = Call(c);
+            cells.push_back({row.state, call, e.result, e.error, call == Call::ShowProperties && e.result == T, e.after});
+        }
+    return cells;
+}
 
 const char* Name(State s) {
     static const char* const names[] = {"Closed",      "Open",           "InCallback",  "InCloseWait",
@@ -241,6 +217,7 @@ protected:
     void CheckAfter(const Cell& cell, const Outcome& out);
     void CheckLeftBehind(const Outcome& out);
     void CheckRelaying(const char* what);
+    void CheckStoppedByFault(const char* fault);
     bool HasText(const std::string& text) const;
 
     const DeviceExports* dev_ = nullptr;
@@ -354,12 +331,7 @@ void ContractTest::SetUpStateAndCall(const Cell& cell, Outcome& out) {
         ASSERT_TRUE(PumpUntilPolls(1));
         sim.FaultDisables(1);
         ASSERT_EQ(F, dev_->CloseDevice());
-        {
-            const int polls = sim.Count(simdrv::fnGetEvent);
-            PumpFor(2 * kCycleMs);
-            ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after the faulting close";
-        }
-        ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), "faulted in TV_Disable")) << dev_->GetLastError();
+        ASSERT_NO_FATAL_FAILURE(CheckStoppedByFault("faulted in TV_Disable"));
         out = MakeCall(call);
         break;
     case State::AfterPollFault:
@@ -368,12 +340,7 @@ void ContractTest::SetUpStateAndCall(const Cell& cell, Outcome& out) {
         OpenDevice();
         ASSERT_TRUE(PumpUntilCalls(1));
         sim.RecordSize(sizeof(TDriverEvent));
-        {
-            const int polls = sim.Count(simdrv::fnGetEvent);
-            PumpFor(2 * kCycleMs);
-            ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after the overrun";
-        }
-        ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), "faulted in TV_GetEvent")) << dev_->GetLastError();
+        ASSERT_NO_FATAL_FAILURE(CheckStoppedByFault("faulted in TV_GetEvent"));
         out = MakeCall(call);
         break;
     case State::DriverStuck:
@@ -439,6 +406,14 @@ void ContractTest::CheckLeftBehind(const Outcome& out) {
     EXPECT_EQ(T, dev_->CloseDevice());
 }
 
+// A fault stops the reader for good, and the last-error text names it.
+void ContractTest::CheckStoppedByFault(const char* fault) {
+    const int polls = sim.Count(simdrv::fnGetEvent);
+    PumpFor(2 * kCycleMs);
+    ASSERT_EQ(polls, sim.Count(simdrv::fnGetEvent)) << "the reader polls on after: " << fault;
+    ASSERT_NE(nullptr, std::strstr(dev_->GetLastError(), fault)) << dev_->GetLastError();
+}
+
 void ContractTest::CheckAfter(const Cell& cell, const Outcome& out) {
     if (cell.state == State::DriverStuck && cell.after != After::LeftBehind) {
         // The stuck poll returns; the next one shows the reader goes on.
@@ -494,7 +469,7 @@ TEST_P(ContractTest, HoldsInThisState) {
     CheckAfter(cell, out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cells, ContractTest, ::testing::ValuesIn(kCells), CellName);
+INSTANTIATE_TEST_SUITE_P(Cells, ContractTest, ::testing::ValuesIn(Cells()), CellName);
 
 }  // namespace
 }  // namespace ovtest

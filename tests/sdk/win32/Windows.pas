@@ -63,37 +63,26 @@ const
   MB_OK = 0;
   MB_ICONERROR = $10;
   IDC_ARROW = PChar(32512);
+  kernel32 = 'kernel32.dll';
+  user32 = 'user32.dll';
 
-function GetModuleHandleA(lpModuleName: PAnsiChar): HMODULE; stdcall;
-function LoadCursor(hInstance: HINST; lpCursorName: PChar): HCURSOR; stdcall;
-function RegisterClassA(const lpWndClass: TWndClassA): ATOM; stdcall;
+function GetModuleHandleA(lpModuleName: PAnsiChar): HMODULE; stdcall; external kernel32;
+function LoadCursor(hInstance: HINST; lpCursorName: PChar): HCURSOR; stdcall; external user32 name 'LoadCursorA';
+function RegisterClassA(const lpWndClass: TWndClassA): ATOM; stdcall; external user32;
 function CreateWindowExA(dwExStyle: DWORD; lpClassName: PAnsiChar; lpWindowName: PAnsiChar;
   dwStyle: DWORD; X, Y, nWidth, nHeight: Integer; hWndParent: HWND; hMenu: HMENU;
-  hInstance: HINST; lpParam: Pointer): HWND; stdcall;
-function DestroyWindow(hWnd: HWND): BOOL; stdcall;
-function DefWindowProcA(hWnd: HWND; Msg: UINT; wParam: WPARAM; lParam: LPARAM): LRESULT; stdcall;
-function SendMessageA(hWnd: HWND; Msg: UINT; wParam: WPARAM; lParam: LPARAM): LRESULT; stdcall;
-function GetMessageA(var lpMsg: TMsg; hWnd: HWND; wMsgFilterMin, wMsgFilterMax: UINT): BOOL; stdcall;
-function TranslateMessage(const lpMsg: TMsg): BOOL; stdcall;
-function DispatchMessageA(const lpMsg: TMsg): Longint; stdcall;
-procedure PostQuitMessage(nExitCode: Integer); stdcall;
-function MessageBoxA(hWnd: HWND; lpText, lpCaption: PAnsiChar; uType: UINT): Integer; stdcall;
+  hInstance: HINST; lpParam: Pointer): HWND; stdcall; external user32;
+function DestroyWindow(hWnd: HWND): BOOL; stdcall; external user32;
+function DefWindowProcA(hWnd: HWND; Msg: UINT; wParam: WPARAM; lParam: LPARAM): LRESULT; stdcall; external user32;
+function SendMessageA(hWnd: HWND; Msg: UINT; wParam: WPARAM; lParam: LPARAM): LRESULT; stdcall; external user32;
+function GetMessageA(var lpMsg: TMsg; hWnd: HWND; wMsgFilterMin, wMsgFilterMax: UINT): BOOL; stdcall; external user32;
+function TranslateMessage(const lpMsg: TMsg): BOOL; stdcall; external user32;
+function DispatchMessageA(const lpMsg: TMsg): Longint; stdcall; external user32;
+procedure PostQuitMessage(nExitCode: Integer); stdcall; external user32;
+function MessageBoxA(hWnd: HWND; lpText, lpCaption: PAnsiChar; uType: UINT): Integer; stdcall; external user32;
 function LoWord(L: DWORD): Word;
 
 implementation
-
-function GetModuleHandleA; external 'kernel32.dll' name 'GetModuleHandleA';
-function LoadCursor; external 'user32.dll' name 'LoadCursorA';
-function RegisterClassA; external 'user32.dll' name 'RegisterClassA';
-function CreateWindowExA; external 'user32.dll' name 'CreateWindowExA';
-function DestroyWindow; external 'user32.dll' name 'DestroyWindow';
-function DefWindowProcA; external 'user32.dll' name 'DefWindowProcA';
-function SendMessageA; external 'user32.dll' name 'SendMessageA';
-function GetMessageA; external 'user32.dll' name 'GetMessageA';
-function TranslateMessage; external 'user32.dll' name 'TranslateMessage';
-function DispatchMessageA; external 'user32.dll' name 'DispatchMessageA';
-procedure PostQuitMessage; external 'user32.dll' name 'PostQuitMessage';
-function MessageBoxA; external 'user32.dll' name 'MessageBoxA';
 
 function LoWord(L: DWORD): Word;
 begin
