@@ -59,6 +59,11 @@ protected:
         translator->LoadLanguageFile(Lng());
     }
     std::string Lng() const { return dir.File("Orvale7.lng"); }
+    // Translates `form`; what the language file holds afterwards.
+    std::string Translate(TForm& form) {
+        translator->TranslateForm(form);
+        return ReadBytes(Lng());
+    }
 
     ovtest::ScratchDir dir;
     std::unique_ptr<TTranslator> translator;
@@ -73,8 +78,7 @@ protected:
 TEST_F(TranslateTest, PropertyDialogFillsAnEmptyFileThenReadsItBack) {
     Start("EN");
     auto first = std::make_unique<TPropertyForm>(nullptr);
-    translator->TranslateForm(*first);
-    EXPECT_EQ(ReadBytes(Lng()),
+    EXPECT_EQ(Translate(*first),
               "[TPropertyForm]\r\n"
               "Caption=语音盒参数设置\r\n"
               "Hint=\r\n"
@@ -89,8 +93,7 @@ TEST_F(TranslateTest, PropertyDialogFillsAnEmptyFileThenReadsItBack) {
         "Label1.Caption=(no settings)\r\nbtnOk.Hint=Close\r\nbtnOk.Caption=&OK\r\n";
     WriteBytes(Lng(), english);
     auto second = std::make_unique<TPropertyForm>(nullptr);
-    translator->TranslateForm(*second);
-    EXPECT_EQ(ReadBytes(Lng()), english);
+    EXPECT_EQ(Translate(*second), english);
     EXPECT_EQ(second->Caption, "Voice box settings");
     EXPECT_EQ(second->Label1->Caption, "(no settings)");
     EXPECT_EQ(second->btnOk->Caption, "&OK");
@@ -130,8 +133,7 @@ TEST_F(TranslateTest, EveryKindWritesItsKeysInTableOrderAndNestedSections) {
     unnamed->Caption = "anon";
     Make<TLabel>(unnamed, "Label3")->Caption = "L3";
 
-    translator->TranslateForm(form);
-    EXPECT_EQ(ReadBytes(Lng()),
+    EXPECT_EQ(Translate(form),
               "[TMyForm]\r\nCaption=Form\r\nHint=\r\n"
               "Label1.Hint=tip\r\nLabel1.Caption=Lbl\r\n"
               "PageControl1.Hint=\r\n"
@@ -212,8 +214,7 @@ TEST_F(TranslateTest, LineBreaksAreEscapedAndUnescapedCaseSensitively) {
     a->Text = "two\r\nlines";
     auto* b = Make<TEdit>(&form, "B");
     b->Text = "path C:\\new\\Nope";  // written as is; reads back with a break after "C:"
-    translator->TranslateForm(form);
-    EXPECT_EQ(ReadBytes(Lng()),
+    EXPECT_EQ(Translate(form),
               "[TMyForm]\r\nCaption=\r\nHint=\r\nA.Hint=\r\nA.Text=two\\nlines\r\n"
               "B.Hint=\r\nB.Text=path C:\\new\\Nope\r\n");
     TMyForm again(nullptr);
@@ -229,8 +230,7 @@ TEST_F(TranslateTest, ALoneLineBreakInATextNeverBreaksTheFile) {
     TMyForm form(nullptr);
     Make<TMemo>(&form, "Memo")->Text = "a\nb\rc";
     Make<TEdit>(&form, "After")->Text = "z";
-    translator->TranslateForm(form);
-    EXPECT_EQ(ReadBytes(Lng()),
+    EXPECT_EQ(Translate(form),
               "[TMyForm]\r\nCaption=\r\nHint=\r\nMemo.Hint=\r\nMemo.Text=a\\nb\\nc\r\n"
               "After.Hint=\r\nAfter.Text=z\r\n");
 }
@@ -239,9 +239,8 @@ TEST_F(TranslateTest, OnlyEnExactlyTranslates) {
     for (const std::string code : {"en", "En", "CN", "ENG", "E N"}) {
         Start(code);
         auto form = LabelledForm();
-        translator->TranslateForm(*form);
+        EXPECT_EQ(Translate(*form), "") << code;
         EXPECT_EQ(translator->Language(), code);
-        EXPECT_EQ(ReadBytes(Lng()), "") << code;
         EXPECT_EQ(form->Caption, "语音盒参数设置");
     }
 }
@@ -255,13 +254,12 @@ TEST_F(TranslateTest, RadioButtonsAndWhatTheyOwnAreNeverVisited) {
     auto* inside = Make<TLabel>(radio, "Inside");
     inside->Caption = "designed";
     translator->TranslateComponent(*radio, "TMyForm");
-    translator->TranslateForm(form);
+    EXPECT_EQ(Translate(form),
+              "[TMyForm]\r\nRadio.Caption=changed\r\nRadio.Hint=changed\r\nCaption=\r\nHint=\r\n"
+              "[TMyForm.Radio]\r\nInside.Caption=changed\r\n");
     EXPECT_EQ(radio->Caption, "designed");
     EXPECT_EQ(radio->Hint, "");
     EXPECT_EQ(inside->Caption, "designed");
-    EXPECT_EQ(ReadBytes(Lng()),
-              "[TMyForm]\r\nRadio.Caption=changed\r\nRadio.Hint=changed\r\nCaption=\r\nHint=\r\n"
-              "[TMyForm.Radio]\r\nInside.Caption=changed\r\n");
 }
 
 TEST_F(TranslateTest, AFormOwnedByAFormSharesItsOwnersSectionAndKeys) {
@@ -270,22 +268,20 @@ TEST_F(TranslateTest, AFormOwnedByAFormSharesItsOwnersSectionAndKeys) {
     auto* inner = new TMyForm(&outer, "TOtherForm");
     inner->Caption = "inner designed";
     Make<TLabel>(inner, "InnerLabel")->Caption = "x";
-    translator->TranslateForm(outer);
-    EXPECT_EQ(inner->Caption, "Outer");
-    EXPECT_EQ(inner->Hint, "outer hint");
-    EXPECT_EQ(ReadBytes(Lng()),
+    EXPECT_EQ(Translate(outer),
               "[TMyForm]\r\nCaption=Outer\r\nHint=outer hint\r\n"
               "InnerLabel.Hint=\r\nInnerLabel.Caption=x\r\n");
+    EXPECT_EQ(inner->Caption, "Outer");
+    EXPECT_EQ(inner->Hint, "outer hint");
 }
 
 TEST_F(TranslateTest, AFileThatCannotBeWrittenLeavesTheTextsAsDesigned) {
     Start("EN", "[TMyForm]\r\nCaption=From file\r\n");
     ovtest::SetReadOnly(Lng(), true);
     auto form = LabelledForm();
-    translator->TranslateForm(*form);
+    EXPECT_EQ(Translate(*form), "[TMyForm]\r\nCaption=From file\r\n");
     EXPECT_EQ(form->Caption, "From file");
     EXPECT_EQ(static_cast<TLabel*>(form->Components()[0])->Caption, "（无可用的参数）");
-    EXPECT_EQ(ReadBytes(Lng()), "[TMyForm]\r\nCaption=From file\r\n");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Orvale7.lng", "kdwusr70.ini"}));
 }
 
@@ -298,16 +294,14 @@ TEST_F(TranslateTest, ALanguageFileAboveTheLimitIsNeitherReadNorWritten) {
     const std::string padding = ";" + std::string(limit - translated.size() - 3, '.') + "\r\n";
     Start("EN", translated + padding + ";");
     auto over = LabelledForm();
-    translator->TranslateForm(*over);
+    EXPECT_EQ(Translate(*over), translated + padding + ";");
     EXPECT_EQ(over->Caption, "语音盒参数设置");
-    EXPECT_EQ(ReadBytes(Lng()), translated + padding + ";");
 
     WriteBytes(Lng(), translated + padding);  // at the limit: an ordinary file
     auto at = LabelledForm();
-    translator->TranslateForm(*at);
-    EXPECT_EQ(at->Caption, "From file");
     // The first key it adds takes it above the limit: nothing more is written.
-    EXPECT_EQ(ReadBytes(Lng()), translated + padding + "Hint=\r\n");
+    EXPECT_EQ(Translate(*at), translated + padding + "Hint=\r\n");
+    EXPECT_EQ(at->Caption, "From file");
 }
 
 TEST_F(TranslateTest, NoLanguageFileMeansNothingIsTouched) {
