@@ -11,7 +11,7 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/Module.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 namespace platform {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace platform {
 

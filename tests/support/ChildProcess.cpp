@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "tests/support/ScratchDir.h"
 
 #include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 
 #include <algorithm>

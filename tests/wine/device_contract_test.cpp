@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/wine/support/DeviceTest.h"
 
 namespace ovtest {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "platform/ini/FileLock.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"

@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/DeviceTest.h"
 #include "tests/wine/support/Threads.h"

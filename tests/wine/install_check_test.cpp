@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"

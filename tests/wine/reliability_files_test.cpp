@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/RelDevice.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/TextLines.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileIo.h"
 #include "platform/ini/IniText.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tools/traceproxy/VendorDriver.h"
 
 namespace traceproxy {

@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/support/PeImage_win32.h"
