@@ -9,6 +9,7 @@ namespace platform {
 namespace {
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
+const char kUtf16Mark[] = "\xFF\xFE";
 const char kUtf16BeMark[] = "\xFE\xFF";
 
 bool StartsWith(const char* bytes, std::size_t size, const char* mark, std::size_t length) {
