@@ -6,19 +6,14 @@
 #include <sys/file.h>
 #include <thread>
 
+#include "platform/runtime/Paths.h"
+
 namespace platform {
 
-namespace {
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+std::string TFileLock::NameOf(const std::string& path) {
+    const std::string folder = DirectoryOf(path);
+    return folder.empty() ? "./" : folder;
 }
-
-}  // namespace
-
-std::string TFileLock::NameOf(const std::string& path) { return DirectoryOf(path); }
 
 TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
 
