@@ -1,6 +1,7 @@
 #include "platform/ini/IniFile.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/ini/FileLock.h"
 
@@ -186,11 +187,15 @@ std::string ReadIniValue(const std::string& fileName, const std::string& section
                          const std::string& defaultValue) {
     TIniLookup lookup(section, key);
     TTextDecoder decoder;
-    auto sink = [&](const char* p, std::size_t n) {
-        const std::string text = decoder.Feed(p, n);
-        return lookup.Feed(text.data(), text.size());
-    };
-    if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
+    TInFile file;
+    if (file.Open(fileName) != TReadResult::Read) return defaultValue;
+    std::vector<char> block(65536);  // memory stays at one block whatever the file's size
+    for (std::size_t got = 0;;) {
+        if (!file.Read(block.data(), block.size(), &got)) return defaultValue;
+        if (got == 0) break;
+        const std::string text = decoder.Feed(block.data(), got);
+        if (lookup.Feed(text.data(), text.size())) break;
+    }
     const std::string rest = decoder.Finish();
     lookup.Feed(rest.data(), rest.size());
     lookup.Finish();

@@ -1,12 +1,12 @@
-// The file operations under TIniFile: whole-file reads, change stamps and the
-// replace. One implementation per platform.
+// The file operations under TIniFile: change stamps, reads that tell them
+// and the replace. One implementation per platform.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+
+#include "platform/runtime/File.h"
 
 namespace platform {
 
@@ -32,17 +32,9 @@ TFileStamp QueryFileStamp(const std::string& path);
 // file again tells.
 bool StampIsSettled(const TFileStamp& stamp);
 
-enum class TReadResult { Read, Missing, Failed };
-
-// Reads the whole file and the stamp of what was read. Missing: there is no
-// such file (nor a directory of that name). Failed: it exists but cannot be
-// read (a directory, locked, no permission).
+// Reads the whole file (as platform::ReadWholeFile) and the stamp of what was
+// read.
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp);
-
-// Hands the file to sink a block at a time, in order, until sink returns true
-// or the file ends: memory stays at one block whatever the file's size.
-TReadResult ReadFileBlocks(const std::string& path,
-                           const std::function<bool(const char*, std::size_t)>& sink);
 
 // Puts bytes in the file's place so that the file is the old one or the new
 // one at every moment whatever happens to the process: a temporary file
