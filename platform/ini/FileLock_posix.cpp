@@ -4,6 +4,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/runtime/Paths.h"
@@ -11,8 +12,9 @@
 namespace platform {
 
 std::string TFileLock::NameOf(const std::string& path) {
-    const std::string folder = DirectoryOf(path);
-    return folder.empty() ? "./" : folder;
+    const std::string folder = DirectoryOf(path).empty() ? "./" : DirectoryOf(path);
+    struct stat st;
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : std::string();
 }
 
 TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}

@@ -36,6 +36,21 @@ bool StampIsSettled(const TFileStamp& stamp);
 // read.
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp);
 
+// What became of a write of the file: written, or why not.
+enum class TWriteResult {
+    Written,
+    WrittenInPlace,  // no new file could be made beside it
+    ReadOnly,
+    Directory,       // of the file's name
+    MissingFolder,
+    WriteFailed,     // a full disk, a file open elsewhere without sharing, no permission
+    Locked,          // its lock was held elsewhere beyond the wait
+    Unreadable,      // what it holds is unknown, so writing would lose it
+    TooLarge,        // above the size limit
+    NotText,         // or text that the way through code page 936 would change
+};
+inline bool Wrote(TWriteResult r) { return r == TWriteResult::Written || r == TWriteResult::WrittenInPlace; }
+
 // Puts bytes in the file's place so that the file is the old one or the new
 // one at every moment whatever happens to the process: a temporary file
 // beside it, then one replace that keeps the file's attributes (and on
@@ -45,14 +60,14 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStam
 // a kill mid-write can leave torn. The bytes are not forced to the disk
 // first: that would double the cost of each key written, and a power cut is
 // not what the language file needs guarding against.
-// A read-only file, a directory of that name, a missing folder or a full disk
-// make it return false with path as it was. stamp receives the new file's.
+// Anything but Written or WrittenInPlace leaves path as it was. stamp
+// receives the new file's.
 // memo, when given, remembers what the new file took over from the old, so
 // that the next replace of that file, if nothing else replaced it since,
 // need not read it again: a writer that adds keys one at a time replaces
 // the file at each key.
 class TReplaceMemo;
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
                            TReplaceMemo* memo = nullptr);
 
 class TReplaceMemo {

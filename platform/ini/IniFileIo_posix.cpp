@@ -30,15 +30,6 @@ TFileStamp StampOf(const struct stat& st) {
     return s;
 }
 
-// rename() would replace a file without write permission; the profile API's
-// callers expect such a file to stay as it is.
-bool IsWritableOrMissing(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
-    if (!S_ISREG(st.st_mode)) return false;
-    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
 // The file a symbolic link leads to, so that the link stays a link.
 std::string Target(const std::string& path) {
     struct stat st;
@@ -100,15 +91,25 @@ TReplaceMemo::TReplaceMemo() = default;
 TReplaceMemo::~TReplaceMemo() = default;
 void TReplaceMemo::Forget() { state.reset(); }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp, TReplaceMemo*) {
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                                   TReplaceMemo*) {
     const std::string target = Target(path);
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (!IsWritableOrMissing(target)) return false;
+    if (!existed && errno != ENOENT) return TWriteResult::WriteFailed;
+    if (existed && S_ISDIR(old.st_mode)) return TWriteResult::Directory;
+    // rename() would replace a file without write permission; the profile
+    // API's callers expect such a file to stay as it is.
+    if (existed && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return TWriteResult::ReadOnly;
     // One name per process: a writer killed half-way leaves at most one behind.
     const std::string temp = TemporaryName(target, ::getpid());
     TOutFile file;
-    if (!file.Create(temp)) return existed && (errno == EACCES || errno == EROFS) && WriteInPlace(target, bytes, stamp);
+    if (!file.Create(temp)) {
+        if (errno == ENOENT) return TWriteResult::MissingFolder;
+        const bool inPlace = existed && (errno == EACCES || errno == EROFS) && WriteInPlace(target, bytes, stamp);
+        return inPlace ? TWriteResult::WrittenInPlace : TWriteResult::WriteFailed;
+    }
     if (existed) ::fchmod(file.Handle().Get(), old.st_mode & 07777);  // the file keeps its permissions
     struct stat st;
     bool ok = file.WriteFull(bytes) && ::fstat(file.Handle().Get(), &st) == 0;
@@ -116,10 +117,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return TWriteResult::WriteFailed;
     }
     *stamp = StampOf(st);
-    return true;
+    return TWriteResult::Written;
 }
 
 bool RemoveStaleTemporaries(const std::string& path) {

@@ -35,10 +35,6 @@ TFileStamp StampOf(std::uint64_t size, const FILETIME& written, const FILETIME& 
     return s;
 }
 
-bool IsMissing(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 // The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
 // needs; empty for forms it has no sure translation for.
 std::wstring NtPath(const std::wstring& full) {
@@ -214,14 +210,21 @@ void TReplaceMemo::Forget() { state.reset(); }
 // one in, so a writer killed between the two leaves no file at all. The new
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
-                           TReplaceMemo* memo) {
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                                   TReplaceMemo* memo) {
     const std::wstring target = FinalWidePath(path);
-    if (target.empty()) return false;
+    if (target.empty()) return TWriteResult::WriteFailed;
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool existed = ::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
-    if (!existed && !IsMissing(::GetLastError())) return false;
-    if (existed && (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    const DWORD error = ::GetLastError();
+    if (!existed) {
+        if (error == ERROR_PATH_NOT_FOUND) return TWriteResult::MissingFolder;
+        if (error != ERROR_FILE_NOT_FOUND) return TWriteResult::WriteFailed;
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return TWriteResult::Directory;
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        return TWriteResult::ReadOnly;
+    }
     TIdentity identity;
     const bool remembered = existed && memo && memo->state && memo->state->written == StampOf(TRUE, data);
     if (remembered)
@@ -237,10 +240,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     // still lets a writable file take its keys.
     const bool inPlace = !ok && denied && existed;
     if (inPlace) ok = WriteInPlace(target, bytes);
-    if (!ok) return false;
+    if (!ok) return TWriteResult::WriteFailed;
     *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
     if (memo && existed && !inPlace) memo->state.reset(new TReplaceMemo::TState{*stamp, identity});
-    return true;
+    return inPlace ? TWriteResult::WrittenInPlace : TWriteResult::Written;
 }
 
 bool RemoveStaleTemporaries(const std::string& path) {
