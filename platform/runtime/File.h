@@ -49,8 +49,10 @@ public:
     TOutFile() = default;
     explicit TOutFile(UniqueFile file) : file_(std::move(file)) {}
 
-    // Creates the file, or empties the one there.
+    // Creates the file, or empties the one there (a hidden one too).
     bool Create(const std::string& path);
+    // Creates the file, or opens the one there to write at its end.
+    bool Append(const std::string& path);
     bool WriteFull(const char* data, std::size_t size);
     bool WriteFull(const std::string& bytes) { return WriteFull(bytes.data(), bytes.size()); }
     // False when the system reports a failed write at the close.

@@ -34,6 +34,11 @@ bool TOutFile::Create(const std::string& path) {
     return file_.Valid();
 }
 
+bool TOutFile::Append(const std::string& path) {
+    file_.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    return file_.Valid();
+}
+
 bool TOutFile::WriteFull(const char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {

@@ -39,9 +39,16 @@ std::uint64_t TInFile::Size() const {
     return ::GetFileSizeEx(file_.Get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
 }
 
+// Opened, then cut: CREATE_ALWAYS refuses to write over a hidden file.
 bool TOutFile::Create(const std::string& path) {
-    file_.Reset(::CreateFileW(FullWidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.Reset(::CreateFileW(FullWidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file_ && ::SetEndOfFile(file_.Get());
+}
+
+bool TOutFile::Append(const std::string& path) {
+    file_.Reset(::CreateFileW(FullWidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file_.Valid();
 }
 

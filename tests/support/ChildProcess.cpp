@@ -3,13 +3,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
 
-#include "platform/ini/IniFileIo.h"
+#include "platform/runtime/File.h"
 #include "platform/runtime/Paths.h"
 
 #ifdef _WIN32
@@ -38,10 +37,7 @@ bool CopyFileBytes(const std::string& from, const std::string& to) {
 #else
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::string bytes;
-    platform::TFileStamp stamp;
-    if (platform::ReadWholeFile(from, &bytes, &stamp) != platform::TReadResult::Read) return false;
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).good();
+    return platform::ReadWholeFile(from, &bytes) == platform::TReadResult::Read && platform::WriteWholeFile(to, bytes);
 }
 #endif
 
