@@ -29,10 +29,4 @@ TReadResult ReadWholeFile(const std::string& path, std::string* bytes) {
     return file.ReadFull(bytes) ? TReadResult::Read : TReadResult::Failed;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    TOutFile file;
-    const bool ok = file.Create(path) && file.WriteFull(bytes);
-    return file.Close() && ok;
-}
-
 }  // namespace platform

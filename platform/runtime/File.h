@@ -10,17 +10,13 @@
 
 #ifdef _WIN32
 #include "platform/runtime/Handles_win32.h"
+namespace platform { using UniqueFile = UniqueHandle; }
 #else
 #include "platform/runtime/Handles_posix.h"
+namespace platform { using UniqueFile = UniqueFd; }
 #endif
 
 namespace platform {
-
-#ifdef _WIN32
-using UniqueFile = UniqueHandle;
-#else
-using UniqueFile = UniqueFd;
-#endif
 
 enum class TReadResult { Read, Missing, Failed };
 
@@ -53,8 +49,7 @@ public:
     bool Create(const std::string& path);
     // Creates the file, or opens the one there to write at its end.
     bool Append(const std::string& path);
-    bool WriteFull(const char* data, std::size_t size);
-    bool WriteFull(const std::string& bytes) { return WriteFull(bytes.data(), bytes.size()); }
+    bool WriteFull(const std::string& bytes);
     // False when the system reports a failed write at the close.
     bool Close();
 
@@ -67,7 +62,5 @@ private:
 
 // The whole file, as TInFile::Open tells.
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes);
-// Creates or empties the file and writes bytes: false on any failure.
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace platform

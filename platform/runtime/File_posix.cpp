@@ -39,10 +39,10 @@ bool TOutFile::Append(const std::string& path) {
     return file_.Valid();
 }
 
-bool TOutFile::WriteFull(const char* data, std::size_t size) {
+bool TOutFile::WriteFull(const std::string& bytes) {
     std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(file_.Get(), data + done, size - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(file_.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);

@@ -6,13 +6,9 @@
 
 namespace platform {
 
-namespace {
-
 // The most one ReadFile or WriteFile is asked for: a call far larger can fail
 // for want of system resources, on network drives above all.
 const std::size_t kLargestCall = 1u << 20;
-
-}  // namespace
 
 // Shared for deletion too, so that another writer's replace is never blocked
 // by a read. A directory does not open without FILE_FLAG_BACKUP_SEMANTICS, so
@@ -52,12 +48,12 @@ bool TOutFile::Append(const std::string& path) {
     return file_.Valid();
 }
 
-bool TOutFile::WriteFull(const char* data, std::size_t size) {
+bool TOutFile::WriteFull(const std::string& bytes) {
     std::size_t done = 0;
-    while (done < size) {
+    while (done < bytes.size()) {
         DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min(size - done, kLargestCall));
-        if (!::WriteFile(file_.Get(), data + done, chunk, &written, nullptr) || written == 0) return false;
+        const DWORD chunk = static_cast<DWORD>(std::min(bytes.size() - done, kLargestCall));
+        if (!::WriteFile(file_.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
         done += written;
     }
     return true;

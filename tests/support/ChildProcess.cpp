@@ -37,7 +37,10 @@ bool CopyFileBytes(const std::string& from, const std::string& to) {
 #else
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::string bytes;
-    return platform::ReadWholeFile(from, &bytes) == platform::TReadResult::Read && platform::WriteWholeFile(to, bytes);
+    platform::TOutFile out;
+    const bool copied = platform::ReadWholeFile(from, &bytes) == platform::TReadResult::Read && out.Create(to) &&
+                        out.WriteFull(bytes);
+    return out.Close() && copied;
 }
 #endif
 

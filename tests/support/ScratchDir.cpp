@@ -104,7 +104,9 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    if (!platform::WriteWholeFile(path, bytes)) throw std::runtime_error("cannot write " + path);
+    platform::TOutFile file;
+    const bool written = file.Create(path) && file.WriteFull(bytes);
+    if (!file.Close() || !written) throw std::runtime_error("cannot write " + path);
 }
 
 #ifdef _WIN32

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "platform/ini/IniFile.h"
-#include "platform/runtime/File.h"
 #include "platform/runtime/Paths.h"
 #include "platform/runtime/TextConvert.h"
 #include "tests/wine/DialogWatcher.h"
@@ -167,7 +166,8 @@ protected:
         theirs = dir.Path() + "theirs.ini";
     }
     void Load(const std::string& bytes) {
-        ASSERT_TRUE(platform::WriteWholeFile(ours, bytes) && platform::WriteWholeFile(theirs, bytes));
+        ovtest::WriteBytes(ours, bytes);
+        ovtest::WriteBytes(theirs, bytes);
         ForgetCache(theirs);
     }
     void Apply(const std::vector<Write>& writes) {
