@@ -186,16 +186,11 @@ platform::TWriteResult TryWrite(const std::string& path, const std::string& byte
 
 // Why the plug-in cannot write the file, as the check says it after its name.
 std::string WriteObstacle(platform::TWriteResult result) {
-    switch (result) {
-    case platform::TWriteResult::ReadOnly:
-        return "is read-only";
-    case platform::TWriteResult::Locked:
-        return "is being written by another program (its lock is held)";
-    case platform::TWriteResult::Unreadable:
-        return "changed while it was checked";
-    default:
-        return "cannot be written (held open by another program, no permission or a full disk)";
-    }
+    using Result = platform::TWriteResult;
+    if (result == Result::ReadOnly) return "is read-only";
+    if (result == Result::Locked) return "is being written by another program (its lock is held)";
+    if (result == Result::Unreadable) return "changed while it was checked";
+    return "cannot be written (held open by another program, no permission or a full disk)";
 }
 
 std::string Joined(const std::vector<std::string>& names) {
