@@ -1,5 +1,6 @@
 // The install check of the two INI files the plug-in reads from the host's
-// folder, read with the plug-in's own INI reader so both see the same keys.
+// folder, read with the plug-in's own INI reader so both see the same keys,
+// and the language file tried with the plug-in's own writer.
 #include <windows.h>
 
 #include <algorithm>
