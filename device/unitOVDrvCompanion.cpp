@@ -11,7 +11,7 @@
 #include "device/DriverRecord.h"
 #include "device/companion/CompanionLink.h"
 #include "device/unitOVDrv.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 namespace unitOVDrv {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniText.h"
 #include "platform/runtime/TextLines.h"

@@ -9,7 +9,7 @@
 
 #include "bench/perf/Timeline.h"
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Pump_win32.h"
 #include "tests/support/ScratchDir.h"

@@ -7,7 +7,7 @@
 #include "bench/perf/Measure_win32.h"
 #include "device/usbid.h"
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Proc_win32.h"
 #include "tests/support/ProcessMemory_win32.h"

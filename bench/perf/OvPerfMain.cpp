@@ -12,7 +12,7 @@
 #include "bench/perf/Figures.h"
 #include "bench/perf/Floor_win32.h"
 #include "bench/perf/Options.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/Proc_win32.h"

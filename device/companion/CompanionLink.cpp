@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Module.h"
 
 namespace companion {

@@ -8,7 +8,7 @@
 #include "device/EventRoom.h"
 #include "device/usbid.h"
 #include "platform/runtime/Guard.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace companion {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "platform/forms/Gdi_win32.h"
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "platform/forms/Gdi_win32.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "platform/runtime/Module.h"
 
 namespace platform {

@@ -7,7 +7,7 @@
 #include "platform/forms/TabOrder.h"
 #include "platform/runtime/Guard.h"
 #include "platform/runtime/Module.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace platform {
 namespace {

@@ -4,21 +4,18 @@
 #include <chrono>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
+
+#include "platform/runtime/Paths.h"
 
 namespace platform {
 
-namespace {
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+std::string TFileLock::NameOf(const std::string& path) {
+    const std::string folder = DirectoryOf(path).empty() ? "./" : DirectoryOf(path);
+    struct stat st;
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : std::string();
 }
-
-}  // namespace
-
-std::string TFileLock::NameOf(const std::string& path) { return DirectoryOf(path); }
 
 TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
 

@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Module.h"
 
 namespace platform {

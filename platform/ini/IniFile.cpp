@@ -1,8 +1,10 @@
 #include "platform/ini/IniFile.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/ini/FileLock.h"
+#include "platform/runtime/Paths.h"
 
 namespace platform {
 
@@ -153,7 +155,11 @@ bool TIniFile::UpdateFile() {
     if (held_.empty()) return true;
     std::vector<TWrite> writes;
     writes.swap(held_);
-    const bool ok = TakeLock() && LoadUnderLock() && Replace(writes);
+    if (TakeLock())
+        lastWrite_ = LoadUnderLock() ? Replace(writes) : WhyUnloaded();
+    else  // a lock has no name without its folder
+        lastWrite_ = lockName_.empty() ? TWriteResult::MissingFolder : TWriteResult::Locked;
+    const bool ok = Wrote(lastWrite_);
     if (!ok) Unpin();  // the view holds the dropped writes: read the file again
     if (passes_ == 0) {  // outside a pass the lock lasts one flush, whatever its end
         lock_.reset();
@@ -164,33 +170,44 @@ bool TIniFile::UpdateFile() {
 
 // Under the lock: the writes go onto the file as just read, which then takes
 // the file's place.
-bool TIniFile::Replace(const std::vector<TWrite>& writes) {
+TWriteResult TIniFile::Replace(const std::vector<TWrite>& writes) {
     if (!swept_) swept_ = !RemoveStaleTemporaries(fileName_);
     for (const TWrite& w : writes) Apply(w);
     const bool changed = differs_;
-    bool ok = !changed;
+    TWriteResult result = changed ? TWriteResult::NotText : TWriteResult::Written;
     TFileStamp written;
     if (changed && writable_) {
         if (encoding_ == TTextEncoding::Ansi)
-            ok = ReplaceFileAtomically(fileName_, text_.Bytes(), &written, &memo_);  // no copy of a large file
+            result = ReplaceFileAtomically(fileName_, text_.Bytes(), &written, &memo_);  // no copy of a large file
         else
-            ok = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written, &memo_);
+            result = ReplaceFileAtomically(fileName_, EncodeText(encoding_, text_.Bytes()), &written, &memo_);
     }
+    const bool ok = Wrote(result);
     if (ok && changed) stamp_ = written;
     differs_ = !ok;
     viewIsOwn_ = ok && lock_ && passes_ > 0;
-    return ok;
+    return result;
+}
+
+// Only a file is read: a name that is not one is a directory's.
+TWriteResult TIniFile::WhyUnloaded() const {
+    if (!FileExists(fileName_)) return TWriteResult::Directory;
+    return QueryFileStamp(fileName_).size > sizeLimit_ ? TWriteResult::TooLarge : TWriteResult::Unreadable;
 }
 
 std::string ReadIniValue(const std::string& fileName, const std::string& section, const std::string& key,
                          const std::string& defaultValue) {
     TIniLookup lookup(section, key);
     TTextDecoder decoder;
-    auto sink = [&](const char* p, std::size_t n) {
-        const std::string text = decoder.Feed(p, n);
-        return lookup.Feed(text.data(), text.size());
-    };
-    if (ReadFileBlocks(fileName, sink) != TReadResult::Read) return defaultValue;
+    TInFile file;
+    if (file.Open(fileName) != TReadResult::Read) return defaultValue;
+    std::vector<char> block(65536);  // memory stays at one block whatever the file's size
+    for (std::size_t got = 0;;) {
+        if (!file.Read(block.data(), block.size(), &got)) return defaultValue;
+        if (got == 0) break;
+        const std::string text = decoder.Feed(block.data(), got);
+        if (lookup.Feed(text.data(), text.size())) break;
+    }
     const std::string rest = decoder.Finish();
     lookup.Feed(rest.data(), rest.size());
     lookup.Finish();

@@ -48,12 +48,11 @@ public:
     // no line could hold these names.
     bool AddString(const std::string& section, const std::string& key, const std::string& value);
 
-    // Writes the held changes. False when the file cannot be written (read-
-    // only, locked, unreadable, a directory, a missing folder, a full disk, its
-    // lock held elsewhere beyond the wait, text that the way through code page
-    // 936 would change, not text, above the limit): the file is then left as it was
-    // and the held changes are dropped. True: the change is in the file.
+    // Writes the held changes. False when the file cannot be written
+    // (LastWrite says why): the file is then left as it was and the held
+    // changes are dropped. True: the change is in the file.
     bool UpdateFile();
+    TWriteResult LastWrite() const { return lastWrite_; }
 
     // True when the last look at the file could not read it: what it holds is
     // unknown, so a key that seems missing may be there.
@@ -89,7 +88,8 @@ private:
     void Forget();
     bool TakeLock();
     bool LoadUnderLock();
-    bool Replace(const std::vector<TWrite>& writes);
+    TWriteResult Replace(const std::vector<TWrite>& writes);
+    TWriteResult WhyUnloaded() const;
     void Unpin();
 
     std::string fileName_;
@@ -112,6 +112,7 @@ private:
     TReplaceMemo memo_;
     TTextEncoding encoding_ = TTextEncoding::Ansi;  // as its mark says
     bool writable_ = true;  // text that survives the way through code page 936
+    TWriteResult lastWrite_ = TWriteResult::Written;
     std::vector<TWrite> held_;
 };
 

@@ -1,12 +1,12 @@
-// The file operations under TIniFile: whole-file reads, change stamps and the
-// replace. One implementation per platform.
+// The file operations under TIniFile: change stamps, reads that tell them
+// and the replace. One implementation per platform.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+
+#include "platform/runtime/File.h"
 
 namespace platform {
 
@@ -32,17 +32,24 @@ TFileStamp QueryFileStamp(const std::string& path);
 // file again tells.
 bool StampIsSettled(const TFileStamp& stamp);
 
-enum class TReadResult { Read, Missing, Failed };
-
-// Reads the whole file and the stamp of what was read. Missing: there is no
-// such file (nor a directory of that name). Failed: it exists but cannot be
-// read (a directory, locked, no permission).
+// Reads the whole file (as platform::ReadWholeFile) and the stamp of what was
+// read.
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp);
 
-// Hands the file to sink a block at a time, in order, until sink returns true
-// or the file ends: memory stays at one block whatever the file's size.
-TReadResult ReadFileBlocks(const std::string& path,
-                           const std::function<bool(const char*, std::size_t)>& sink);
+// What became of a write of the file: written, or why not.
+enum class TWriteResult {
+    Written,
+    WrittenInPlace,  // no new file could be made beside it
+    ReadOnly,
+    Directory,       // of the file's name
+    MissingFolder,
+    WriteFailed,     // a full disk, a file open elsewhere without sharing, no permission
+    Locked,          // its lock was held elsewhere beyond the wait
+    Unreadable,      // what it holds is unknown, so writing would lose it
+    TooLarge,        // above the size limit
+    NotText,         // or text that the way through code page 936 would change
+};
+inline bool Wrote(TWriteResult r) { return r == TWriteResult::Written || r == TWriteResult::WrittenInPlace; }
 
 // Puts bytes in the file's place so that the file is the old one or the new
 // one at every moment whatever happens to the process: a temporary file
@@ -53,14 +60,14 @@ TReadResult ReadFileBlocks(const std::string& path,
 // a kill mid-write can leave torn. The bytes are not forced to the disk
 // first: that would double the cost of each key written, and a power cut is
 // not what the language file needs guarding against.
-// A read-only file, a directory of that name, a missing folder or a full disk
-// make it return false with path as it was. stamp receives the new file's.
+// Anything but Written or WrittenInPlace leaves path as it was. stamp
+// receives the new file's.
 // memo, when given, remembers what the new file took over from the old, so
 // that the next replace of that file, if nothing else replaced it since,
 // need not read it again: a writer that adds keys one at a time replaces
 // the file at each key.
 class TReplaceMemo;
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
                            TReplaceMemo* memo = nullptr);
 
 class TReplaceMemo {

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/runtime/Handles_posix.h"
+#include "platform/runtime/Paths.h"
 
 namespace platform {
 
@@ -30,26 +30,6 @@ TFileStamp StampOf(const struct stat& st) {
     return s;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// rename() would replace a file without write permission; the profile API's
-// callers expect such a file to stay as it is.
-bool IsWritableOrMissing(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
-    if (!S_ISREG(st.st_mode)) return false;
-    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
 // The file a symbolic link leads to, so that the link stays a link.
 std::string Target(const std::string& path) {
     struct stat st;
@@ -61,29 +41,16 @@ std::string Target(const std::string& path) {
     return target;
 }
 
-bool CloseChecked(UniqueFd& fd) { return ::close(fd.Release()) == 0; }
-
 // Not kill-safe: used only where no file can be made beside the target.
 bool WriteInPlace(const std::string& path, const std::string& bytes, TFileStamp* stamp) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    TOutFile file(UniqueFd(::open(path.c_str(), O_WRONLY | O_CLOEXEC)));
+    const int fd = file.Handle().Get();
     struct stat st;
-    bool ok = fd && WriteAll(fd.Get(), bytes) &&
-              ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) == 0 && ::fstat(fd.Get(), &st) == 0;
-    ok = fd && CloseChecked(fd) && ok;
+    bool ok = file && file.WriteFull(bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+              ::fstat(fd, &st) == 0;
+    ok = file.Close() && ok;
     if (ok) *stamp = StampOf(st);
     return ok;
-}
-
-// Opened for reading when it is a regular file; st receives its status.
-UniqueFd OpenToRead(const std::string& path, struct stat* st, TReadResult* failure) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        *failure = errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
-    } else if (::fstat(fd.Get(), st) != 0 || !S_ISREG(st->st_mode)) {
-        *failure = TReadResult::Failed;
-        fd.Reset();
-    }
-    return fd;
 }
 
 std::string TemporaryName(const std::string& path, long pid) {
@@ -106,42 +73,14 @@ bool StampIsSettled(const TFileStamp& stamp) {
     return stamp.modified + kSettleNs < ns;
 }
 
-TReadResult ReadFileBlocks(const std::string& path,
-                           const std::function<bool(const char*, std::size_t)>& sink) {
-    struct stat st;
-    TReadResult failure = TReadResult::Failed;
-    const UniqueFd fd = OpenToRead(path, &st, &failure);
-    if (!fd) return failure;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return TReadResult::Failed;
-        if (n == 0 || sink(buffer, static_cast<std::size_t>(n))) return TReadResult::Read;
-    }
-}
-
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
+    TInFile file;
     struct stat st;
-    TReadResult failure = TReadResult::Failed;
-    const UniqueFd fd = OpenToRead(path, &st, &failure);
-    if (!fd) return failure;
-    // Sized once, with a byte to spare so that the end shows without growing
-    // the buffer: growing it would briefly hold the file three times over.
-    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
-    std::size_t done = 0;
-    for (;;) {
-        if (done == data.size()) data.resize(data.size() + 65536);
-        ssize_t n = ::read(fd.Get(), &data[done], data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return TReadResult::Failed;
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    data.resize(done);
-    *bytes = std::move(data);
+    const TReadResult opened = file.Open(path);
+    if (opened != TReadResult::Read) return opened;
+    if (::fstat(file.Handle().Get(), &st) != 0 || !file.ReadFull(bytes)) return TReadResult::Failed;
     *stamp = StampOf(st);
-    stamp->size = done;
+    stamp->size = bytes->size();
     return TReadResult::Read;
 }
 
@@ -152,34 +91,43 @@ TReplaceMemo::TReplaceMemo() = default;
 TReplaceMemo::~TReplaceMemo() = default;
 void TReplaceMemo::Forget() { state.reset(); }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp, TReplaceMemo*) {
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                                   TReplaceMemo*) {
     const std::string target = Target(path);
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (!IsWritableOrMissing(target)) return false;
+    if (!existed && errno != ENOENT) return TWriteResult::WriteFailed;
+    if (existed && S_ISDIR(old.st_mode)) return TWriteResult::Directory;
+    // rename() would replace a file without write permission; the profile
+    // API's callers expect such a file to stay as it is.
+    if (existed && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return TWriteResult::ReadOnly;
     // One name per process: a writer killed half-way leaves at most one behind.
     const std::string temp = TemporaryName(target, ::getpid());
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd) return existed && (errno == EACCES || errno == EROFS) && WriteInPlace(target, bytes, stamp);
-    if (existed) ::fchmod(fd.Get(), old.st_mode & 07777);  // the file keeps its permissions
+    TOutFile file;
+    if (!file.Create(temp)) {
+        if (errno == ENOENT) return TWriteResult::MissingFolder;
+        const bool inPlace = existed && (errno == EACCES || errno == EROFS) && WriteInPlace(target, bytes, stamp);
+        return inPlace ? TWriteResult::WrittenInPlace : TWriteResult::WriteFailed;
+    }
+    if (existed) ::fchmod(file.Handle().Get(), old.st_mode & 07777);  // the file keeps its permissions
     struct stat st;
-    bool ok = WriteAll(fd.Get(), bytes) && ::fstat(fd.Get(), &st) == 0;
-    ok = CloseChecked(fd) && ok;
+    bool ok = file.WriteFull(bytes) && ::fstat(file.Handle().Get(), &st) == 0;
+    ok = file.Close() && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return TWriteResult::WriteFailed;
     }
     *stamp = StampOf(st);
-    return true;
+    return TWriteResult::Written;
 }
 
 bool RemoveStaleTemporaries(const std::string& path) {
     const std::string target = Target(path);
-    const std::size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
-    const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
-    const UniqueResource<DIR*, &::closedir> dir(::opendir(folder.c_str()));
+    const std::string folder = DirectoryOf(target);
+    const std::string prefix = target.substr(folder.size()) + ".";
+    const UniqueResource<DIR*, &::closedir> dir(::opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) return false;
     bool live = false;
     while (const dirent* entry = ::readdir(dir.Get())) {

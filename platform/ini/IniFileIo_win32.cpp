@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <aclapi.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
@@ -11,7 +10,7 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/Module.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 namespace platform {
 
@@ -34,34 +33,6 @@ TFileStamp StampOf(std::uint64_t size, const FILETIME& written, const FILETIME& 
     s.modified = Join(written);
     s.identity = Join(created);
     return s;
-}
-
-bool IsMissing(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-bool WriteAll(HANDLE h, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        DWORD written = 0;
-        if (!::WriteFile(h, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
-        done += written;
-    }
-    return true;
-}
-
-bool CloseChecked(UniqueHandle& h) { return ::CloseHandle(h.Release()) != FALSE; }
-
-// Opened for reading, shared for deletion too, so that another writer's
-// replace is never blocked by a read. A directory does not open without
-// FILE_FLAG_BACKUP_SEMANTICS, so what opens is a file.
-UniqueHandle OpenToRead(const std::string& path, TReadResult* failure) {
-    const std::wstring full = FullWidePath(path);
-    UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) *failure = IsMissing(::GetLastError()) ? TReadResult::Missing : TReadResult::Failed;
-    return file;
 }
 
 // The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
@@ -110,11 +81,10 @@ TFileStamp StampOf(BOOL queried, const WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 // Not kill-safe: used only where no file can be made beside the target.
 bool WriteInPlace(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bool ok = WriteAll(file.Get(), bytes) && ::SetEndOfFile(file.Get());
-    return CloseChecked(file) && ok;
+    TOutFile file(UniqueHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr)));
+    const bool ok = file && file.WriteFull(bytes) && ::SetEndOfFile(file.Handle().Get());
+    return file.Close() && ok;
 }
 
 std::wstring TemporaryName(const std::wstring& target, DWORD pid) {
@@ -190,15 +160,15 @@ void ApplyIdentity(HANDLE file, TIdentity& id) {
 // a folder that allows no new file.
 bool WriteAndRename(const std::wstring& target, const std::wstring& temp, const std::string& bytes,
                     TIdentity* identity, bool* denied) {
-    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC | DELETE, 0, nullptr,
-                                    CREATE_ALWAYS,
-                                    identity ? identity->attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+    TOutFile file(UniqueHandle(::CreateFileW(temp.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC | DELETE, 0,
+                                             nullptr, CREATE_ALWAYS,
+                                             identity ? identity->attributes : FILE_ATTRIBUTE_NORMAL, nullptr)));
     *denied = !file && ::GetLastError() == ERROR_ACCESS_DENIED;
     if (!file) return false;
-    bool ok = WriteAll(file.Get(), bytes);
-    if (ok && identity) ApplyIdentity(file.Get(), *identity);
-    const bool renamed = ok && RenameOpenFile(file.Get(), target);
-    ok = CloseChecked(file) && ok;
+    bool ok = file.WriteFull(bytes);
+    if (ok && identity) ApplyIdentity(file.Handle().Get(), *identity);
+    const bool renamed = ok && RenameOpenFile(file.Handle().Get(), target);
+    ok = file.Close() && ok;
     ok = ok && (renamed || ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
     if (!ok) ::DeleteFileW(temp.c_str());
     return ok;
@@ -217,46 +187,14 @@ bool StampIsSettled(const TFileStamp& stamp) {
     return stamp.modified + kSettleTicks < Join(now);
 }
 
-TReadResult ReadFileBlocks(const std::string& path,
-                           const std::function<bool(const char*, std::size_t)>& sink) {
-    TReadResult failure = TReadResult::Failed;
-    const UniqueHandle file = OpenToRead(path, &failure);
-    if (!file) return failure;
-    std::vector<char> buffer(65536);
-    for (;;) {
-        DWORD n = 0;
-        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
-            return TReadResult::Failed;
-        }
-        if (n == 0 || sink(buffer.data(), n)) return TReadResult::Read;
-    }
-}
-
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
-    TReadResult failure = TReadResult::Failed;
-    const UniqueHandle file = OpenToRead(path, &failure);
-    if (!file) return failure;
+    TInFile file;
     FILETIME created, written;
-    LARGE_INTEGER size;
-    if (!::GetFileTime(file.Get(), &created, nullptr, &written) || !::GetFileSizeEx(file.Get(), &size) ||
-        size.QuadPart > 0x7FFFFFFF) {
+    const TReadResult opened = file.Open(path);
+    if (opened != TReadResult::Read) return opened;
+    if (!::GetFileTime(file.Handle().Get(), &created, nullptr, &written) || !file.ReadFull(bytes))
         return TReadResult::Failed;
-    }
-    // Sized once, with a byte to spare so that the end shows without growing
-    // the buffer: growing it would briefly hold the file three times over.
-    std::string data(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
-    std::size_t done = 0;
-    for (;;) {
-        if (done == data.size()) data.resize(data.size() + 65536);
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 24));
-        DWORD n = 0;
-        if (!::ReadFile(file.Get(), &data[done], chunk, &n, nullptr)) return TReadResult::Failed;
-        if (n == 0) break;
-        done += n;
-    }
-    data.resize(done);
-    *bytes = std::move(data);
-    *stamp = StampOf(done, written, created);
+    *stamp = StampOf(bytes->size(), written, created);
     return TReadResult::Read;
 }
 
@@ -272,14 +210,21 @@ void TReplaceMemo::Forget() { state.reset(); }
 // one in, so a writer killed between the two leaves no file at all. The new
 // file takes the old one's identity itself (TIdentity), then one rename puts
 // it in place.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
-                           TReplaceMemo* memo) {
+TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes, TFileStamp* stamp,
+                                   TReplaceMemo* memo) {
     const std::wstring target = FinalWidePath(path);
-    if (target.empty()) return false;
+    if (target.empty()) return TWriteResult::WriteFailed;
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool existed = ::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
-    if (!existed && !IsMissing(::GetLastError())) return false;
-    if (existed && (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    const DWORD error = ::GetLastError();
+    if (!existed) {
+        if (error == ERROR_PATH_NOT_FOUND) return TWriteResult::MissingFolder;
+        if (error != ERROR_FILE_NOT_FOUND) return TWriteResult::WriteFailed;
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return TWriteResult::Directory;
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        return TWriteResult::ReadOnly;
+    }
     TIdentity identity;
     const bool remembered = existed && memo && memo->state && memo->state->written == StampOf(TRUE, data);
     if (remembered)
@@ -295,10 +240,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, TF
     // still lets a writable file take its keys.
     const bool inPlace = !ok && denied && existed;
     if (inPlace) ok = WriteInPlace(target, bytes);
-    if (!ok) return false;
+    if (!ok) return TWriteResult::WriteFailed;
     *stamp = StampOf(::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data), data);
     if (memo && existed && !inPlace) memo->state.reset(new TReplaceMemo::TState{*stamp, identity});
-    return true;
+    return inPlace ? TWriteResult::WrittenInPlace : TWriteResult::Written;
 }
 
 bool RemoveStaleTemporaries(const std::string& path) {

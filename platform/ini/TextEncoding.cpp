@@ -2,18 +2,14 @@
 
 #include <utility>
 
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace platform {
 
 namespace {
 
-const char kUtf8Mark[] = "\xEF\xBB\xBF";
-const char kUtf16BeMark[] = "\xFE\xFF";
-
-bool StartsWith(const char* bytes, std::size_t size, const char* mark, std::size_t length) {
-    return size >= length && std::char_traits<char>::compare(bytes, mark, length) == 0;
-}
+// The byte-order marks, by TTextEncoding: Ansi has none.
+const char* const kMarks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
 
 unsigned char Byte(const std::string& s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -123,9 +119,10 @@ std::size_t WholeLength(TTextEncoding encoding, const std::string& held) {
 }  // namespace
 
 TTextEncoding EncodingOf(const char* bytes, std::size_t size) {
-    if (StartsWith(bytes, size, kUtf8Mark, 3)) return TTextEncoding::Utf8;
-    if (StartsWith(bytes, size, kUtf16Mark, 2)) return TTextEncoding::Utf16Le;
-    if (StartsWith(bytes, size, kUtf16BeMark, 2)) return TTextEncoding::Utf16Be;
+    for (const auto e : {TTextEncoding::Utf8, TTextEncoding::Utf16Le, TTextEncoding::Utf16Be}) {
+        const std::string mark = MarkOf(e);
+        if (size >= mark.size() && mark.compare(0, mark.size(), bytes, mark.size()) == 0) return e;
+    }
     return TTextEncoding::Ansi;
 }
 
@@ -138,19 +135,7 @@ bool IsUtf8(const char* bytes, std::size_t size) {
     return true;
 }
 
-std::string MarkOf(TTextEncoding encoding) {
-    switch (encoding) {
-    case TTextEncoding::Utf8:
-        return kUtf8Mark;
-    case TTextEncoding::Utf16Le:
-        return kUtf16Mark;
-    case TTextEncoding::Utf16Be:
-        return kUtf16BeMark;
-    case TTextEncoding::Ansi:
-        break;
-    }
-    return std::string();
-}
+std::string MarkOf(TTextEncoding encoding) { return kMarks[static_cast<int>(encoding)]; }
 
 TDecodedText DecodeText(std::string bytes) {
     TDecodedText decoded;
@@ -168,12 +153,12 @@ TDecodedText DecodeText(std::string bytes) {
 std::string EncodeText(TTextEncoding encoding, const std::string& gbk) {
     switch (encoding) {
     case TTextEncoding::Utf8:
-        return kUtf8Mark + GbkToUtf8(gbk);
+        return MarkOf(encoding) + GbkToUtf8(gbk);
     case TTextEncoding::Utf16Le:
-        return kUtf16Mark + GbkToUtf16(gbk);
+        return MarkOf(encoding) + GbkToUtf16(gbk);
     case TTextEncoding::Utf16Be: {
         const std::string little = GbkToUtf16(gbk);
-        return kUtf16BeMark + Swapped(little.data(), little.size());
+        return MarkOf(encoding) + Swapped(little.data(), little.size());
     }
     case TTextEncoding::Ansi:
         break;
@@ -183,23 +168,23 @@ std::string EncodeText(TTextEncoding encoding, const std::string& gbk) {
 
 std::string TTextDecoder::Feed(const char* bytes, std::size_t size) {
     held_.append(bytes, size);
-    if (!decided_) {
-        // Three bytes tell every mark apart; a shorter file is decided at its end.
-        if (held_.size() < 3) return std::string();
-        encoding_ = EncodingOf(held_);
-        held_.erase(0, MarkOf(encoding_).size());
-        decided_ = true;
-    }
-    return DecodeWhole(WholeLength(encoding_, held_));
+    // Three bytes tell every mark apart; a shorter file is decided at its end.
+    if (!decided_ && held_.size() < 3) return std::string();
+    return DecodeWhole(WholeLength(Decide(), held_));
 }
 
 std::string TTextDecoder::Finish() {
+    Decide();
+    return DecodeWhole(held_.size());
+}
+
+TTextEncoding TTextDecoder::Decide() {
     if (!decided_) {
         encoding_ = EncodingOf(held_);
         held_.erase(0, MarkOf(encoding_).size());
         decided_ = true;
     }
-    return DecodeWhole(held_.size());
+    return encoding_;
 }
 
 std::string TTextDecoder::DecodeWhole(std::size_t size) {

@@ -50,6 +50,7 @@ public:
     std::string Finish();
 
 private:
+    TTextEncoding Decide();  // by the mark, which it drops
     std::string DecodeWhole(std::size_t size);
 
     bool decided_ = false;

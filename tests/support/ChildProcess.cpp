@@ -3,14 +3,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
 
-#include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/File.h"
+#include "platform/runtime/Paths.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -38,10 +37,10 @@ bool CopyFileBytes(const std::string& from, const std::string& to) {
 #else
 bool CopyFileBytes(const std::string& from, const std::string& to) {
     std::string bytes;
-    platform::TFileStamp stamp;
-    if (platform::ReadWholeFile(from, &bytes, &stamp) != platform::TReadResult::Read) return false;
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).good();
+    platform::TOutFile out;
+    const bool copied = platform::ReadWholeFile(from, &bytes) == platform::TReadResult::Read && out.Create(to) &&
+                        out.WriteFull(bytes);
+    return out.Close() && copied;
 }
 #endif
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 namespace ovtest {
 

@@ -1,6 +1,6 @@
 #include "tests/support/Plugin.h"
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/Proc_win32.h"
 
 namespace ovtest {

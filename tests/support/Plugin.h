@@ -8,7 +8,7 @@
 #include <string>
 
 #include "include/Orvale8.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 
 namespace ovtest {

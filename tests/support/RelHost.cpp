@@ -9,10 +9,10 @@
 #include <fstream>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
-#include "tests/support/DialogWatcher.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/DialogWatcher.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/Plugin.h"
 

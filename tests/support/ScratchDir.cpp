@@ -1,14 +1,13 @@
 #include "tests/support/ScratchDir.h"
 
-#include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/File.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -101,8 +100,13 @@ bool ScratchDir::CopyFromBin(const std::string& fileName, const std::string& as)
 
 std::string ReadBytes(const std::string& path) {
     std::string bytes;
-    platform::TFileStamp stamp;
-    return platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read ? bytes : "<missing>";
+    return platform::ReadWholeFile(path, &bytes) == platform::TReadResult::Read ? bytes : "<missing>";
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    platform::TOutFile file;
+    const bool written = file.Create(path) && file.WriteFull(bytes);
+    if (!file.Close() || !written) throw std::runtime_error("cannot write " + path);
 }
 
 #ifdef _WIN32
@@ -116,31 +120,11 @@ bool MakeDirectories(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    // Opened, then cut to its new end: a hidden file refuses to be created
-    // over.
-    const HANDLE file =
-        ::CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    const bool ok = file != INVALID_HANDLE_VALUE &&
-                    (bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                                  nullptr)) &&
-                    written == bytes.size() && ::SetEndOfFile(file);
-    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-    if (!ok) throw std::runtime_error("cannot write " + path);
-}
 #else
 bool MakeDirectories(const std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
     return fs::is_directory(path, ec);
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
 }
 #endif
 

@@ -29,7 +29,7 @@ private:
     std::string path_;
 };
 
-// Paths are UTF-8 (see platform/runtime/HostPath.h).
+// Paths are UTF-8 (see platform/runtime/Paths.h).
 // The file's bytes, or "<missing>" when it cannot be read; read as the
 // plug-in reads, without blocking another process's replace of it.
 std::string ReadBytes(const std::string& path);

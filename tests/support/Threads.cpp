@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/SimBoxServer_win32.h"
 
 namespace ovtest {

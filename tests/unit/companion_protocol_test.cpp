@@ -9,7 +9,7 @@
 #include "device/companion/Protocol.h"
 #ifdef _WIN32
 #include "device/companion/CompanionLink.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ScratchDir.h"
 #endif
 

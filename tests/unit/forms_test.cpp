@@ -140,7 +140,7 @@ TEST(TabOrder, NextSkipsWhatCannotTakeTheFocusAndWraps) {
 
 #include "platform/forms/FormCreate.h"
 #include "platform/forms/FormWindow_win32.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "ui/frmBaseDialog.h"
 #include "ui/unitTranslate.h"
 

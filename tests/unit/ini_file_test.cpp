@@ -264,6 +264,7 @@ TEST(IniFileEncoding, AMarkedFileThatCodePage936CannotHoldIsNeverWritten) {
         TIniFile ini(path);
         ini.AddString("s", "j", "1");
         EXPECT_FALSE(ini.UpdateFile());
+        EXPECT_EQ(ini.LastWrite(), platform::TWriteResult::NotText);
         EXPECT_TRUE(ReadBytes(path) == bytes);
     }
 }
@@ -317,6 +318,7 @@ TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     ini.AddString("s", "j", "2");
     EXPECT_EQ(Read(ini, "s", "j"), "2");
     EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_EQ(ini.LastWrite(), platform::TWriteResult::ReadOnly);
     EXPECT_EQ(ReadBytes(path), "[s]\nk=1\n");
     EXPECT_EQ(Read(ini, "s", "j"), "<none>");
     EXPECT_EQ(dir.Entries(), Names{"ro.ini"});
@@ -324,6 +326,7 @@ TEST(IniFileFailures, AReadOnlyFileIsLeftAsItWasAndTheWriteDropped) {
     ovtest::SetReadOnly(path, false);
     ini.AddString("s", "j", "3");
     EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ini.LastWrite(), platform::TWriteResult::Written);
     EXPECT_EQ(ReadBytes(path), "[s]\nk=1\nj=3\r\n");
 }
 
@@ -335,11 +338,13 @@ TEST(IniFileFailures, ADirectoryOrAMissingFolderIsNeverWritten) {
     EXPECT_FALSE(onDir.Find("s", "k", nullptr));
     onDir.AddString("s", "k", "v");
     EXPECT_FALSE(onDir.UpdateFile());
+    EXPECT_EQ(onDir.LastWrite(), platform::TWriteResult::Directory);
     EXPECT_TRUE(inner.Entries().empty());
 
     TIniFile nowhere(dir.File("no-such-folder/x.ini"));
     nowhere.AddString("s", "k", "v");
     EXPECT_FALSE(nowhere.UpdateFile());
+    EXPECT_EQ(nowhere.LastWrite(), platform::TWriteResult::MissingFolder);
     EXPECT_TRUE(dir.Entries().empty());
 }
 
@@ -372,6 +377,7 @@ TEST(IniFileFailures, AFileAboveTheSizeLimitIsNeitherReadNorWritten) {
     EXPECT_TRUE(over.ReadFailed());
     over.AddString("s", "j", "2");
     EXPECT_FALSE(over.UpdateFile());
+    EXPECT_EQ(over.LastWrite(), platform::TWriteResult::TooLarge);
     EXPECT_EQ(ReadBytes(path), bytes);
 
     TIniFile at(path, bytes.size());
@@ -394,6 +400,7 @@ TEST(IniFileFailures, AFileLockedByAnotherProgramIsNeverOverwritten) {
     // Unread, the file's keys are unknown: writing would lose them.
     ini.AddString("s", "new", "2");
     EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_EQ(ini.LastWrite(), platform::TWriteResult::Unreadable);
     ::CloseHandle(lock);
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
     EXPECT_EQ(Read(ini, "s", "k"), "1");
@@ -445,6 +452,7 @@ TEST(IniFileLock, AFlushWaitsBoundedForALockHeldElsewhere) {
         ini.AddString("s", "j", "2");
         const auto started = Clock::now();
         EXPECT_FALSE(ini.UpdateFile());
+        EXPECT_EQ(ini.LastWrite(), platform::TWriteResult::Locked);
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
         EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
     }

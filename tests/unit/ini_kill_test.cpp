@@ -16,7 +16,7 @@
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileIo.h"
 #include "platform/ini/IniText.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"

@@ -4,11 +4,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "platform/runtime/File.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/unitTranslate.h"
 
@@ -88,12 +88,11 @@ TEST(LanguageSetting, ALargeSettingsFileCostsABlockNotItsSize) {
     WriteBytes(settings, "[语言设置]\r\n系统语言=EN\r\n");
     std::string small;
     const std::size_t smallPeak = PeakAddedBy([&] { small = TTranslator(dir.Path()).Language(); });
-    {
-        std::ofstream out(settings, std::ios::binary | std::ios::trunc);
-        const std::string feeds(1 << 20, '\n');
-        for (int i = 0; i < 64; ++i) out << feeds;
-        out << "[语言设置]\r\n系统语言=EN\r\n";
-    }
+    platform::TOutFile out;
+    const std::string feeds(1 << 20, '\n');
+    bool written = out.Create(settings);
+    for (int i = 0; i < 64; ++i) written = written && out.WriteFull(feeds);
+    ASSERT_TRUE(out.WriteFull("[语言设置]\r\n系统语言=EN\r\n") && out.Close() && written);
     std::string large;
     const std::size_t largePeak = PeakAddedBy([&] { large = TTranslator(dir.Path()).Language(); });
     EXPECT_EQ(small, "EN");

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/DeviceTest.h"
 
 namespace ovtest {

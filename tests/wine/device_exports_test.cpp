@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/DeviceTest.h"
 #include "tests/support/HostDir.h"

@@ -8,7 +8,7 @@
 
 #include "platform/runtime/Guard.h"
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Companions.h"
 #include "tests/support/DeviceTest.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DialogWatcher.h"
 #include "tests/support/DeviceTest.h"

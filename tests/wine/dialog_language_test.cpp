@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "platform/ini/FileLock.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
-#include "tests/support/DialogWatcher.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/DialogWatcher.h"
 #include "tests/support/HostDir.h"
 #include "tests/support/Plugin.h"
 

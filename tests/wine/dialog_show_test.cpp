@@ -8,9 +8,9 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/runtime/Utf16Text.h"
-#include "tests/support/DialogWatcher.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/DeviceTest.h"
+#include "tests/support/DialogWatcher.h"
 #include "tests/support/Threads.h"
 
 namespace ovtest {

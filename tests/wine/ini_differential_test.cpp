@@ -15,17 +15,16 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/ini/IniFile.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
-#include "tests/support/DialogWatcher.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/DialogWatcher.h"
 #include "tests/support/HostDir.h"
 
 namespace {
@@ -46,10 +45,6 @@ struct Case {
     std::vector<Lookup> lookups;
     bool needsGbk;  // the oracle reads these bytes right only with code page 936
 };
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // The profile API caches files; this makes it read the file from disk again.
 void ForgetCache(const std::string& path) {
@@ -171,8 +166,8 @@ protected:
         theirs = dir.Path() + "theirs.ini";
     }
     void Load(const std::string& bytes) {
-        WriteFileBytes(ours, bytes);
-        WriteFileBytes(theirs, bytes);
+        ovtest::WriteBytes(ours, bytes);
+        ovtest::WriteBytes(theirs, bytes);
         ForgetCache(theirs);
     }
     void Apply(const std::vector<Write>& writes) {

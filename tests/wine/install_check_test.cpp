@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/Paths.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/CodePage.h"
 #include "tests/support/HostDir.h"
@@ -108,8 +108,12 @@ void ExpectFinding(const std::string& output, const std::string& line) {
     EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
 }
 
+// The check tries the plug-in's own write on the language file, which
+// leaves its bytes as they were.
 TEST_F(InstallCheck, ASoundFolderPasses) {
+    const std::string language = ovtest::ReadBytes(Path("Orvale7.lng"));
     const std::string output = Check();
+    EXPECT_EQ(ovtest::ReadBytes(Path("Orvale7.lng")), language);
     for (const char* finding :
          {kDriverSound, "ok      Orvale8.dll " OV_VERSION ".0 loads",
           "ok      kdwusr70.ini selects English", "ok      Orvale7.lng is 8-bit text",

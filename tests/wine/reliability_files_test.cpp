@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/Utf16Text.h"
-#include "tests/support/DialogWatcher.h"
+#include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/DialogWatcher.h"
 #include "tests/support/RelDevice.h"
 #include "tests/support/RelHost.h"
 
@@ -56,7 +56,7 @@ std::string Garbage(unsigned seed, std::size_t size) {
 }
 
 // The text as a UTF-16 file with its byte-order mark, as Notepad saves "Unicode".
-std::string Utf16File(const std::string& text936) { return platform::kUtf16Mark + platform::GbkToUtf16(text936); }
+std::string Utf16File(const std::string& text936) { return "\xFF\xFE" + platform::GbkToUtf16(text936); }
 
 const std::string kUtf8Bom = "\xEF\xBB\xBF";
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/ScratchDir.h"

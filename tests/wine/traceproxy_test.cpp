@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/TextLines.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/CodePage.h"

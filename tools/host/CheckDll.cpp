@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tools/host/PeFile.h"
 
 std::string VersionText(const std::string& path) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "include/Orvale8.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tools/host/CheckDll.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"

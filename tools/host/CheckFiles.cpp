@@ -1,5 +1,6 @@
 // The install check of the two INI files the plug-in reads from the host's
-// folder, read with the plug-in's own INI reader so both see the same keys.
+// folder, read with the plug-in's own INI reader so both see the same keys,
+// and the language file tried with the plug-in's own writer.
 #include <windows.h>
 
 #include <algorithm>
@@ -7,9 +8,10 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/TextLines.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
+#include "platform/ini/FileLock.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileIo.h"
 #include "platform/ini/IniText.h"
@@ -43,8 +45,7 @@ FileBytes ReadWhole(const std::string& path) {
     file.folder = file.exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     file.size = platform::QueryFileStamp(path).size;
     if (!file.exists || file.folder || file.size > kLargestRead) return file;
-    platform::TFileStamp stamp;
-    if (platform::ReadWholeFile(path, &file.bytes, &stamp) != platform::TReadResult::Read)
+    if (platform::ReadWholeFile(path, &file.bytes) != platform::TReadResult::Read)
         file.error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
     return file;
 }
@@ -171,24 +172,26 @@ bool CheckLanguageFileKind(const FileBytes& file, bool english, CheckReport& rep
     return false;
 }
 
-// Whether the plug-in could add keys: the file opens for writing and is not
-// read-only. Nothing is written.
-bool Writable(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(platform::FullWidePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return handle.Valid();
+// What the plug-in's writer makes of the file: its own bytes put back in its
+// place, under its lock, by the replace the plug-in makes, so that every
+// obstacle to the plug-in's writes shows while the file stays as it is.
+platform::TWriteResult TryWrite(const std::string& path, const std::string& bytes) {
+    const platform::TFileLock lock(path, 2000);
+    if (!lock.Held()) return platform::TWriteResult::Locked;
+    std::string now;
+    platform::TFileStamp stamp;
+    if (platform::ReadWholeFile(path, &now, &stamp) != platform::TReadResult::Read || now != bytes)
+        return platform::TWriteResult::Unreadable;
+    return platform::ReplaceFileAtomically(path, bytes, &stamp);
 }
 
-// The plug-in replaces the file through a temporary beside it.
-bool FolderWritable(const std::string& folder) {
-    const std::string probe = folder + "ovhost-check-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    platform::UniqueHandle handle(CreateFileW(platform::FullWidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                              nullptr));
-    return handle.Valid();
+// Why the plug-in cannot write the file, as the check says it after its name.
+std::string WriteObstacle(platform::TWriteResult result) {
+    using Result = platform::TWriteResult;
+    if (result == Result::ReadOnly) return "is read-only";
+    if (result == Result::Locked) return "is being written by another program (its lock is held)";
+    if (result == Result::Unreadable) return "changed while it was checked";
+    return "cannot be written (held open by another program, no permission or a full disk)";
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -351,10 +354,11 @@ void CheckLanguageFile(const std::string& folder, const HostLanguage& language, 
     }
     bool lossless = true;
     if (!CheckEncoding(file.bytes, lossless, report) || !language.english) return;
-    const bool writable = Writable(path);
+    const platform::TWriteResult written = TryWrite(path, file.bytes);
+    const bool writable = platform::Wrote(written);
     if (!writable)
-        report.Warning("Orvale7.lng is read-only or locked: the plug-in cannot add the texts it lacks");
-    else if (!FolderWritable(folder))
+        report.Warning("Orvale7.lng " + WriteObstacle(written) + ": the plug-in cannot add the texts it lacks");
+    else if (written == platform::TWriteResult::WrittenInPlace)
         report.Warning("the folder is not writable: the plug-in writes Orvale7.lng in place instead of replacing it "
                        "whole, so a crash while it writes can tear the file; let the host's users write the folder");
     CheckDialogKeys(file.bytes, writable && lossless, report);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tools/host/CheckDll.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"

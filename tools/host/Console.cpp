@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 namespace {
 

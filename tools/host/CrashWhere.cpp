@@ -10,7 +10,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/ini/IniFileIo.h"
 #include "tools/host/Console.h"
 #include "tools/host/DwarfLines.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Handles_win32.h"
 #include "tools/host/CheckDll.h"
 #include "tools/host/CheckReport.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/ini/IniFileIo.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tools/host/PluginLibrary.h"
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 // UTF-8, like every path of the bench: the ANSI code page cannot spell
 // every folder.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 #include "tools/simdrv/ScenarioLoad.h"
 
 bool PlayOnSimulatedBox(const std::string& path, simdrv::ScenarioInfo& info, std::string& error) {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/TextLines.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 #include "tools/host/Console.h"
 #include "tools/host/CrashWhere.h"

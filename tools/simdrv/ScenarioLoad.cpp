@@ -2,22 +2,23 @@
 
 #include <cstdint>
 
-#include "platform/ini/IniFileIo.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/File.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Module.h"
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 namespace simdrv {
 
 bool LoadScenarioFile(const std::string& path, Scenario& scenario, std::string& why) {
     constexpr std::uint64_t kLargestFile = 16u << 20;
-    if (platform::QueryFileStamp(path).size > kLargestFile) {
+    platform::TInFile file;
+    const bool opened = file.Open(path) == platform::TReadResult::Read;
+    if (opened && file.Size() > kLargestFile) {
         why = "is not a file of at most 16 MB";
         return false;
     }
     std::string bytes;
-    platform::TFileStamp read;
-    if (platform::ReadWholeFile(path, &bytes, &read) != platform::TReadResult::Read) {
+    if (!opened || !file.ReadFull(&bytes)) {
         why = "cannot be read (error " + std::to_string(GetLastError()) + ")";
         return false;
     }

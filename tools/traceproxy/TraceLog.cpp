@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/File.h"
 #include "tools/traceproxy/VendorDriver.h"
 
 namespace traceproxy {
@@ -21,12 +20,8 @@ void AppendLine(const std::string& line) {
     std::string text = stamp + line + "\r\n";
     std::lock_guard<std::mutex> lock(mutex);
     // Opened for each line, so the log is complete whenever the host dies.
-    const platform::UniqueHandle file(CreateFileW(platform::FullWidePath(ProxyFolder() + "TmA4Drv.trace.log").c_str(),
-                                                  FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    DWORD written = 0;
-    WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    platform::TOutFile file;
+    if (file.Append(ProxyFolder() + "TmA4Drv.trace.log")) file.WriteFull(text);
 }
 
 std::string DescribeRecord(const void* record, int size) {

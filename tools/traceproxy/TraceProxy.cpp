@@ -7,7 +7,7 @@
 
 #include "device/usbid.h"
 #include "platform/runtime/Guard.h"
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "tools/traceproxy/TraceLog.h"
 #include "tools/traceproxy/VendorDriver.h"
 

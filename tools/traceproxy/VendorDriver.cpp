@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/Module.h"
 #include "tools/traceproxy/TraceLog.h"
 

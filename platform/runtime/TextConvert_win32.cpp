@@ -1,4 +1,4 @@
-#include "platform/runtime/Utf16Text.h"
+#include "platform/runtime/TextConvert.h"
 
 #include <windows.h>
 

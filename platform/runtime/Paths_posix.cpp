@@ -1,4 +1,4 @@
-#include "platform/runtime/HostPath.h"
+#include "platform/runtime/Paths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -11,16 +11,6 @@
 
 namespace platform {
 
-// The UTF-16LE byte-order mark.
-constexpr char kUtf16Mark[] = "\xFF\xFE";
-
-inline bool StartsWithUtf16Mark(const char* bytes, std::size_t size) {
-    return size >= 2 && bytes[0] == kUtf16Mark[0] && bytes[1] == kUtf16Mark[1];
-}
-inline bool StartsWithUtf16Mark(const std::string& bytes) {
-    return StartsWithUtf16Mark(bytes.data(), bytes.size());
-}
-
 // utf16le: whole 16-bit units (an odd last byte is ignored).
 std::string Utf16ToGbk(const char* utf16le, std::size_t bytes);
 // The UTF-16LE bytes of the text, without a mark.

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/runtime/Utf16Text.h"  // Utf8FromWide, WideFromUtf8
+#include "platform/runtime/TextConvert.h"  // Utf8FromWide, WideFromUtf8
 
 namespace platform {
 
