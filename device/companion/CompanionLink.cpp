@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace companion {
 namespace {

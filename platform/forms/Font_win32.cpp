@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-#include "platform/forms/Gdi_win32.h"
+#include "platform/forms/DrawScope_win32.h"
 #include "platform/runtime/Utf16Text.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 

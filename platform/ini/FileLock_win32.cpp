@@ -5,7 +5,7 @@
 
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/runtime/LoaderState.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/TickCount64.h"
 
 namespace platform {

@@ -12,7 +12,7 @@
 #include "platform/runtime/Thread.h"
 
 #if defined(_WIN32)
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #endif
 
 using namespace platform;

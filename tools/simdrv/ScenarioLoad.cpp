@@ -4,7 +4,7 @@
 
 #include "platform/ini/IniFileIo.h"
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Utf16Text.h"
 
 namespace simdrv {

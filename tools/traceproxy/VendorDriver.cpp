@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/runtime/HostPath.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "tools/traceproxy/TraceLog.h"
 
 namespace traceproxy {
