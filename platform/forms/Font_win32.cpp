@@ -3,15 +3,15 @@
 #include <cwchar>
 
 #include "platform/forms/DrawScope_win32.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "platform/runtime/Utf16Text.h"
-#include "platform/runtime/Module_win32.h"
 
 namespace platform {
 
 int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
     // at the screen's density.
-    const auto query = SystemFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem");
+    const auto query = DynGetDpiForSystem();
     if (query) {
         if (const UINT dpi = query()) return int(dpi);
     }

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/runtime/LoaderState.h"
-#include "platform/runtime/Module_win32.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 
 namespace platform {
 namespace {
@@ -11,24 +11,20 @@ namespace {
 // 32-bit block (at fs:[0x30]), 0x110 of the 64-bit one (at gs:[0x60]). The
 // critical section's own layout is the system's type for this processor.
 #if defined(__x86_64__)
+#define OV_READ_PROCESS_BLOCK "movq %%gs:0x60, %0"
 constexpr unsigned kProcessBlockLoaderLock = 0x110;
-
-const char* ProcessBlock() {
-    const char* block = nullptr;
-    asm("movq %%gs:0x60, %0" : "=r"(block));
-    return block;
-}
 #elif defined(__i386__)
+#define OV_READ_PROCESS_BLOCK "movl %%fs:0x30, %0"
 constexpr unsigned kProcessBlockLoaderLock = 0xA0;
-
-const char* ProcessBlock() {
-    const char* block = nullptr;
-    asm("movl %%fs:0x30, %0" : "=r"(block));
-    return block;
-}
 #else
 #error "the process block's layout is known for x86 and x64 only"
 #endif
+
+const char* ProcessBlock() {
+    const char* block = nullptr;
+    asm(OV_READ_PROCESS_BLOCK : "=r"(block));
+    return block;
+}
 
 }  // namespace
 
@@ -40,10 +36,7 @@ bool InsideLoaderLock() {
 }
 
 bool ProcessExiting() {
-    using ShutdownInProgress = BOOLEAN(NTAPI*)();
-    // Looked up on each call: a killed thread may hold a lock that a
-    // function-local static's first use would wait on.
-    const auto inProgress = SystemFunction<ShutdownInProgress>(L"ntdll.dll", "RtlDllShutdownInProgress");
+    const auto inProgress = DynRtlDllShutdownInProgress();
     return inProgress && inProgress();
 }
 

@@ -19,6 +19,7 @@
 #include "platform/ini/FileLock.h"
 #include "platform/runtime/HostPath.h"
 #include "platform/runtime/Utf16Text.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
 #include "tests/wine/support/HostDir.h"
@@ -129,9 +130,7 @@ std::vector<std::string> Expected(const char* caption, const char* label, const 
 
 // The Unix name Wine gives a Windows path; empty when there is none.
 std::string UnixName(const std::string& path) {
-    using UnixName_t = char*(__cdecl*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName_t>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const auto unixName = ovtest::Dynwine_get_unix_file_name();
     char* unix = unixName ? unixName(platform::WideFromUtf8(path).c_str()) : nullptr;
     const std::string name = unix ? unix : "";
     if (unix) HeapFree(GetProcessHeap(), 0, unix);
