@@ -12,10 +12,8 @@ int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
     // at the screen's density.
     const auto query = DynGetDpiForSystem();
-    if (query) {
-        if (const UINT dpi = query()) return int(dpi);
-    }
-    return ScreenPixelsPerInch();
+    const UINT dpi = query ? query() : 0;
+    return dpi ? int(dpi) : ScreenPixelsPerInch();
 }
 
 int ScreenPixelsPerInch() {

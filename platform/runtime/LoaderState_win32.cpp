@@ -4,7 +4,6 @@
 #include "platform/runtime/SystemFunctions_win32.h"
 
 namespace platform {
-namespace {
 
 // The process environment block points at the loader lock, a critical
 // section, from Windows XP to 11 and under Wine: at offset 0xA0 of the
@@ -20,16 +19,9 @@ constexpr unsigned kProcessBlockLoaderLock = 0xA0;
 #error "the process block's layout is known for x86 and x64 only"
 #endif
 
-const char* ProcessBlock() {
+bool InsideLoaderLock() {
     const char* block = nullptr;
     asm(OV_READ_PROCESS_BLOCK : "=r"(block));
-    return block;
-}
-
-}  // namespace
-
-bool InsideLoaderLock() {
-    const char* block = ProcessBlock();
     const auto* lock = block ? *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(block + kProcessBlockLoaderLock)
                              : nullptr;
     return lock && lock->OwningThread == reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));

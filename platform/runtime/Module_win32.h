@@ -6,6 +6,11 @@ namespace platform {
 
 // The instance handle of the module this code is linked into (the plug-in
 // DLL, or a test program), for window classes and resources.
-HINSTANCE ThisModule();
+inline HINSTANCE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ThisModule), &module);
+    return module;
+}
 
 }  // namespace platform
