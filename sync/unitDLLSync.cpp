@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "platform/runtime/Guard.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Sleep.h"
 #include "platform/runtime/Thread.h"
 

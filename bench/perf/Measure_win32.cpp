@@ -12,6 +12,7 @@
 #include "tests/support/Pump_win32.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/SimDriver_win32.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 #include "tools/simdrv/SimDrvControl.h"
 
 namespace perf {
@@ -26,8 +27,7 @@ void EmitLine(const std::string& line) {
 double MicrosBetween(std::int64_t from, std::int64_t to) { return ovtest::MsBetween(from, to) * 1000; }
 
 bool UnderWine() {
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    return ovtest::Dynwine_get_version() != nullptr;
 }
 
 double ProcessTimesUs() {

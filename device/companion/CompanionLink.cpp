@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
-#include "platform/runtime/Module.h"
 
 namespace companion {
 namespace {

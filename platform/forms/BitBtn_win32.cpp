@@ -1,6 +1,6 @@
 #include "platform/forms/BitBtn_win32.h"
 
-#include "platform/forms/Gdi_win32.h"
+#include "platform/forms/DrawScope_win32.h"
 #include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/TextConvert.h"
 

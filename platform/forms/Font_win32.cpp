@@ -2,20 +2,19 @@
 
 #include <cwchar>
 
-#include "platform/forms/Gdi_win32.h"
+#include "platform/forms/DrawScope_win32.h"
+#include "platform/runtime/Module_win32.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "platform/runtime/TextConvert.h"
-#include "platform/runtime/Module.h"
 
 namespace platform {
 
 int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
     // at the screen's density.
-    const auto query = SystemFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem");
-    if (query) {
-        if (const UINT dpi = query()) return int(dpi);
-    }
-    return ScreenPixelsPerInch();
+    const auto query = DynGetDpiForSystem();
+    const UINT dpi = query ? query() : 0;
+    return dpi ? int(dpi) : ScreenPixelsPerInch();
 }
 
 int ScreenPixelsPerInch() {

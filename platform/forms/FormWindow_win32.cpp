@@ -3,10 +3,10 @@
 #include <cwctype>
 
 #include "platform/forms/BitBtn_win32.h"
-#include "platform/forms/Gdi_win32.h"
+#include "platform/forms/DrawScope_win32.h"
 #include "platform/forms/TabOrder.h"
 #include "platform/runtime/Guard.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/TextConvert.h"
 
 namespace platform {

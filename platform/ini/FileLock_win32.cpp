@@ -4,8 +4,9 @@
 #include <cwchar>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 
 namespace platform {
 
@@ -30,16 +31,10 @@ std::wstring LongName(const std::wstring& file) {
 // and the larger part of a form's first write; the native call answers the
 // index alone. Where it is missing or refuses, the system's call answers.
 bool FolderIndex(HANDLE folder, std::uint64_t* index) {
-    struct IoStatus {
-        void* status;
-        ULONG_PTR information;
-    };
-    using Query = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-    const int kFileInternalInformation = 6;
-    const auto query = SystemFunction<Query>(L"ntdll.dll", "NtQueryInformationFile");
-    IoStatus status{};
+    const auto query = DynNtQueryInformationFile();
+    IO_STATUS_BLOCK status{};
     LARGE_INTEGER internal{};
-    if (query && query(folder, &status, &internal, sizeof internal, kFileInternalInformation) >= 0) {
+    if (query && query(folder, &status, &internal, sizeof internal, FileInternalInformation) >= 0) {
         *index = static_cast<std::uint64_t>(internal.QuadPart);
         return true;
     }

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 
 namespace platform {
 
@@ -50,8 +51,7 @@ std::wstring NtPath(const std::wstring& full) {
 // flush under Wine. False when the system cannot (before Vista) or the path
 // has no NT form; the caller then moves the file by name.
 bool RenameOpenFile(HANDLE file, const std::wstring& path) {
-    const auto set =
-        SystemFunction<BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD)>(L"kernel32.dll", "SetFileInformationByHandle");
+    const auto set = DynSetFileInformationByHandle();
     const std::wstring target = NtPath(path);
     if (!set || target.empty()) return false;
     struct RenameInfo {  // FILE_RENAME_INFO, which the XP headers lack

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/Module.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 
 namespace platform {
 
@@ -40,8 +40,7 @@ std::wstring WithLongPathPrefix(const std::wstring& full) {
 // say: Wine shows a Unix symbolic link without the reparse-point attribute,
 // yet follows it here.
 std::wstring LinkTarget(const std::wstring& path) {
-    const auto finalPath = SystemFunction<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)>(
-        L"kernel32.dll", "GetFinalPathNameByHandleW");
+    const auto finalPath = DynGetFinalPathNameByHandleW();
     const UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
     if (!finalPath || !file) return path;

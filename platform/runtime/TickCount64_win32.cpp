@@ -11,30 +11,18 @@
 
 #include <cstdint>
 
-#include "platform/runtime/Module.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "platform/runtime/TickCount64.h"
 
 namespace platform {
 namespace {
 
-using TickCount64Function = ULONGLONG(WINAPI*)();
-
-// Written once found; a race finds the same answer twice.
-TickCount64Function volatile g_system = nullptr;
-LONG volatile g_lookedUp = 0;
 // The newest extended count handed out, read and written with cmpxchg8b only
 // (a plain 64-bit atomic load may use the x87 unit, whose state is the host's).
 std::uint64_t g_newest = 0;
 
-TickCount64Function SystemTickCount64() {
-    if (InterlockedCompareExchange(&g_lookedUp, 0, 0)) return g_system;
-    g_system = SystemFunction<TickCount64Function>(L"kernel32.dll", "GetTickCount64");
-    InterlockedExchange(&g_lookedUp, 1);
-    return g_system;
-}
-
 ULONGLONG WINAPI TickCount64() {
-    if (TickCount64Function system = SystemTickCount64()) return system();
+    if (const auto system = DynGetTickCount64()) return system();
     for (;;) {
         const std::uint64_t newest = __sync_val_compare_and_swap(&g_newest, 0, 0);
         const std::uint64_t next = ExtendTickCount(newest, GetTickCount());

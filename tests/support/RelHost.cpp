@@ -13,6 +13,7 @@
 #include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
 #include "tests/support/DialogWatcher.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/Plugin.h"
 
@@ -27,9 +28,7 @@ constexpr char kMemoryVariable[] = "OV_REL_MEMORY";
 void __stdcall IgnoreRing(OV_DATA, const char*, const char*) {}
 
 PROCESS_MEMORY_COUNTERS Memory() {
-    typedef BOOL(WINAPI * Query)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
-    auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    const auto query = ovtest::DynK32GetProcessMemoryInfo();
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     if (query) query(GetCurrentProcess(), &counters, sizeof counters);

@@ -1,6 +1,7 @@
 #include "tests/support/RelMeters.h"
 
 #include "tests/support/ProcessMemory_win32.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 
 #include <windows.h>
 
@@ -111,9 +112,7 @@ std::uint64_t HeapBusyBytes() {
 }
 
 std::uint64_t PagefileUsage() {
-    typedef BOOL(WINAPI * Query)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
-    auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    const auto query = ovtest::DynK32GetProcessMemoryInfo();
     if (!query) return 0;
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
@@ -139,17 +138,14 @@ std::vector<std::uintptr_t> OpenHandleValues() {
 }
 
 std::string HandleKind(std::uintptr_t value) {
-    typedef LONG(NTAPI * QueryObject)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryObject>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    const auto query = ovtest::DynNtQueryObject();
     // OBJECT_TYPE_INFORMATION starts with the type's name as a UNICODE_STRING.
     struct TypeName {
         USHORT Length, MaximumLength;
         const wchar_t* Buffer;
     };
     alignas(8) unsigned char buffer[1024] = {};
-    const int kObjectTypeInformation = 2;
-    if (!query || query(reinterpret_cast<HANDLE>(value), kObjectTypeInformation, buffer, sizeof buffer, nullptr) < 0)
+    if (!query || query(reinterpret_cast<HANDLE>(value), ObjectTypeInformation, buffer, sizeof buffer, nullptr) < 0)
         return "?";
     const auto* name = reinterpret_cast<const TypeName*>(buffer);
     std::string text;

@@ -6,6 +6,7 @@
 
 #include "platform/runtime/Paths.h"
 #include "tests/support/SimBoxServer_win32.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 
 namespace ovtest {
 
@@ -34,14 +35,11 @@ bool ThreadEnded(DWORD threadId) {
 namespace {
 
 std::string StartModule(DWORD threadId) {
-    typedef LONG(NTAPI * QueryThread)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryThread>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    const auto query = ovtest::DynNtQueryInformationThread();
     const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
     if (!thread || !query) return "?";
     void* start = nullptr;
-    const int kWin32StartAddress = 9;
-    query(thread, kWin32StartAddress, &start, sizeof start, nullptr);
+    query(thread, ThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr);
     CloseHandle(thread);
     HMODULE module = nullptr;
     const bool found = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

@@ -22,6 +22,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "tests/support/TestSystemFunctions_win32.h"
 #else
 #include <filesystem>
 #endif
@@ -129,9 +131,7 @@ struct SleeperMode {
 // folder. Empty when there is none.
 std::string OtherSpelling(const ovtest::ScratchDir& dir, const std::string& name) {
 #ifdef _WIN32
-    using UnixName = char*(__cdecl*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const auto unixName = ovtest::Dynwine_get_unix_file_name();
     const std::wstring folder(dir.Path().begin(), dir.Path().end());  // the scratch folder's name is ASCII
     char* unix = unixName ? unixName(folder.c_str()) : nullptr;
     if (!unix) return std::string();

@@ -12,7 +12,7 @@
 #include "platform/runtime/Thread.h"
 
 #if defined(_WIN32)
-#include "platform/runtime/Module.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 #endif
 
 using namespace platform;
@@ -208,10 +208,8 @@ TEST_F(ThreadSync, AWorkerGivenUpOnNeverHasItsCallRunAndFreesItselfWhenItEnds) {
 #if defined(_WIN32)
 // The loader lock, taken as the loader takes it around a DLL's entry routine.
 struct LoaderLock {
-    using Lock = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
-    using Unlock = LONG(WINAPI*)(ULONG, ULONG_PTR);
-    const Lock lock = SystemFunction<Lock>(L"ntdll.dll", "LdrLockLoaderLock");
-    const Unlock unlock = SystemFunction<Unlock>(L"ntdll.dll", "LdrUnlockLoaderLock");
+    const decltype(ovtest::DynLdrLockLoaderLock()) lock = ovtest::DynLdrLockLoaderLock();
+    const decltype(ovtest::DynLdrUnlockLoaderLock()) unlock = ovtest::DynLdrUnlockLoaderLock();
     ULONG_PTR cookie = 0;
     const bool held = lock && unlock && lock(0, nullptr, &cookie) == 0;
     ~LoaderLock() {

@@ -9,6 +9,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "tests/support/PeImage_win32.h"
 
 // Hidden by the build's _WIN32_WINNT (XP); the import goes to our stand-in.
@@ -48,9 +49,7 @@ TEST(TickCount64, ExtendsTheWrappingCountAcrossWrapsWithoutGoingBack) {
 TEST(TickCount64, TheStandInIsLinkedInsteadOfTheImportAndAgreesWithTheSystem) {
     for (const ovtest::ImportedModule& module : ovtest::ImportsOf(GetModuleHandleA(nullptr)))
         for (const ovtest::ImportedFunction& f : module.Functions) EXPECT_NE("GetTickCount64", f.Name) << module.Dll;
-    using Function = ULONGLONG(WINAPI*)();
-    const auto system = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTickCount64")));
+    const auto system = platform::DynGetTickCount64();
     ASSERT_NE(nullptr, system);
     const ULONGLONG before = system(), ours = GetTickCount64(), after = system();
     EXPECT_LE(before, ours);

@@ -23,6 +23,7 @@
 #include "tests/support/DialogWatcher.h"
 #include "tests/support/HostDir.h"
 #include "tests/support/Plugin.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 
 namespace ovtest {
 namespace {
@@ -129,9 +130,7 @@ std::vector<std::string> Expected(const char* caption, const char* label, const 
 
 // The Unix name Wine gives a Windows path; empty when there is none.
 std::string UnixName(const std::string& path) {
-    using UnixName_t = char*(__cdecl*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName_t>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const auto unixName = ovtest::Dynwine_get_unix_file_name();
     char* unix = unixName ? unixName(platform::WideFromUtf8(path).c_str()) : nullptr;
     const std::string name = unix ? unix : "";
     if (unix) HeapFree(GetProcessHeap(), 0, unix);

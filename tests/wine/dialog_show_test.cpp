@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "platform/runtime/TextConvert.h"
 #include "tests/support/DeviceTest.h"
 #include "tests/support/DialogWatcher.h"
@@ -30,9 +31,7 @@ int Scaled(int designed) { return MulDiv(designed, ScreenDpi(), 96); }
 // The density the system's metrics are given at: the system's own where it
 // says (Windows 10 on, and Wine), else the screen's.
 int MetricsDpi() {
-    typedef UINT(WINAPI * GetDpiForSystem_t)();
-    const auto query = reinterpret_cast<GetDpiForSystem_t>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+    const auto query = platform::DynGetDpiForSystem();
     return query ? int(query()) : ScreenDpi();
 }
 

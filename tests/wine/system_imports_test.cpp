@@ -12,7 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/Handles_win32.h"
 #include "platform/runtime/Paths.h"
+#include "platform/runtime/SystemFunctions_win32.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeImage_win32.h"
 #include "tests/support/ScratchDir.h"
@@ -53,6 +55,11 @@ ImageVersions VersionsOf(const std::string& binary) {
     EXPECT_TRUE(VersionsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), versions)) << binary;
     return versions;
 }
+
+// Entries as the system function lists declare theirs: one no system has, and
+// one of a DLL this program does not load by itself.
+OV_SYSTEM_FUNCTION(L"kernel32.dll", NoSuchSystemFunction, void(WINAPI*)())
+OV_SYSTEM_FUNCTION(L"msimg32.dll", AlphaBlend, BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION))
 
 // The oldest Windows a binary must load on, by its processor.
 Windows OldestFor(const std::string& binary) {
@@ -122,6 +129,18 @@ TEST(SystemImports, TheFileReaderFindsTheImportsTheLoaderBound) {
     const std::string file = ReadBytes(platform::ExecutableDirectory() + "Orvale8.dll");
     std::vector<ImportedModule> imports;
     EXPECT_FALSE(ImportsOfFile(file.substr(0, 1024), imports));
+}
+
+// A function looked up at run time is null where the system lacks it, and a
+// look made before its DLL is loaded does not keep it null once it is.
+TEST(SystemImports, ALateBoundFunctionIsNullWhereMissingAndFoundOnceItsDllIsLoaded) {
+    EXPECT_EQ(nullptr, DynNoSuchSystemFunction());
+    ASSERT_EQ(nullptr, GetModuleHandleW(L"msimg32.dll"));
+    EXPECT_EQ(nullptr, DynAlphaBlend());
+    const platform::UniqueModule dll(LoadLibraryW(L"msimg32.dll"));
+    ASSERT_TRUE(dll);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(dll.Get(), "AlphaBlend")), reinterpret_cast<void*>(DynAlphaBlend()));
+    EXPECT_NE(nullptr, DynAlphaBlend());
 }
 
 }  // namespace

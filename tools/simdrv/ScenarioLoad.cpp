@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
+#include "platform/ini/IniFileIo.h"
 #include "platform/runtime/File.h"
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
-#include "platform/runtime/Module.h"
 #include "platform/runtime/TextConvert.h"
 
 namespace simdrv {

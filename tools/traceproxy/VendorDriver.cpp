@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
-#include "platform/runtime/Module.h"
 #include "tools/traceproxy/TraceLog.h"
 
 namespace traceproxy {
