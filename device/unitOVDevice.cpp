@@ -73,7 +73,7 @@ HostCallbackPair CurrentHostCallback() {
     return g_hostCallback;
 }
 
-// Module state; touched on the host thread only.
+// Module state, on the host thread; a call refused elsewhere writes the error text there.
 TReadThread* g_readThread = nullptr;
 char g_lastErrorText[256];
 unsigned g_openCloseCount = 0;       // InitDevice and CloseDevice calls that acted

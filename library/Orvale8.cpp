@@ -1,6 +1,6 @@
-// The library's entry routine: the modules' start-up steps in order when a
-// process loads it, their shutdown steps in reverse when it is unloaded.
-// Nothing here waits for, starts or frees a thread: the loader lock is held.
+// The library's entry routine: start-up steps at load; shutdown steps at
+// unload, the translator's after the form code's that uses it. Nothing here
+// waits for, starts or frees a thread: the loader lock is held.
 #include <windows.h>
 
 #include "device/unitOVDrv.h"

@@ -76,7 +76,7 @@ void EndFormClassUse(int) {
     if (--g_formClassUses == 0) UnregisterClassW(FormClassName(), ThisModule());
 }
 
-FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(ColorOf(form.Color))) {
+TWin32FormWindow::TWin32FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(ColorOf(form.Color))) {
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
@@ -94,14 +94,14 @@ FormWindow::FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(
     CreateChildren(form, 0, 0);
 }
 
-FormWindow::~FormWindow() {
+TWin32FormWindow::~TWin32FormWindow() {
     EndModal();
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, 0);
     hwnd_.Reset();  // children with it, before their font and glyphs go
 }
 
-void FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
+void TWin32FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
     // Windows in tab order, so that the window order agrees with it.
     std::vector<TControl*> order;
     for (TControl* c : parent.Controls()) {
@@ -117,7 +117,7 @@ void FormWindow::CreateChildren(TWinControl& parent, int dx, int dy) {
     }
 }
 
-void FormWindow::CreateChild(TControl& control, int x, int y) {
+void TWin32FormWindow::CreateChild(TControl& control, int x, int y) {
     const wchar_t* cls = nullptr;
     std::string text;
     DWORD style = WS_CHILD, ex = 0;
@@ -158,7 +158,7 @@ void FormWindow::CreateChild(TControl& control, int x, int y) {
 
 // Measured on a memory context before the window is made, so that the label
 // is made at its size rather than made and then moved.
-void FormWindow::FitLabel(TLabel& label) const {
+void TWin32FormWindow::FitLabel(TLabel& label) const {
     const UniqueDC dc(CreateCompatibleDC(nullptr));
     Selection font(dc.Get(), font_.Get());
     const std::wstring text = GbkToWide(label.Caption.empty() ? std::string(" ") : label.Caption);
@@ -168,7 +168,7 @@ void FormWindow::FitLabel(TLabel& label) const {
     label.Height = r.bottom - r.top;
 }
 
-HWND FormWindow::HandleOf(const TControl& control) const {
+HWND TWin32FormWindow::HandleOf(const TControl& control) const {
     if (&control == &form_) return hwnd_.Get();
     for (const Child& c : children_) {
         if (c.control == &control) return c.window;
@@ -176,29 +176,29 @@ HWND FormWindow::HandleOf(const TControl& control) const {
     return nullptr;
 }
 
-const FormWindow::Child* FormWindow::Find(HWND window) const {
+const TWin32FormWindow::Child* TWin32FormWindow::Find(HWND window) const {
     for (const Child& c : children_) {
         if (c.window == window) return &c;
     }
     return nullptr;
 }
 
-TControl* FormWindow::ControlOf(HWND window) const {
+TControl* TWin32FormWindow::ControlOf(HWND window) const {
     for (HWND w = window; w && w != hwnd_.Get(); w = GetParent(w)) {
         if (const Child* c = Find(w)) return c->control;
     }
     return nullptr;
 }
 
-LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+LRESULT CALLBACK TWin32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<TWin32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     Guarded([&] { result = self->Dispatch(msg, wp, lp); });
     return result;
 }
 
-LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TWin32FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ERASEBKGND: {
         RECT r;
@@ -245,7 +245,7 @@ LRESULT FormWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 // or someone destroyed the form. A modal loop must not wait on for a result
 // that no window is left to give: it ends as cancelled, and the posted
 // message wakes it when the destruction came in while it waited.
-LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TWin32FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
     const LRESULT result = DefWindowProcW(hwnd_.Get(), msg, wp, lp);
     hwnd_.Release();  // gone already
     lastFocus_ = nullptr;
@@ -256,7 +256,7 @@ LRESULT FormWindow::Destroyed(UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
-void FormWindow::OnActivate(bool active) {
+void TWin32FormWindow::OnActivate(bool active) {
     if (!active) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd_.Get(), focus)) lastFocus_ = focus;
@@ -269,7 +269,7 @@ void FormWindow::OnActivate(bool active) {
     FocusFirst();
 }
 
-void FormWindow::FocusFirst() {
+void TWin32FormWindow::FocusFirst() {
     TWinControl* first = form_.ActiveControl;
     if (!first || !CanFocus(*first) || !HandleOf(*first)) first = FindNextControl(form_, nullptr, true);
     if (first && HandleOf(*first)) {
@@ -279,14 +279,14 @@ void FormWindow::FocusFirst() {
     }
 }
 
-void FormWindow::Focus(TWinControl* control) {
+void TWin32FormWindow::Focus(TWinControl* control) {
     HWND window = control ? HandleOf(*control) : nullptr;
     if (!window) return;
     SetFocus(window);
     NoteFocus();
 }
 
-void FormWindow::NoteFocus() {
+void TWin32FormWindow::NoteFocus() {
     HWND focus = GetFocus();
     if (!focus || !Contains(focus)) return;
     if (focus == lastFocus_) return;
@@ -295,23 +295,23 @@ void FormWindow::NoteFocus() {
     RepaintButtons();
 }
 
-void FormWindow::RepaintButtons() const {
+void TWin32FormWindow::RepaintButtons() const {
     for (const Child& c : children_) {
         if (dynamic_cast<TButton*>(c.control)) InvalidateRect(c.window, nullptr, FALSE);
     }
 }
 
-bool FormWindow::LooksDefault(const TButton& button) const {
+bool TWin32FormWindow::LooksDefault(const TButton& button) const {
     TControl* focused = ControlOf(GetFocus());
     if (auto* b = dynamic_cast<TButton*>(focused)) return b == &button;
     return button.Default;
 }
 
-void FormWindow::Click(TButton& button) {
+void TWin32FormWindow::Click(TButton& button) {
     if (button.ModalResult != mrNone) form_.ModalResult = button.ModalResult;
 }
 
-void FormWindow::BeginModal() {
+void TWin32FormWindow::BeginModal() {
     if (modal_ || !hwnd_) return;
     modal_ = true;
     EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(this));
@@ -328,8 +328,8 @@ void FormWindow::BeginModal() {
     NoteFocus();
 }
 
-BOOL CALLBACK FormWindow::DisableOther(HWND window, LPARAM self) {
-    auto* me = reinterpret_cast<FormWindow*>(self);
+BOOL CALLBACK TWin32FormWindow::DisableOther(HWND window, LPARAM self) {
+    auto* me = reinterpret_cast<TWin32FormWindow*>(self);
     if (window != me->hwnd_.Get() && IsWindowVisible(window) && IsWindowEnabled(window)) {
         EnableWindow(window, FALSE);
         me->disabled_.push_back(window);
@@ -337,7 +337,7 @@ BOOL CALLBACK FormWindow::DisableOther(HWND window, LPARAM self) {
     return TRUE;
 }
 
-void FormWindow::EndModal() {
+void TWin32FormWindow::EndModal() {
     if (!modal_) return;
     modal_ = false;
     // Enabled again before the form is hidden, so that the owner is activated.
@@ -351,7 +351,7 @@ void FormWindow::EndModal() {
 // The keyboard ahead of the focused control, as the toolkit's forms have it:
 // buttons take Enter and Esc when the key goes down, Tab moves the focus,
 // the form previews each character, accelerators click their buttons.
-bool FormWindow::PreTranslate(MSG& msg) {
+bool TWin32FormWindow::PreTranslate(MSG& msg) {
     switch (msg.message) {
     case WM_KEYDOWN:
         return KeyDown(msg);
@@ -363,7 +363,7 @@ bool FormWindow::PreTranslate(MSG& msg) {
     return false;
 }
 
-TButton* FormWindow::EnterButton() const {
+TButton* TWin32FormWindow::EnterButton() const {
     TControl* focused = ControlOf(GetFocus());
     if (auto* b = dynamic_cast<TButton*>(focused)) return b;
     for (const Child& c : children_) {
@@ -373,7 +373,7 @@ TButton* FormWindow::EnterButton() const {
     return nullptr;
 }
 
-TButton* FormWindow::CancelButton() const {
+TButton* TWin32FormWindow::CancelButton() const {
     for (const Child& c : children_) {
         auto* b = dynamic_cast<TButton*>(c.control);
         if (b && b->Cancel && Usable(b)) return b;
@@ -381,7 +381,7 @@ TButton* FormWindow::CancelButton() const {
     return nullptr;
 }
 
-bool FormWindow::KeyDown(MSG& msg) {
+bool TWin32FormWindow::KeyDown(MSG& msg) {
     const auto key = msg.wParam;
     if (key != VK_RETURN && key != VK_ESCAPE && key != VK_TAB) return false;
     HWND focus = GetFocus();
@@ -400,7 +400,7 @@ bool FormWindow::KeyDown(MSG& msg) {
     return true;
 }
 
-bool FormWindow::CharKey(MSG& msg) {
+bool TWin32FormWindow::CharKey(MSG& msg) {
     // The form sees the character first; the toolkit's key press handler
     // speaks 8-bit characters, which the control keys all are.
     if (form_.KeyPreview && msg.wParam < 0x80) {
@@ -416,7 +416,7 @@ bool FormWindow::CharKey(MSG& msg) {
     return Mnemonic(wchar_t(msg.wParam));
 }
 
-bool FormWindow::Mnemonic(wchar_t ch) {
+bool TWin32FormWindow::Mnemonic(wchar_t ch) {
     for (const Child& c : children_) {
         auto* b = dynamic_cast<TButton*>(c.control);
         if (b && Usable(b) && IsAccel(ch, b->Caption)) {
@@ -428,8 +428,8 @@ bool FormWindow::Mnemonic(wchar_t ch) {
 }
 
 int ShowModal(TForm& form) {
-    form.Window = std::make_unique<FormWindow>(form);
-    auto& window = static_cast<FormWindow&>(*form.Window);
+    form.Window = std::make_unique<TWin32FormWindow>(form);
+    auto& window = static_cast<TWin32FormWindow&>(*form.Window);
     if (!window.Handle()) {
         form.Window.reset();
         return mrNone;
@@ -456,7 +456,7 @@ int ShowModal(TForm& form) {
 }
 
 void SelectNext(TForm& form, TWinControl* current) {
-    auto* window = dynamic_cast<FormWindow*>(form.Window.get());
+    auto* window = dynamic_cast<TWin32FormWindow*>(form.Window.get());
     if (!window) return;
     window->Focus(FindNextControl(form, current, true));
 }

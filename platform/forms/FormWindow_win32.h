@@ -1,8 +1,6 @@
 // Showing forms of the component model as Win32 windows: a modal loop with
 // key preview, Enter and Esc for the default and cancel buttons, Tab and
-// SelectNext for the focus, owner windows, the screen's density. A FormWindow
-// is the window layer's object for a form while it has a window (the form's
-// Window): the form's window, one window per control it shows, their font.
+// SelectNext for the focus, owner windows, the screen's density.
 #pragma once
 
 #include <windows.h>
@@ -30,10 +28,12 @@ int UseFormClass();  // registers the class on the first use; returns 1
 void EndFormClassUse(int use);
 using FormClassUse = UniqueResource<int, EndFormClassUse>;
 
-class FormWindow final : public TFormWindow {
+// The window layer's object for a form while it has a window (the form's
+// Window): the form's window, one window per control it shows, their font.
+class TWin32FormWindow final : public TFormWindow {
 public:
-    explicit FormWindow(TForm& form);  // creates the windows, hidden
-    ~FormWindow() override;
+    explicit TWin32FormWindow(TForm& form);  // creates the windows, hidden
+    ~TWin32FormWindow() override;
 
     HWND Handle() const { return hwnd_.Get(); }
     HWND HandleOf(const TControl& control) const;
