@@ -9,7 +9,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "tests/support/PeImage_win32.h"
+#include "tools/pe/PeImage.h"
 
 // Hidden by the build's _WIN32_WINNT (XP); the import goes to our stand-in.
 extern "C" __declspec(dllimport) ULONGLONG WINAPI GetTickCount64();
@@ -46,8 +46,10 @@ TEST(TickCount64, ExtendsTheWrappingCountAcrossWrapsWithoutGoingBack) {
 // Where the system has GetTickCount64 (Vista on, and Wine), the stand-in
 // this program imports it through hands on the system's own count.
 TEST(TickCount64, TheStandInIsLinkedInsteadOfTheImportAndAgreesWithTheSystem) {
-    for (const ovtest::ImportedModule& module : ovtest::ImportsOf(GetModuleHandleA(nullptr)))
-        for (const ovtest::ImportedFunction& f : module.Functions) EXPECT_NE("GetTickCount64", f.Name) << module.Dll;
+    std::vector<pe::ImportedModule> imports;
+    ASSERT_TRUE(pe::PeImage::Loaded(GetModuleHandleA(nullptr)).Imports(imports));
+    for (const pe::ImportedModule& module : imports)
+        for (const pe::ImportedFunction& f : module.Functions) EXPECT_NE("GetTickCount64", f.Name) << module.Dll;
     using Function = ULONGLONG(WINAPI*)();
     const auto system = reinterpret_cast<Function>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTickCount64")));

@@ -243,7 +243,7 @@ protected:
     void CheckRelaying(const char* what);
     bool HasText(const std::string& text) const;
 
-    const DeviceExports* dev_ = nullptr;
+    const PluginFunctions* dev_ = nullptr;
     HMODULE module_ = nullptr;
     const char* fixedText_ = nullptr;
     Plugin orphan_;  // loaded by a thread that has ended

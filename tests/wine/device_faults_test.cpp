@@ -12,7 +12,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/wine/support/Companions.h"
 #include "tests/wine/support/DeviceTest.h"
-#include "tests/support/PeImage_win32.h"
+#include "tests/support/ImportPatch_win32.h"
 #include "tools/simdrv/BoxWire.h"
 #include "tests/wine/support/StackProbe.h"
 

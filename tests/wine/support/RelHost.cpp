@@ -13,7 +13,7 @@
 #include "platform/runtime/Utf16Text.h"
 #include "tests/wine/DialogWatcher.h"
 #include "tests/wine/support/CodePage.h"
-#include "tests/support/PeImage_win32.h"
+#include "tests/support/ImportPatch_win32.h"
 #include "tests/wine/support/Plugin.h"
 
 namespace ovtest {
