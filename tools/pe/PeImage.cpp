@@ -138,9 +138,11 @@ std::size_t PeImage::SizeWithoutDebugInfo() const {
 
 std::size_t PeImage::Offset(std::uint64_t rva) const {
     if (loaded_) return rva < bytes_.size() ? static_cast<std::size_t>(rva) : std::string_view::npos;
-    for (const Section& s : sections_)
-        if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.FileSize)
-            return static_cast<std::size_t>(s.FileOffset + (rva - s.VirtualAddress));
+    for (const Section& s : sections_) {
+        if (rva < s.VirtualAddress || rva - s.VirtualAddress >= s.FileSize) continue;
+        const std::uint64_t at = s.FileOffset + (rva - s.VirtualAddress);
+        return at < bytes_.size() ? static_cast<std::size_t>(at) : std::string_view::npos;
+    }
     return std::string_view::npos;
 }
 

@@ -83,7 +83,7 @@ public:
 
     // A little-endian field of `size` bytes at file offset `at`; 0 past the end.
     std::uint64_t Field(std::size_t at, std::size_t size) const;
-    // The file offset of `rva`, or npos when no section's data holds it.
+    // The offset of `rva` in the bytes, or npos when no section's data there holds it.
     std::size_t Offset(std::uint64_t rva) const;
 
 private:
