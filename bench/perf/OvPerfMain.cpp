@@ -14,9 +14,9 @@
 #include "bench/perf/Options.h"
 #include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/support/PeImage_win32.h"
 #include "tests/support/Proc_win32.h"
 #include "tests/support/ScratchDir.h"
+#include "tools/pe/PeImage.h"
 
 namespace perf {
 namespace {
@@ -37,7 +37,7 @@ std::string WineVersion() {
 
 double FileSize(const std::string& path, bool withoutDebug) {
     const std::string bytes = ovtest::ReadBytes(path);
-    return double(withoutDebug ? ovtest::SizeWithoutDebugInfo(bytes) : bytes.size());
+    return double(withoutDebug ? pe::PeImage(bytes).SizeWithoutDebugInfo() : bytes.size());
 }
 
 // A private directory holding copies of the named programs and DLLs (the

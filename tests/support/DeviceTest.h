@@ -40,7 +40,7 @@ protected:
         plugin_.Forget();
         sim = SimDriver();
     }
-    const DeviceExports& Device() const { return plugin_.Device(); }
+    const PluginFunctions& Device() const { return plugin_.Device(); }
     const Plugin& LoadedPlugin() const { return plugin_; }
 
     // Registers the first recorder callback with kHostData and opens the device.

@@ -12,20 +12,15 @@ bool Plugin::Load(const std::string& path) {
         loadError_ = ::GetLastError();
         return false;
     }
-    device_.InitCallbackEx = Proc<decltype(device_.InitCallbackEx)>(module_, "InitCallbackEx");
-    device_.InitDevice = Proc<decltype(device_.InitDevice)>(module_, "InitDevice");
-    device_.CloseDevice = Proc<decltype(device_.CloseDevice)>(module_, "CloseDevice");
-    device_.GetLastError = Proc<decltype(device_.GetLastError)>(module_, "GetLastError");
-    device_.ShowProperties = Proc<decltype(device_.ShowProperties)>(module_, "ShowProperties");
+    std::string missing;
     loadError_ = ERROR_PROC_NOT_FOUND;
-    return device_.InitCallbackEx && device_.InitDevice && device_.CloseDevice && device_.GetLastError &&
-           device_.ShowProperties;
+    return FindPluginFunctions(module_, device_, missing);
 }
 
 void Plugin::Unload() {
     if (module_) FreeLibrary(module_);
     module_ = nullptr;
-    device_ = DeviceExports{};
+    device_ = PluginFunctions{};
 }
 
 FARPROC Plugin::ByName(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }

@@ -1,5 +1,4 @@
-// Orvale8.dll loaded the way a host loads it, its device functions typed by
-// the host SDK's header.
+// Orvale8.dll loaded the way a host loads it, its exports found by name.
 #pragma once
 
 #include <windows.h>
@@ -10,18 +9,11 @@
 #include "include/Orvale8.h"
 #include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
+#include "tools/host/PluginExports.h"
 
 namespace ovtest {
 
 typedef TDeviceCallback HostCallback;
-
-struct DeviceExports {
-    decltype(&::InitCallbackEx) InitCallbackEx = nullptr;
-    decltype(&::InitDevice) InitDevice = nullptr;
-    decltype(&::CloseDevice) CloseDevice = nullptr;
-    decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
-    decltype(&::ShowProperties) ShowProperties = nullptr;
-};
 
 class Plugin {
 public:
@@ -35,10 +27,10 @@ public:
     bool Load(const std::string& path = platform::ExecutableDirectory() + "Orvale8.dll");
     void Unload();
     // The module was unloaded without this object (the test freed it itself).
-    void Forget() { module_ = nullptr; device_ = DeviceExports{}; }
+    void Forget() { module_ = nullptr; device_ = PluginFunctions{}; }
 
     HMODULE Module() const { return module_; }
-    const DeviceExports& Device() const { return device_; }
+    const PluginFunctions& Device() const { return device_; }
     DWORD LoadError() const { return loadError_; }
 
     FARPROC ByName(const char* name) const;
@@ -46,7 +38,7 @@ public:
 
 private:
     HMODULE module_ = nullptr;
-    DeviceExports device_;
+    PluginFunctions device_;
     DWORD loadError_ = 0;
 };
 

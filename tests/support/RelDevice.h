@@ -32,7 +32,7 @@ protected:
     // How long one test of the fixture may take before the watchdog ends it.
     virtual DWORD WatchdogMs() const { return 120000; }
 
-    const DeviceExports& Device() const { return plugin_.Device(); }
+    const PluginFunctions& Device() const { return plugin_.Device(); }
     ShowProperties_t ShowProperties() const;
     DWORD LoadingThread() const { return loadingThread_; }
 

@@ -13,9 +13,9 @@
 #include "platform/runtime/TextConvert.h"
 #include "tests/support/CodePage.h"
 #include "tests/support/DialogWatcher.h"
-#include "tests/support/TestSystemFunctions_win32.h"
-#include "tests/support/PeImage_win32.h"
+#include "tests/support/ImportPatch_win32.h"
 #include "tests/support/Plugin.h"
+#include "tests/support/TestSystemFunctions_win32.h"
 
 namespace ovtest {
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "platform/runtime/SystemFunctions_win32.h"
-#include "tests/support/PeImage_win32.h"
+#include "tools/pe/PeImage.h"
 
 // Hidden by the build's _WIN32_WINNT (XP); the import goes to our stand-in.
 extern "C" __declspec(dllimport) ULONGLONG WINAPI GetTickCount64();
@@ -47,8 +47,10 @@ TEST(TickCount64, ExtendsTheWrappingCountAcrossWrapsWithoutGoingBack) {
 // Where the system has GetTickCount64 (Vista on, and Wine), the stand-in
 // this program imports it through hands on the system's own count.
 TEST(TickCount64, TheStandInIsLinkedInsteadOfTheImportAndAgreesWithTheSystem) {
-    for (const ovtest::ImportedModule& module : ovtest::ImportsOf(GetModuleHandleA(nullptr)))
-        for (const ovtest::ImportedFunction& f : module.Functions) EXPECT_NE("GetTickCount64", f.Name) << module.Dll;
+    std::vector<pe::ImportedModule> imports;
+    ASSERT_TRUE(pe::PeImage::Loaded(GetModuleHandleA(nullptr)).Imports(imports));
+    for (const pe::ImportedModule& module : imports)
+        for (const pe::ImportedFunction& f : module.Functions) EXPECT_NE("GetTickCount64", f.Name) << module.Dll;
     const auto system = platform::DynGetTickCount64();
     ASSERT_NE(nullptr, system);
     const ULONGLONG before = system(), ours = GetTickCount64(), after = system();

@@ -220,7 +220,7 @@ protected:
     void CheckStoppedByFault(const char* fault);
     bool HasText(const std::string& text) const;
 
-    const DeviceExports* dev_ = nullptr;
+    const PluginFunctions* dev_ = nullptr;
     HMODULE module_ = nullptr;
     const char* fixedText_ = nullptr;
     Plugin orphan_;  // loaded by a thread that has ended

@@ -10,16 +10,22 @@
 #include <vector>
 
 #include "platform/runtime/Paths.h"
-#include "tests/support/PeImage_win32.h"
 #include "tests/support/DeviceTest.h"
 #include "tests/support/HostDir.h"
 #include "tests/support/StackProbe.h"
+#include "tools/host/PluginExports.h"
+#include "tools/pe/PeImage.h"
 
 namespace ovtest {
 namespace {
 
-const std::vector<std::pair<const char*, WORD>> kExportOrdinals = {
-    {"ShowProperties", 1}, {"InitCallbackEx", 2}, {"CloseDevice", 3}, {"InitDevice", 4}, {"GetLastError", 5}};
+// The exports as the tools and the tests find them, by name and ordinal.
+std::vector<std::pair<std::string, WORD>> PluginExports() {
+    std::vector<std::pair<std::string, WORD>> exports;
+    PluginFunctions unused;
+    ForEachPluginExport(unused, [&](const char* name, WORD ordinal, auto&) { exports.emplace_back(name, ordinal); });
+    return exports;
+}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -36,9 +42,9 @@ using ExportsTest = DeviceTest;
 
 TEST_F(ExportsTest, NamesAndOrdinalsResolveToTheSameUndecoratedFunctions) {
     const Plugin& plugin = LoadedPlugin();
-    for (const auto& [name, ordinal] : kExportOrdinals) {
+    for (const auto& [name, ordinal] : PluginExports()) {
         SCOPED_TRACE(name);
-        const FARPROC byName = plugin.ByName(name);
+        const FARPROC byName = plugin.ByName(name.c_str());
         ASSERT_NE(nullptr, byName);
         EXPECT_EQ(byName, plugin.ByOrdinal(ordinal));
     }
@@ -50,9 +56,9 @@ TEST_F(ExportsTest, NamesAndOrdinalsResolveToTheSameUndecoratedFunctions) {
 }
 
 TEST_F(ExportsTest, ExportTableNamesOnlyTheHostFunctions) {
-    const std::set<std::string> allowed = {"ShowProperties", "InitCallbackEx", "CloseDevice", "InitDevice",
-                                           "GetLastError"};
-    const std::vector<std::string> names = ExportNamesOf(LoadedPlugin().Module());
+    std::set<std::string> allowed;
+    for (const auto& named : PluginExports()) allowed.insert(named.first);
+    const std::vector<std::string> names = pe::PeImage::Loaded(LoadedPlugin().Module()).ExportNames();
     EXPECT_EQ(allowed, std::set<std::string>(names.begin(), names.end()));
     EXPECT_EQ(allowed.size(), names.size());
 }
@@ -61,18 +67,21 @@ TEST_F(ExportsTest, ImportsOnlySystemDllsAndTheFourDriverFunctionsByName) {
     const std::set<std::string> driverFunctions = {"Tma4drv_DLL_Version", "TV_Initialize", "TV_Disable",
                                                    "TV_GetEvent"};
     std::set<std::string> fromDriver;
-    for (const ImportedModule& module : ImportsOf(LoadedPlugin().Module())) {
+    const HMODULE plugin = LoadedPlugin().Module();
+    std::vector<pe::ImportedModule> imports;
+    ASSERT_TRUE(pe::PeImage::Loaded(plugin).Imports(imports));
+    for (const pe::ImportedModule& module : imports) {
         if (Lower(module.Dll) != "tma4drv.dll") {
             EXPECT_TRUE(InSystemDirectory(module.Dll)) << module.Dll << " is not a system DLL";
             continue;
         }
         EXPECT_FALSE(module.Delayed) << "the driver must be imported at load time";
-        for (const ImportedFunction& f : module.Functions) {
+        for (const pe::ImportedFunction& f : module.Functions) {
             EXPECT_FALSE(f.Name.empty()) << "driver function imported by ordinal " << f.Ordinal;
             fromDriver.insert(f.Name);
             // Bound to the driver the loader found beside the plug-in.
             EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleA("TmA4Drv.dll"), f.Name.c_str())),
-                      f.Bound)
+                      *reinterpret_cast<const void* const*>(reinterpret_cast<const BYTE*>(plugin) + f.Slot))
                 << f.Name;
         }
     }
@@ -84,10 +93,10 @@ TEST_F(ExportsTest, ImportsOnlySystemDllsAndTheFourDriverFunctionsByName) {
 // carry debug information, in sections with long names ("/4" in the header).
 TEST(PeImage, TheSizeWithoutDebugInformationLeavesOutTheDebugSections) {
     const std::string file = ReadBytes(platform::ExecutableDirectory() + "Orvale8.dll");
-    const std::size_t stripped = SizeWithoutDebugInfo(file);
+    const std::size_t stripped = pe::PeImage(file).SizeWithoutDebugInfo();
     EXPECT_GT(stripped, 100000u);
     EXPECT_LT(stripped, file.size() / 2) << "debug sections counted";
-    EXPECT_EQ(0u, SizeWithoutDebugInfo(file.substr(0, 600)));  // its section table cut short
+    EXPECT_EQ(0u, pe::PeImage(std::string_view(file).substr(0, 600)).SizeWithoutDebugInfo());  // its section table cut short
 }
 
 TEST_F(ExportsTest, LoadsWithoutTheDriverBesideItOnlyOnX64) {

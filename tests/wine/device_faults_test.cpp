@@ -12,7 +12,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Companions.h"
 #include "tests/support/DeviceTest.h"
-#include "tests/support/PeImage_win32.h"
+#include "tests/support/ImportPatch_win32.h"
 #include "tools/simdrv/BoxWire.h"
 #include "tests/support/StackProbe.h"
 

@@ -16,9 +16,9 @@
 #include "platform/runtime/Paths.h"
 #include "platform/runtime/SystemFunctions_win32.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/support/PeImage_win32.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/WindowsImports.h"
+#include "tools/pe/PeImage.h"
 
 namespace ovtest {
 namespace {
@@ -43,17 +43,21 @@ std::string Lower(std::string text) {
     return text;
 }
 
+using pe::ImportedFunction;
+using pe::ImportedModule;
+
 std::vector<ImportedModule> FileImports(const std::string& binary) {
+    const std::string file = ReadBytes(platform::ExecutableDirectory() + binary);
     std::vector<ImportedModule> imports;
-    EXPECT_TRUE(ImportsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), imports))
-        << binary << " is not a PE file";
+    EXPECT_TRUE(pe::PeImage(file).Imports(imports)) << binary << " is not a PE file";
     return imports;
 }
 
-ImageVersions VersionsOf(const std::string& binary) {
-    ImageVersions versions;
-    EXPECT_TRUE(VersionsOfFile(ReadBytes(platform::ExecutableDirectory() + binary), versions)) << binary;
-    return versions;
+pe::Headers VersionsOf(const std::string& binary) {
+    const std::string file = ReadBytes(platform::ExecutableDirectory() + binary);
+    const pe::PeImage image(file);
+    EXPECT_TRUE(image.Valid()) << binary;
+    return image.Header();
 }
 
 // Entries as the system function lists declare theirs: one no system has, and
@@ -101,7 +105,7 @@ TEST(SystemImports, NoShippedBinaryImportsAFunctionNewerThanTheOldestWindowsOfIt
 TEST(SystemImports, EveryShippedBinaryNamesTheOldestWindowsOfItsProcessorAsTheSystemItNeeds) {
     const WORD own = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const std::string& binary : kShippedBinaries) {
-        const ImageVersions versions = VersionsOf(binary);
+        const pe::Headers versions = VersionsOf(binary);
         EXPECT_EQ(binary == "Orvale8Drv32.exe" ? IMAGE_FILE_MACHINE_I386 : own, versions.Machine) << binary;
         if (binary == kSample) continue;
         const WORD minor = versions.Machine == IMAGE_FILE_MACHINE_AMD64 ? 2 : 1;
@@ -118,7 +122,9 @@ TEST(SystemImports, TheFileReaderFindsTheImportsTheLoaderBound) {
     const HMODULE plugin = LoadLibraryA((platform::ExecutableDirectory() + "Orvale8.dll").c_str());
     ASSERT_NE(nullptr, plugin);
     std::vector<std::pair<std::string, std::string>> loaded, read;
-    for (const ImportedModule& module : ImportsOf(plugin))
+    std::vector<ImportedModule> imports;
+    EXPECT_TRUE(pe::PeImage::Loaded(plugin).Imports(imports));
+    for (const ImportedModule& module : imports)
         for (const ImportedFunction& f : module.Functions) loaded.emplace_back(Lower(module.Dll), f.Name);
     FreeLibrary(plugin);
     for (const ImportedModule& module : FileImports("Orvale8.dll"))
@@ -127,8 +133,7 @@ TEST(SystemImports, TheFileReaderFindsTheImportsTheLoaderBound) {
     EXPECT_EQ(loaded, read);
     // A file cut inside its import table is refused, not read past its end.
     const std::string file = ReadBytes(platform::ExecutableDirectory() + "Orvale8.dll");
-    std::vector<ImportedModule> imports;
-    EXPECT_FALSE(ImportsOfFile(file.substr(0, 1024), imports));
+    EXPECT_FALSE(pe::PeImage(std::string_view(file).substr(0, 1024)).Imports(imports));
 }
 
 // A function looked up at run time is null where the system lacks it, and a

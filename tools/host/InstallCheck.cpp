@@ -10,13 +10,11 @@
 #include "tools/host/CheckDll.h"
 #include "tools/host/CheckReport.h"
 #include "tools/host/PeFile.h"
+#include "tools/host/PluginExports.h"
 
 namespace {
 
 using platform::UniqueModule;
-
-constexpr const char* kPluginFunctions[] = {"ShowProperties", "InitCallbackEx", "CloseDevice", "InitDevice",
-                                            "GetLastError"};
 
 // The kit's tools, its guide and its samples describe their own release: a
 // plug-in of another one may behave otherwise than they say.
@@ -40,13 +38,14 @@ bool CheckPluginFunctions(const std::string& path, CheckReport& report) {
     }
     const std::vector<std::string> exports = loads ? std::vector<std::string>() : PeExportedNames(path);
     bool complete = true;
-    for (const char* name : kPluginFunctions) {
+    PluginFunctions unused;
+    ForEachPluginExport(unused, [&](const char* name, WORD, auto&) {
         if (plugin ? GetProcAddress(plugin.Get(), name) != nullptr
                    : std::find(exports.begin(), exports.end(), name) != exports.end())
-            continue;
+            return;
         complete = false;
         report.Error(std::string("Orvale8.dll lacks the function ") + name + ": replace it with the released file");
-    }
+    });
     return complete;
 }
 

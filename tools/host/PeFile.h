@@ -7,8 +7,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// The whole file into `bytes`; false when it cannot be read or is larger
+// than `largest`.
+bool ReadPeFile(const std::string& path, std::uint64_t largest, std::string& bytes);
 
 // "32-bit" or "64-bit" for a file header's machine type.
 const char* BitsOf(WORD machine);

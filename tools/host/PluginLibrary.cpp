@@ -9,27 +9,6 @@ PluginLibrary::PluginLibrary(const char* fileName) : path_(platform::ExecutableD
     if (!module_) loadError_ = ::GetLastError();
 }
 
-namespace {
-
-template <class F>
-bool Find(HMODULE module, const char* name, F& function, std::string& missing) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (!function && missing.empty()) missing = name;
-    return function != nullptr;
-}
-
-}  // namespace
-
-bool PluginLibrary::Resolve(DeviceFunctions& f, std::string& missing) const {
-    missing.clear();
-    if (!module_) return false;
-    bool all = Find(module_.Get(), "InitCallbackEx", f.InitCallbackEx, missing);
-    all &= Find(module_.Get(), "InitDevice", f.InitDevice, missing);
-    all &= Find(module_.Get(), "CloseDevice", f.CloseDevice, missing);
-    all &= Find(module_.Get(), "GetLastError", f.GetLastError, missing);
-    return all;
-}
-
 std::string PluginLibrary::LoadFailure() const {
     const std::string text = "cannot load " + path_ + " (error " + std::to_string(loadError_) + ")";
     if (!platform::FileExists(path_)) return text + ": the file is not there";

@@ -7,15 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "include/Orvale8.h"
 #include "platform/runtime/Handles_win32.h"
-
-struct DeviceFunctions {
-    decltype(&::InitCallbackEx) InitCallbackEx = nullptr;
-    decltype(&::InitDevice) InitDevice = nullptr;
-    decltype(&::CloseDevice) CloseDevice = nullptr;
-    decltype(&::OrvaleGetLastError) GetLastError = nullptr;  // exported as GetLastError
-};
+#include "tools/host/PluginExports.h"
 
 class PluginLibrary {
 public:
@@ -29,7 +22,9 @@ public:
     std::string LoadFailure() const;
 
     // Fills `functions`; on a missing export returns false and names it.
-    bool Resolve(DeviceFunctions& functions, std::string& missing) const;
+    bool Resolve(PluginFunctions& functions, std::string& missing) const {
+        return FindPluginFunctions(module_.Get(), functions, missing);
+    }
 
 private:
     std::string path_;

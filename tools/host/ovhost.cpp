@@ -81,21 +81,14 @@ bool StartReplay(HostOptions& options) {
 }
 
 // The property dialog over a plain window standing in for the host's own.
-void ShowDialog() {
-    const HMODULE plugin = GetModuleHandleA("Orvale8.dll");
-    const auto show = reinterpret_cast<decltype(&::ShowProperties)>(
-        reinterpret_cast<void*>(plugin ? GetProcAddress(plugin, "ShowProperties") : nullptr));
-    if (!show) {
-        WriteErr("ovhost: Orvale8.dll has no export ShowProperties\n");
-        return;
-    }
+void ShowDialog(decltype(&::ShowProperties) show) {
     const platform::UniqueWindow host(CreateWindowExA(0, "STATIC", "ovhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60,
                                                       640, 420, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     const OV_BOOL32 result = show(host.Get());
     WriteOut("ovhost: ShowProperties -> " + std::to_string(result) + "\n");
 }
 
-int RunDevice(const DeviceFunctions& device, HostOptions options) {
+int RunDevice(const PluginFunctions& device, HostOptions options) {
     // The x64 plug-in's box is in its companion, started by the first open.
     const bool boxInCompanion = sizeof(void*) == 8 && !options.replay.empty();
     if (boxInCompanion) {
@@ -111,7 +104,7 @@ int RunDevice(const DeviceFunctions& device, HostOptions options) {
     }
     WriteOut("ovhost: InitCallbackEx -> " + std::to_string(registered) + ", InitDevice -> " +
              std::to_string(opened) + "; pumping messages for " + std::to_string(options.seconds) + " s\n");
-    if (options.dialog) ShowDialog();
+    if (options.dialog) ShowDialog(device.ShowProperties);
     const bool timedOut = RunMessageLoop(options.seconds);
     if (!timedOut) WriteOut("ovhost: interrupted\n");
     const OV_BOOL32 closed = device.CloseDevice();
@@ -163,7 +156,7 @@ int main(int argc, char** argv) {
             WriteErr("ovhost: " + plugin.LoadFailure() + "\n");
             return 3;
         }
-        DeviceFunctions device;
+        PluginFunctions device;
         if (!plugin.Resolve(device, error)) {
             WriteErr("ovhost: Orvale8.dll has no export " + error + "\n");
             return 4;
