@@ -112,7 +112,7 @@ const char kLanguageKey[] = "系统语言";
 const char kEnglish[] = "EN";
 }  // namespace unitTranslate
 
-TTranslator::TTranslator() : TTranslator(HostDirectory()) {}
+TTranslator::TTranslator() : TTranslator(ExecutableDirectory()) {}
 
 TTranslator::TTranslator(std::string hostDirectory) : hostDirectory_(std::move(hostDirectory)) {
     ReadLanguageSetting();
@@ -204,8 +204,6 @@ std::vector<TTranslationKey> TranslationKeys(TForm& form) {
               });
     return keys;
 }
-
-std::string HostDirectory() { return ExecutableDirectory(); }
 
 namespace unitTranslate {
 

@@ -61,7 +61,7 @@ bool Link::Create(const std::wstring& base, std::string& problem) {
 // no handle; without the start-up cursor, since it shows no window.
 bool Link::Launch(const std::wstring& base, const std::wstring& hostFolder, std::string& problem) {
     const std::string folder = platform::DirectoryOf(platform::ModulePath(platform::ThisModule()));
-    const std::wstring exe = platform::WideFromUtf8(folder) + kExeNameWide;
+    const std::wstring exe = platform::WideFromUtf8(folder + kExeName);
     if (!platform::FileExists(folder + kExeName)) {
         problem = std::string(kExeName) + " is missing beside the plug-in (" +
                   platform::WideToGbk(platform::WideFromUtf8(folder)) + ")";

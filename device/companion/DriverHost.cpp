@@ -8,6 +8,7 @@
 #include "device/EventRoom.h"
 #include "device/usbid.h"
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/TextConvert.h"
 
 namespace companion {
@@ -59,11 +60,6 @@ HMODULE Load(const std::wstring& path, DWORD& error) {
     return module;
 }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool ReserveVersionPage() {
     g_versionPage = static_cast<char*>(VirtualAlloc(nullptr, kPayloadSize + 1, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY));
     return g_versionPage != nullptr;
@@ -110,7 +106,7 @@ std::string LoadDriver(const std::wstring& hostFolder) {
     // As the loader finds a driver the plug-in imports: in the host's folder
     // when it is there, else by the search path.
     const std::wstring beside = hostFolder + kDriverNameWide;
-    const bool isBeside = !hostFolder.empty() && IsFile(beside);
+    const bool isBeside = !hostFolder.empty() && platform::FileExists(platform::Utf8FromWide(beside));
     DWORD error = 0;
     const HMODULE module = Load(isBeside ? beside : kDriverNameWide, error);
     if (!module) {

@@ -37,13 +37,11 @@ TFileStamp StampOf(std::uint64_t size, const FILETIME& written, const FILETIME& 
 }
 
 // The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
-// needs; empty for forms it has no sure translation for.
+// needs: FinalWidePath gives drive and network paths their "\\\\?\\" form, whose
+// prefix becomes "\\??\\". Empty for the forms without it (a device).
 std::wstring NtPath(const std::wstring& full) {
-    if (full.compare(0, 4, L"\\\\.\\") == 0) return std::wstring();  // a device
-    if (full.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + full.substr(4);
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + full.substr(2);
-    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\??\\" + full;
-    return std::wstring();
+    if (full.compare(0, 4, L"\\\\?\\") != 0) return std::wstring();
+    return L"\\??\\" + full.substr(4);
 }
 
 // Renames the open file over path in one step. By its handle, the rename
