@@ -1,9 +1,8 @@
 #include "platform/ini/IniFileIo.h"
 
 #include <cerrno>
-#include <climits>
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -66,11 +65,8 @@ TFileStamp QueryFileStamp(const std::string& path) {
 }
 
 bool StampIsSettled(const TFileStamp& stamp) {
-    struct timespec now;
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::uint64_t ns = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
-                             static_cast<std::uint64_t>(now.tv_nsec);
-    return stamp.modified + kSettleNs < ns;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return stamp.modified + kSettleNs < static_cast<std::uint64_t>(std::chrono::nanoseconds(now).count());
 }
 
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
