@@ -247,9 +247,8 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
 bool RemoveStaleTemporaries(const std::string& path) {
     const std::wstring target = FinalWidePath(path);
     if (target.empty()) return false;
-    const std::size_t slash = target.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
-    const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";
+    const std::wstring folder = target.substr(0, target.find_last_of(L"\\/") + 1);  // empty without a separator
+    const std::wstring prefix = target.substr(folder.size()) + L".";
     WIN32_FIND_DATAW found;
     const UniqueFind find(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
     if (!find) return false;
