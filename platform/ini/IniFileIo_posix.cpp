@@ -33,11 +33,8 @@ TFileStamp StampOf(const struct stat& st) {
 std::string Target(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string target(real);
-    std::free(real);
-    return target;
+    const UniqueResource<char*, &::free> real(::realpath(path.c_str(), nullptr));
+    return real ? std::string(real.Get()) : path;
 }
 
 // Not kill-safe: used only where no file can be made beside the target.
