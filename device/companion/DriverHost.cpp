@@ -47,9 +47,7 @@ std::string Resolve(HMODULE module) {
     for (const auto& [name, found] : functions)
         if (!found) missing += (missing.empty() ? "" : ", ") + std::string(name);
     if (missing.empty()) return {};
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return platform::WideToGbk(path) + " lacks " + missing;
+    return platform::WideToGbk(platform::WideFromUtf8(platform::ModulePath(module))) + " lacks " + missing;
 }
 
 // Loading runs the driver's entry routine: inside the guard, like its calls.

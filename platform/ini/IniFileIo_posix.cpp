@@ -49,10 +49,6 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, TFileStamp*
     return ok;
 }
 
-std::string TemporaryName(const std::string& path, long pid) {
-    return path + "." + std::to_string(pid) + ".tmp";
-}
-
 }  // namespace
 
 TFileStamp QueryFileStamp(const std::string& path) {
@@ -96,7 +92,7 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
     if (existed && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
         return TWriteResult::ReadOnly;
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::string temp = TemporaryName(target, ::getpid());
+    const std::string temp = target + "." + std::to_string(::getpid()) + ".tmp";
     TOutFile file;
     if (!file.Create(temp)) {
         if (errno == ENOENT) return TWriteResult::MissingFolder;

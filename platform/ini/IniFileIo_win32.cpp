@@ -85,10 +85,6 @@ bool WriteInPlace(const std::wstring& path, const std::string& bytes) {
     return file.Close() && ok;
 }
 
-std::wstring TemporaryName(const std::wstring& target, DWORD pid) {
-    return target + L"." + std::to_wstring(pid) + L".tmp";
-}
-
 // What the new file takes over from the old so that, to its users, it stays
 // the same file: its attributes (hidden, system, archive), its creation time
 // and its own access rules. Read from the old file where it can be opened.
@@ -231,7 +227,7 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
         ReadIdentity(target, data, &identity);
     if (memo) memo->state.reset();
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::wstring temp = TemporaryName(target, ::GetCurrentProcessId());
+    const std::wstring temp = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
     bool denied = false;
     bool ok = WriteAndRename(target, temp, bytes, existed ? &identity : nullptr, &denied);
     // A folder where no new file may be made (a protected program folder)
