@@ -5,12 +5,6 @@
 namespace unitOVDrv {
 namespace {
 
-std::size_t PageSize() {
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    return system.dwPageSize;
-}
-
 // A guard page faults once, on any access, and then stays readable: it can
 // tell afterwards that it was touched, which a page without access cannot.
 bool ArmGuard(void* page, std::size_t size) {
@@ -22,7 +16,9 @@ bool ArmGuard(void* page, std::size_t size) {
 
 bool EventRoom::Reserve() {
     if (start_) return true;
-    const std::size_t page = PageSize();
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::size_t page = system.dwPageSize;
     void* start = VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     if (!start) return false;
     if (!ArmGuard(static_cast<char*>(start) + page, page)) {

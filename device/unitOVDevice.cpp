@@ -29,7 +29,6 @@ std::atomic<int> g_strandedReaders{0};
 // Polls the box and relays each event to the host thread.
 class TReadThread : public platform::TThread {
 public:
-    TReadThread() { std::memset(&event_, 0, sizeof event_); }
     ~TReadThread() override {
         Terminate();
         WaitFor();
@@ -52,7 +51,7 @@ private:
     void DoErrorNotify();
     void DoPollClosedNotify();
 
-    TDeviceEvent event_;
+    TDeviceEvent event_{};
     std::int32_t lastCode_ = -1;
     std::string lastText_;
     bool stranded_ = false;

@@ -7,6 +7,7 @@
 #include "platform/forms/FormWindow_win32.h"
 #include "platform/runtime/Guard.h"
 #include "platform/runtime/ModuleHold.h"
+#include "platform/runtime/Paths.h"
 #include "ui/unitTranslate.h"
 
 namespace {
@@ -72,6 +73,6 @@ extern "C" OV_BOOL32 OV_STDCALL ShowProperties(void* parentWindow) {
 
 namespace frmProperty {
 
-void Initialize() { GetTranslator().LoadLanguageFile(HostDirectory() + "Orvale7.lng"); }
+void Initialize() { GetTranslator().LoadLanguageFile(platform::ExecutableDirectory() + "Orvale7.lng"); }
 
 }  // namespace frmProperty

@@ -47,34 +47,30 @@ bool Is(TComponent& c) {
     return As<T>(c) != nullptr;
 }
 
+// A text or an item list of a component of kind T.
 template <class T, auto Field>
-std::string* Text(TComponent& c) {
-    return &(As<T>(c)->*Field);
-}
-
-template <class T, auto Field>
-std::vector<std::string>* Items(TComponent& c) {
+auto* Member(TComponent& c) {
     return &(As<T>(c)->*Field);
 }
 
 const TKindRow kKindRows[] = {
-    {Is<TLabel>, {{".Caption", Text<TLabel, &TLabel::Caption>}}},
+    {Is<TLabel>, {{".Caption", Member<TLabel, &TLabel::Caption>}}},
     {Is<TPageControl>, {}},
-    {Is<TTabSheet>, {{".Caption", Text<TTabSheet, &TTabSheet::Caption>}}},
-    {Is<TMemo>, {{".Text", Text<TMemo, &TMemo::Text>}}},
-    {Is<TCustomEdit>, {{".Text", Text<TCustomEdit, &TCustomEdit::Text>}}},
-    {Is<TListBox>, {{".Items", nullptr, Items<TListBox, &TListBox::Items>}}},
-    {Is<TGroupBox>, {{".Caption", Text<TGroupBox, &TGroupBox::Caption>}}},
-    {Is<TCheckBox>, {{".Caption", Text<TCheckBox, &TCheckBox::Caption>}}},
+    {Is<TTabSheet>, {{".Caption", Member<TTabSheet, &TTabSheet::Caption>}}},
+    {Is<TMemo>, {{".Text", Member<TMemo, &TMemo::Text>}}},
+    {Is<TCustomEdit>, {{".Text", Member<TCustomEdit, &TCustomEdit::Text>}}},
+    {Is<TListBox>, {{".Items", nullptr, Member<TListBox, &TListBox::Items>}}},
+    {Is<TGroupBox>, {{".Caption", Member<TGroupBox, &TGroupBox::Caption>}}},
+    {Is<TCheckBox>, {{".Caption", Member<TCheckBox, &TCheckBox::Caption>}}},
     {Is<TRadioGroup>,
-     {{".Caption", Text<TRadioGroup, &TRadioGroup::Caption>},
-      {".Items", nullptr, Items<TRadioGroup, &TRadioGroup::Items>}}},
-    {Is<TBitBtn>, {{".Caption", Text<TBitBtn, &TBitBtn::Caption>}}},
-    {Is<TButton>, {{".Caption", Text<TButton, &TButton::Caption>}}},
+     {{".Caption", Member<TRadioGroup, &TRadioGroup::Caption>},
+      {".Items", nullptr, Member<TRadioGroup, &TRadioGroup::Items>}}},
+    {Is<TBitBtn>, {{".Caption", Member<TBitBtn, &TBitBtn::Caption>}}},
+    {Is<TButton>, {{".Caption", Member<TButton, &TButton::Caption>}}},
     {Is<TOpenDialog>,
-     {{".Filter", Text<TOpenDialog, &TOpenDialog::Filter>}, {".Title", Text<TOpenDialog, &TOpenDialog::Title>}}},
+     {{".Filter", Member<TOpenDialog, &TOpenDialog::Filter>}, {".Title", Member<TOpenDialog, &TOpenDialog::Title>}}},
     {Is<TComboBox>,
-     {{".Text", Text<TComboBox, &TComboBox::Text>}, {".Items", nullptr, Items<TComboBox, &TComboBox::Items>}}},
+     {{".Text", Member<TComboBox, &TComboBox::Text>}, {".Items", nullptr, Member<TComboBox, &TComboBox::Items>}}},
 };
 
 // The translator's walk: `visit` is called for every key the component and
@@ -112,7 +108,7 @@ const char kLanguageKey[] = "系统语言";
 const char kEnglish[] = "EN";
 }  // namespace unitTranslate
 
-TTranslator::TTranslator() : TTranslator(HostDirectory()) {}
+TTranslator::TTranslator() : TTranslator(ExecutableDirectory()) {}
 
 TTranslator::TTranslator(std::string hostDirectory) : hostDirectory_(std::move(hostDirectory)) {
     ReadLanguageSetting();
@@ -204,8 +200,6 @@ std::vector<TTranslationKey> TranslationKeys(TForm& form) {
               });
     return keys;
 }
-
-std::string HostDirectory() { return ExecutableDirectory(); }
 
 namespace unitTranslate {
 

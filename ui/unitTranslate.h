@@ -53,9 +53,6 @@ struct TTranslationKey {
 // file against the forms.
 std::vector<TTranslationKey> TranslationKeys(platform::TForm& form);
 
-// The directory of the host's executable, with its trailing separator.
-std::string HostDirectory();
-
 namespace unitTranslate {
 // Where the host's settings file holds the language (code page 936 names),
 // and the one value, in capitals, that selects English.

@@ -20,6 +20,13 @@ std::wstring NewPipeBase() {
            std::to_wstring(++serial) + L"." + std::to_wstring(GetTickCount());
 }
 
+// What is left of timeoutMs since start, a GetTickCount reading; INFINITE stays so.
+DWORD Remaining(DWORD start, DWORD timeoutMs) {
+    if (timeoutMs == INFINITE) return INFINITE;
+    const DWORD spent = GetTickCount() - start;
+    return spent < timeoutMs ? timeoutMs - spent : 0;
+}
+
 std::string StartFailure(DWORD error) {
     std::string text = std::string(kExeName) + " could not be started (error " + std::to_string(error) + ")";
     if (error == ERROR_ACCESS_DENIED || error == ERROR_NOT_ENOUGH_QUOTA)
@@ -61,7 +68,7 @@ bool Link::Create(const std::wstring& base, std::string& problem) {
 // no handle; without the start-up cursor, since it shows no window.
 bool Link::Launch(const std::wstring& base, const std::wstring& hostFolder, std::string& problem) {
     const std::string folder = platform::DirectoryOf(platform::ModulePath(platform::ThisModule()));
-    const std::wstring exe = platform::WideFromUtf8(folder) + kExeNameWide;
+    const std::wstring exe = platform::WideFromUtf8(folder + kExeName);
     if (!platform::FileExists(folder + kExeName)) {
         problem = std::string(kExeName) + " is missing beside the plug-in (" +
                   platform::WideToGbk(platform::WideFromUtf8(folder)) + ")";
@@ -88,10 +95,7 @@ bool Link::Launch(const std::wstring& base, const std::wstring& hostFolder, std:
 
 bool Link::AwaitHello(std::string& problem) {
     const DWORD start = GetTickCount();
-    const auto left = [start] {
-        const DWORD spent = GetTickCount() - start;
-        return spent < kHelloWaitMs ? kHelloWaitMs - spent : 0;
-    };
+    const auto left = [start] { return Remaining(start, kHelloWaitMs); };
     Wait wait = Wait::kDone;
     for (Connection& connection : connections_) {
         OVERLAPPED overlapped{};
@@ -151,11 +155,7 @@ bool Link::RoundTrip(Channel channel, const Message& request, Message& reply, DW
     Connection& connection = connections_[channel];
     Wire wire = Encode(request);
     const DWORD start = GetTickCount();
-    const auto left = [start, timeoutMs]() -> DWORD {
-        if (timeoutMs == INFINITE) return INFINITE;
-        const DWORD spent = GetTickCount() - start;
-        return spent < timeoutMs ? timeoutMs - spent : 0;
-    };
+    const auto left = [start, timeoutMs] { return Remaining(start, timeoutMs); };
     DWORD done = 0;
     Wait wait = Transfer(connection, true, wire.data(), kMessageSize, left(), done);
     if (wait == Wait::kDone && done != kMessageSize) wait = Wait::kEnded;

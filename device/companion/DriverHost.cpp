@@ -8,6 +8,7 @@
 #include "device/EventRoom.h"
 #include "device/usbid.h"
 #include "platform/runtime/Guard.h"
+#include "platform/runtime/Paths.h"
 #include "platform/runtime/TextConvert.h"
 
 namespace companion {
@@ -46,9 +47,7 @@ std::string Resolve(HMODULE module) {
     for (const auto& [name, found] : functions)
         if (!found) missing += (missing.empty() ? "" : ", ") + std::string(name);
     if (missing.empty()) return {};
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return platform::WideToGbk(path) + " lacks " + missing;
+    return platform::WideToGbk(platform::WideFromUtf8(platform::ModulePath(module))) + " lacks " + missing;
 }
 
 // Loading runs the driver's entry routine: inside the guard, like its calls.
@@ -57,11 +56,6 @@ HMODULE Load(const std::wstring& path, DWORD& error) {
     if (!platform::Guarded([&] { module = LoadLibraryW(path.c_str()); })) error = ERROR_DLL_INIT_FAILED;
     else if (!module) error = GetLastError();
     return module;
-}
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool ReserveVersionPage() {
@@ -110,7 +104,7 @@ std::string LoadDriver(const std::wstring& hostFolder) {
     // As the loader finds a driver the plug-in imports: in the host's folder
     // when it is there, else by the search path.
     const std::wstring beside = hostFolder + kDriverNameWide;
-    const bool isBeside = !hostFolder.empty() && IsFile(beside);
+    const bool isBeside = !hostFolder.empty() && platform::FileExists(platform::Utf8FromWide(beside));
     DWORD error = 0;
     const HMODULE module = Load(isBeside ? beside : kDriverNameWide, error);
     if (!module) {

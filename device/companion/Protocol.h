@@ -28,7 +28,6 @@
 namespace companion {
 
 constexpr char kExeName[] = "Orvale8Drv32.exe";
-constexpr wchar_t kExeNameWide[] = L"Orvale8Drv32.exe";
 // The hello's result: both files ship together, but a copy of one release's
 // companion beside another release's plug-in is refused, not misread.
 constexpr std::int32_t kProtocolVersion = 1;

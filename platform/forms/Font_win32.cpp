@@ -24,17 +24,13 @@ int ScreenPixelsPerInch() {
 }
 
 HFONT CreateFontFor(const TFont& font) {
-    LOGFONTW lf{};
+    LOGFONTW lf{};  // precisions, quality and pitch: 0, the defaults
     lf.lfHeight = font.Height;
     lf.lfWeight = font.Weight;
     lf.lfItalic = font.Italic;
     lf.lfUnderline = font.Underline;
     lf.lfStrikeOut = font.StrikeOut;
     lf.lfCharSet = BYTE(font.Charset);
-    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     const std::wstring face = GbkToWide(font.Name);
     wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     return CreateFontIndirectW(&lf);

@@ -1,6 +1,7 @@
 #include "platform/forms/FormScale.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -20,11 +21,9 @@ void ScaleControls(TWinControl& parent, int num, int den) {
 int MulDivRound(int value, int numerator, int denominator) {
     if (denominator == 0) return 0;
     const std::int64_t product = std::int64_t(value) * numerator;
-    const std::int64_t half = (denominator < 0 ? -std::int64_t(denominator) : denominator) / 2;
-    const bool negative = (product < 0) != (denominator < 0);
-    const std::int64_t magnitude = (product < 0 ? -product : product) + half;
-    const std::int64_t quotient = magnitude / (denominator < 0 ? -std::int64_t(denominator) : denominator);
-    return int(negative ? -quotient : quotient);
+    const std::int64_t divisor = std::abs(std::int64_t(denominator));
+    const std::int64_t quotient = (std::abs(product) + divisor / 2) / divisor;  // halves away from zero
+    return int((product < 0) != (denominator < 0) ? -quotient : quotient);
 }
 
 void ScaleForm(TForm& form, int screenDpi) {

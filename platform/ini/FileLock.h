@@ -30,7 +30,7 @@ public:
         std::string name;  // from NameOf
     };
 
-    TFileLock(const std::string& path, int timeoutMs);
+    TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
     TFileLock(const TNamed& lock, int timeoutMs);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;

@@ -17,8 +17,6 @@ std::string TFileLock::NameOf(const std::string& path) {
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : std::string();
 }
 
-TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
-
 // The directory, not the file: the file is replaced by a new one at every
 // write, and a lock on the old one would not stop the next writer. The
 // directory is opened by its name, so every spelling of it that leads to it

@@ -72,8 +72,6 @@ std::wstring MutexName(const std::string& path) {
 
 std::string TFileLock::NameOf(const std::string& path) { return Utf8FromWide(MutexName(path)); }
 
-TFileLock::TFileLock(const std::string& path, int timeoutMs) : TFileLock(TNamed{NameOf(path)}, timeoutMs) {}
-
 TFileLock::TFileLock(const TNamed& lock, int timeoutMs) {
     if (lock.name.empty()) return;
     mutex_.Reset(::CreateMutexW(nullptr, FALSE, WideFromUtf8(lock.name).c_str()));

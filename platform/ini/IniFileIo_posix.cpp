@@ -1,9 +1,8 @@
 #include "platform/ini/IniFileIo.h"
 
 #include <cerrno>
-#include <climits>
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -34,11 +33,8 @@ TFileStamp StampOf(const struct stat& st) {
 std::string Target(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string target(real);
-    std::free(real);
-    return target;
+    const UniqueResource<char*, &::free> real(::realpath(path.c_str(), nullptr));
+    return real ? std::string(real.Get()) : path;
 }
 
 // Not kill-safe: used only where no file can be made beside the target.
@@ -53,10 +49,6 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, TFileStamp*
     return ok;
 }
 
-std::string TemporaryName(const std::string& path, long pid) {
-    return path + "." + std::to_string(pid) + ".tmp";
-}
-
 }  // namespace
 
 TFileStamp QueryFileStamp(const std::string& path) {
@@ -66,11 +58,8 @@ TFileStamp QueryFileStamp(const std::string& path) {
 }
 
 bool StampIsSettled(const TFileStamp& stamp) {
-    struct timespec now;
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::uint64_t ns = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
-                             static_cast<std::uint64_t>(now.tv_nsec);
-    return stamp.modified + kSettleNs < ns;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return stamp.modified + kSettleNs < static_cast<std::uint64_t>(std::chrono::nanoseconds(now).count());
 }
 
 TReadResult ReadWholeFile(const std::string& path, std::string* bytes, TFileStamp* stamp) {
@@ -103,7 +92,7 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
     if (existed && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
         return TWriteResult::ReadOnly;
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::string temp = TemporaryName(target, ::getpid());
+    const std::string temp = target + "." + std::to_string(::getpid()) + ".tmp";
     TOutFile file;
     if (!file.Create(temp)) {
         if (errno == ENOENT) return TWriteResult::MissingFolder;

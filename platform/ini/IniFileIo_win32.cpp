@@ -37,13 +37,11 @@ TFileStamp StampOf(std::uint64_t size, const FILETIME& written, const FILETIME& 
 }
 
 // The NT form of a full path ("\\??\\C:\\dir\\file"), which a rename by handle
-// needs; empty for forms it has no sure translation for.
+// needs: FinalWidePath gives drive and network paths their "\\\\?\\" form, whose
+// prefix becomes "\\??\\". Empty for the forms without it (a device).
 std::wstring NtPath(const std::wstring& full) {
-    if (full.compare(0, 4, L"\\\\.\\") == 0) return std::wstring();  // a device
-    if (full.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + full.substr(4);
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + full.substr(2);
-    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\??\\" + full;
-    return std::wstring();
+    if (full.compare(0, 4, L"\\\\?\\") != 0) return std::wstring();
+    return L"\\??\\" + full.substr(4);
 }
 
 // Renames the open file over path in one step. By its handle, the rename
@@ -85,10 +83,6 @@ bool WriteInPlace(const std::wstring& path, const std::string& bytes) {
                                              FILE_ATTRIBUTE_NORMAL, nullptr)));
     const bool ok = file && file.WriteFull(bytes) && ::SetEndOfFile(file.Handle().Get());
     return file.Close() && ok;
-}
-
-std::wstring TemporaryName(const std::wstring& target, DWORD pid) {
-    return target + L"." + std::to_wstring(pid) + L".tmp";
 }
 
 // What the new file takes over from the old so that, to its users, it stays
@@ -233,7 +227,7 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
         ReadIdentity(target, data, &identity);
     if (memo) memo->state.reset();
     // One name per process: a writer killed half-way leaves at most one behind.
-    const std::wstring temp = TemporaryName(target, ::GetCurrentProcessId());
+    const std::wstring temp = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
     bool denied = false;
     bool ok = WriteAndRename(target, temp, bytes, existed ? &identity : nullptr, &denied);
     // A folder where no new file may be made (a protected program folder)
@@ -249,9 +243,8 @@ TWriteResult ReplaceFileAtomically(const std::string& path, const std::string& b
 bool RemoveStaleTemporaries(const std::string& path) {
     const std::wstring target = FinalWidePath(path);
     if (target.empty()) return false;
-    const std::size_t slash = target.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
-    const std::wstring prefix = target.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".";
+    const std::wstring folder = target.substr(0, target.find_last_of(L"\\/") + 1);  // empty without a separator
+    const std::wstring prefix = target.substr(folder.size()) + L".";
     WIN32_FIND_DATAW found;
     const UniqueFind find(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
     if (!find) return false;

@@ -84,7 +84,7 @@ std::string EncodeValue(const std::string& value) {
     return NeedsQuotes(out) ? '"' + out + '"' : out;
 }
 
-enum class TKind { Other, Section, Key };
+enum class TKind { Other, Comment, Section, Key };
 
 // What a line is, and where its name lies: [begin, end), without the blanks
 // around it.
@@ -97,7 +97,8 @@ TLineKind Classify(const char* t, std::size_t n) {
     TLineKind line;
     std::size_t i = 0;
     while (i < n && IsBlank(t[i])) ++i;
-    if (i == n || t[i] == ';') return line;
+    if (i == n) return line;
+    if (t[i] == ';') return TLineKind{TKind::Comment};
     std::size_t end = kNpos;
     if (t[i] == '[') {
         end = FindCloseBracket(t, i + 1, n);
@@ -185,9 +186,7 @@ bool IsIniText(const std::string& bytes) {
         const std::size_t n = line.end - line.begin;
         if (IsBlankLine(t, n)) return false;
         blank = false;
-        std::size_t first = 0;
-        while (IsBlank(t[first])) ++first;
-        iniLine = t[first] == ';' || Classify(t, n).kind != TKind::Other;
+        iniLine = Classify(t, n).kind != TKind::Other;
         return iniLine;
     });
     return blank || iniLine;

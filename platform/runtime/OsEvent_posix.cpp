@@ -36,14 +36,7 @@ void OsEvent::Set() {
     Changed().notify_all();
 }
 
-bool OsEvent::Wait(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(Lock());
-    auto isSet = [this] { return impl_->set; };
-    bool ok = timeoutMs < 0 ? (Changed().wait(lock, isSet), true)
-                            : Changed().wait_for(lock, std::chrono::milliseconds(timeoutMs), isSet);
-    if (ok && !impl_->manualReset) impl_->set = false;
-    return ok;
-}
+bool OsEvent::Wait(int timeoutMs) { return WaitForEither(*this, *this, timeoutMs) == 0; }
 
 int WaitForEither(OsEvent& first, OsEvent& second, int timeoutMs) {
     std::unique_lock<std::mutex> lock(Lock());

@@ -2,8 +2,21 @@
 // sleep_for waits on an event there, which costs a server round trip under Wine.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <chrono>
+#include <thread>
+#endif
+
 namespace platform {
 
-void Sleep(int milliseconds);
+inline void Sleep(int milliseconds) {
+#ifdef _WIN32
+    ::Sleep(static_cast<DWORD>(milliseconds));
+#else
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+#endif
+}
 
 }  // namespace platform

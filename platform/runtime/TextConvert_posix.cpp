@@ -9,9 +9,7 @@ namespace platform {
 
 namespace {
 
-int CloseConverter(iconv_t c) { return ::iconv_close(c); }
-
-using UniqueConverter = UniqueResource<iconv_t, &CloseConverter, -1>;
+using UniqueConverter = UniqueResource<iconv_t, &::iconv_close, -1>;
 
 // What cannot be converted becomes '?' in the output and is skipped in the
 // input by `unit` bytes, as the Windows conversion does.

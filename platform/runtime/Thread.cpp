@@ -72,11 +72,7 @@ private:
 
 }  // namespace
 
-void SetMainThread() { RememberMainThread(); }
-
 bool IsMainThread() { return CurrentThreadId() == MainThreadId(); }
-
-bool MainThreadEnded() { return HasMainThreadEnded(); }
 
 void SetWakeMainThread(TNotifyEvent hook) {
     std::lock_guard<std::mutex> lock(Queue().hookMutex);

@@ -10,11 +10,9 @@ namespace platform {
 using NativeThreadId = unsigned long long;
 NativeThreadId CurrentThreadId();
 
-// The thread that marked itself as main, and whether it has ended since
-// (only Windows can tell; elsewhere it never has).
-void RememberMainThread();
+// The thread that marked itself as main. Thread.h's SetMainThread and
+// MainThreadEnded are defined beside it, one pair per system.
 NativeThreadId MainThreadId();
-bool HasMainThreadEnded();
 
 // One running body. On Windows the thread holds a reference to the module
 // its code lives in from before it starts until its very last instruction,

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/runtime/Thread.h"
 #include "platform/runtime/ThreadNative.h"
 
 namespace platform {
@@ -21,9 +22,9 @@ NativeThreadId CurrentThreadId() {
     return id;
 }
 
-void RememberMainThread() { g_mainThreadId = CurrentThreadId(); }
+void SetMainThread() { g_mainThreadId = CurrentThreadId(); }
 NativeThreadId MainThreadId() { return g_mainThreadId; }
-bool HasMainThreadEnded() { return false; }
+bool MainThreadEnded() { return false; }
 
 NativeThread::NativeThread() : impl_(new Impl) {}
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/runtime/Handles_win32.h"
+#include "platform/runtime/Thread.h"
 #include "platform/runtime/ThreadNative.h"
 
 namespace platform {
@@ -42,7 +43,7 @@ struct NativeThread::Impl {
 
 NativeThreadId CurrentThreadId() { return GetCurrentThreadId(); }
 
-void RememberMainThread() {
+void SetMainThread() {
     HANDLE self = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, SYNCHRONIZE, FALSE, 0);
     g_mainThread.Reset(self);
@@ -51,7 +52,7 @@ void RememberMainThread() {
 
 NativeThreadId MainThreadId() { return g_mainThreadId; }
 
-bool HasMainThreadEnded() {
+bool MainThreadEnded() {
     return g_mainThread && WaitForSingleObject(g_mainThread.Get(), 0) == WAIT_OBJECT_0;
 }
 

@@ -22,7 +22,7 @@ int RunAsHost() {
     TTranslator& t = GetTranslator();
     if (&GetTranslator() != &t) return 2;
     if (unitTranslate::SettingsFileName() != "kdwusr70.ini") return 3;
-    t.LoadLanguageFile(HostDirectory() + "Orvale7.lng");
+    t.LoadLanguageFile(platform::ExecutableDirectory() + "Orvale7.lng");
     platform::TForm form(nullptr);
     form.Caption = "窗体";
     t.TranslateForm(form);
@@ -38,8 +38,8 @@ struct HostMode {
 
 }  // namespace
 
-TEST(TranslatorModule, HostDirectoryIsTheProgramsOwnWithItsSeparator) {
-    const std::string dir = HostDirectory();
+TEST(TranslatorModule, ExecutableDirectoryIsTheProgramsOwnWithItsSeparator) {
+    const std::string dir = platform::ExecutableDirectory();
     ASSERT_FALSE(dir.empty());
     EXPECT_TRUE(dir.back() == '/' || dir.back() == '\\');
     EXPECT_EQ(platform::ExecutablePath().substr(0, dir.size()), dir);
