@@ -35,23 +35,11 @@ bool TIniFile::Load() {
     loaded_ = false;
     viewIsOwn_ = false;
     std::string bytes;
-    TFileStamp stamp;
-    // Asked first, so that a file far above the limit costs no read at all.
-    if (sizeLimit_ != kNoSizeLimit && QueryFileStamp(fileName_).size > sizeLimit_) {
-        readable_ = false;
-        return false;
-    }
-    switch (ReadWholeFile(fileName_, &bytes, &stamp)) {
-    case TReadResult::Read:
-        break;
-    case TReadResult::Missing:
-        stamp = TFileStamp{};
-        break;
-    case TReadResult::Failed:
-        readable_ = false;
-        return false;
-    }
-    if (bytes.size() > sizeLimit_) {  // grown since it was asked
+    TFileStamp stamp;  // left as made when the file is missing
+    // The size is asked first, so that a file far above the limit costs no
+    // read at all; the bytes tell of one grown since.
+    if ((sizeLimit_ != kNoSizeLimit && QueryFileStamp(fileName_).size > sizeLimit_) ||
+        ReadWholeFile(fileName_, &bytes, &stamp) == TReadResult::Failed || bytes.size() > sizeLimit_) {
         readable_ = false;
         return false;
     }
