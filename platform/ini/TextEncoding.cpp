@@ -63,37 +63,22 @@ std::string Utf8ToUtf16(const char* s, std::size_t n) {
     for (std::size_t i = 0; i < n;) {
         const std::size_t length = SequenceLength(static_cast<unsigned char>(s[i]));
         const long cp = DecodeSequence(s, i, n, length);
-        if (cp < 0) {
-            put(0xFFFD);
-            ++i;
-        } else if (cp >= 0x10000) {
+        i += cp < 0 ? 1 : length;
+        if (cp >= 0x10000) {
             put(0xD800 | (cp - 0x10000) >> 10);
             put(0xDC00 | ((cp - 0x10000) & 0x3FF));
-            i += length;
         } else {
-            put(static_cast<unsigned long>(cp));
-            i += length;
+            put(cp < 0 ? 0xFFFD : static_cast<unsigned long>(cp));
         }
     }
     return out;
 }
 
 std::string Decode(TTextEncoding encoding, const char* bytes, std::size_t size) {
-    switch (encoding) {
-    case TTextEncoding::Utf8: {
-        const std::string little = Utf8ToUtf16(bytes, size);
-        return Utf16ToGbk(little.data(), little.size());
-    }
-    case TTextEncoding::Utf16Le:
-        return Utf16ToGbk(bytes, size);
-    case TTextEncoding::Utf16Be: {
-        const std::string little = Swapped(bytes, size);
-        return Utf16ToGbk(little.data(), little.size());
-    }
-    case TTextEncoding::Ansi:
-        break;
-    }
-    return std::string(bytes, size);
+    if (encoding == TTextEncoding::Ansi) return std::string(bytes, size);
+    if (encoding == TTextEncoding::Utf16Le) return Utf16ToGbk(bytes, size);
+    const std::string little = encoding == TTextEncoding::Utf8 ? Utf8ToUtf16(bytes, size) : Swapped(bytes, size);
+    return Utf16ToGbk(little.data(), little.size());
 }
 
 // How many of the held bytes form whole characters: a block's end may cut a
@@ -151,19 +136,11 @@ TDecodedText DecodeText(std::string bytes) {
 }
 
 std::string EncodeText(TTextEncoding encoding, const std::string& gbk) {
-    switch (encoding) {
-    case TTextEncoding::Utf8:
-        return MarkOf(encoding) + GbkToUtf8(gbk);
-    case TTextEncoding::Utf16Le:
-        return MarkOf(encoding) + GbkToUtf16(gbk);
-    case TTextEncoding::Utf16Be: {
-        const std::string little = GbkToUtf16(gbk);
-        return MarkOf(encoding) + Swapped(little.data(), little.size());
-    }
-    case TTextEncoding::Ansi:
-        break;
-    }
-    return gbk;
+    if (encoding == TTextEncoding::Ansi) return gbk;
+    if (encoding == TTextEncoding::Utf8) return MarkOf(encoding) + GbkToUtf8(gbk);
+    std::string little = GbkToUtf16(gbk);
+    const bool swap = encoding == TTextEncoding::Utf16Be;
+    return MarkOf(encoding) + (swap ? Swapped(little.data(), little.size()) : std::move(little));
 }
 
 std::string TTextDecoder::Feed(const char* bytes, std::size_t size) {
