@@ -58,10 +58,7 @@ bool HasLineBreakOrNul(const std::string& s) {
 }
 
 bool IsBlankLine(const char* s, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        if (!IsBlank(s[i])) return false;
-    }
-    return true;
+    return std::string_view(s, length).find_first_not_of(" \t") == kNpos;
 }
 
 std::string ValueOf(const char* line, std::size_t length) {
