@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <utility>
 
 #include "device/EventRoom.h"
 #include "device/usbid.h"
@@ -32,20 +31,17 @@ constexpr char kDriverName[] = "TmA4Drv.dll";
 constexpr wchar_t kDriverNameWide[] = L"TmA4Drv.dll";
 
 template <class Fn>
-bool Resolve(HMODULE module, const char* name, Fn& fn) {
+void Resolve(HMODULE module, const char* name, Fn& fn, std::string& missing) {
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return fn != nullptr;
+    if (!fn) missing += (missing.empty() ? "" : ", ") + std::string(name);
 }
 
 std::string Resolve(HMODULE module) {
-    const std::pair<const char*, bool> functions[] = {
-        {"Tma4drv_DLL_Version", Resolve(module, "Tma4drv_DLL_Version", g_driver.Version)},
-        {"TV_Initialize", Resolve(module, "TV_Initialize", g_driver.Initialize)},
-        {"TV_Disable", Resolve(module, "TV_Disable", g_driver.Disable)},
-        {"TV_GetEvent", Resolve(module, "TV_GetEvent", g_driver.GetEvent)}};
     std::string missing;
-    for (const auto& [name, found] : functions)
-        if (!found) missing += (missing.empty() ? "" : ", ") + std::string(name);
+    Resolve(module, "Tma4drv_DLL_Version", g_driver.Version, missing);
+    Resolve(module, "TV_Initialize", g_driver.Initialize, missing);
+    Resolve(module, "TV_Disable", g_driver.Disable, missing);
+    Resolve(module, "TV_GetEvent", g_driver.GetEvent, missing);
     if (missing.empty()) return {};
     return platform::WideToGbk(platform::WideFromUtf8(platform::ModulePath(module))) + " lacks " + missing;
 }
