@@ -69,11 +69,6 @@ bool PlaceVersionText(const std::string& text) {
     return VirtualProtect(g_versionPage, kPayloadSize + 1, PAGE_READONLY, &old) != 0;
 }
 
-void Refuse(Message& reply, const std::string& reason) {
-    reply.status = Status::Refused;
-    reply.SetPayload(reason.data(), reason.size());
-}
-
 void Poll(Message& reply) {
     TDriverEvent* record = g_room.Record();
     std::int32_t result = 0;
@@ -121,7 +116,7 @@ Message Serve(const Message& request) {
     case Call::Version: {
         const std::string text = request.PayloadBytes();
         if (text.find('\0') != std::string::npos || !PlaceVersionText(text)) {
-            Refuse(reply, "the version text could not be placed");
+            reply.Refuse("the version text could not be placed");
             break;
         }
         CallWithoutArguments([] { return g_driver.Version(g_versionPage); }, reply);
@@ -130,7 +125,7 @@ Message Serve(const Message& request) {
     case Call::Initialize: CallWithoutArguments(g_driver.Initialize, reply); break;
     case Call::Disable: CallWithoutArguments(g_driver.Disable, reply); break;
     case Call::GetEvent: Poll(reply); break;
-    case Call::Hello: Refuse(reply, "hello is the companion's to send"); break;
+    case Call::Hello: reply.Refuse("hello is the companion's to send"); break;
     }
     return reply;
 }
