@@ -226,6 +226,14 @@ OV_BOOL32 OpenDevice() {
     return OV_TRUE;
 }
 
+// Waits, a bounded time, for a reader told to end, and frees it if it did.
+bool AwaitReader(TReadThread* reader, int timeoutMs) {
+    const CloseWaitScope wait;
+    if (!reader->WaitFor(timeoutMs)) return false;
+    delete reader;
+    return true;
+}
+
 // Stops the reader and waits for it, a bounded time. Waiting runs the
 // reader's pending notification, which may call back into the host, which
 // may open the device again. Under the loader lock the wait ends with the
@@ -238,27 +246,15 @@ bool StopReader() {
     // waiting would take: it is let go of as it is.
     if (platform::ProcessExiting()) return true;
     reader->Terminate();
-    bool ended;
-    {
-        const CloseWaitScope wait;
-        ended = reader->WaitFor(OV_CLOSE_WAIT_MS);
-    }
-    if (ended) {
-        delete reader;
-        return true;
-    }
+    if (AwaitReader(reader, OV_CLOSE_WAIT_MS)) return true;
     const std::string stuck =
         "TmA4Drv.dll did not return from a poll (TV_GetEvent) within " + std::to_string(OV_CLOSE_WAIT_MS) + " ms";
     // Where the driver runs in a process of its own, ending that process
     // ends the poll, and the reader returns at once.
-    if (unitOVDrv::EndStuckPoll()) {
-        const CloseWaitScope wait;
-        if (reader->WaitFor(kEndedPollWaitMs)) {
-            delete reader;
-            SetLastErrorText(stuck + "; the device is closed and the driver's 32-bit process, which ran that poll, "
-                                     "was ended");
-            return false;
-        }
+    if (unitOVDrv::EndStuckPoll() && AwaitReader(reader, kEndedPollWaitMs)) {
+        SetLastErrorText(stuck + "; the device is closed and the driver's 32-bit process, which ran that poll, "
+                                 "was ended");
+        return false;
     }
     TReadThread::LeaveBehind(reader);
     SetLastErrorText(stuck + "; the device is closed and that poll was left behind");

@@ -5,7 +5,6 @@
 // ends the companion, not the host, and a poll that never returns can be
 // ended.
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "device/DriverRecord.h"
@@ -23,18 +22,10 @@ using companion::Status;
 
 // Replaced by the host thread only; the reader takes its own reference for a
 // poll, so a companion replaced meanwhile stays whole until the poll is over.
-std::mutex g_linkLock;
 std::shared_ptr<Link> g_link;
 
-std::shared_ptr<Link> CurrentLink() {
-    const std::lock_guard<std::mutex> lock(g_linkLock);
-    return g_link;
-}
-
-void SetLink(std::shared_ptr<Link> link) {
-    const std::lock_guard<std::mutex> lock(g_linkLock);
-    g_link = std::move(link);
-}
+std::shared_ptr<Link> CurrentLink() { return std::atomic_load(&g_link); }
+void SetLink(std::shared_ptr<Link> link) { std::atomic_store(&g_link, std::move(link)); }
 
 // Host thread, as in process.
 std::string g_driverErrorText;

@@ -10,8 +10,6 @@
 
 #include "platform/runtime/Handles_win32.h"
 
-namespace platform { class TThread; }
-
 constexpr UINT kSyncWakeMessage = 2357;
 
 class TSyncHelper {

@@ -65,9 +65,7 @@ DWORD WINAPI Serve(void* pipe) {
         if (companion::Decode(wire.data(), read, request)) {
             reply = companion::Serve(request);
         } else {
-            static const char kUnknown[] = "a message of another release of Orvale8";
-            reply.status = companion::Status::Refused;
-            reply.SetPayload(kUnknown, sizeof kUnknown - 1);
+            reply.Refuse("a message of another release of Orvale8");
         }
         Send(pipe, reply);
     }
@@ -103,10 +101,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     companion::Message hello;
     const std::string problem = companion::LoadDriver(arguments.hostFolder);
     hello.result = companion::kProtocolVersion;
-    if (!problem.empty()) {
-        hello.status = companion::Status::Refused;
-        hello.SetPayload(problem.data(), problem.size());
-    }
+    if (!problem.empty()) hello.Refuse(problem);
     Send(hostCalls.Get(), hello);
     if (!problem.empty()) WaitForRelease(hostCalls.Get());
     if (!StartThread(Serve, polls.Get())) End(companion::kExitPipeBroken);

@@ -1,7 +1,5 @@
 #include "device/companion/CompanionLink.h"
 
-#include <string>
-
 #include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
 

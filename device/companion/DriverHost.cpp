@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <utility>
 
 #include "device/EventRoom.h"
 #include "device/usbid.h"
@@ -32,20 +31,17 @@ constexpr char kDriverName[] = "TmA4Drv.dll";
 constexpr wchar_t kDriverNameWide[] = L"TmA4Drv.dll";
 
 template <class Fn>
-bool Resolve(HMODULE module, const char* name, Fn& fn) {
+void Resolve(HMODULE module, const char* name, Fn& fn, std::string& missing) {
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return fn != nullptr;
+    if (!fn) missing += (missing.empty() ? "" : ", ") + std::string(name);
 }
 
 std::string Resolve(HMODULE module) {
-    const std::pair<const char*, bool> functions[] = {
-        {"Tma4drv_DLL_Version", Resolve(module, "Tma4drv_DLL_Version", g_driver.Version)},
-        {"TV_Initialize", Resolve(module, "TV_Initialize", g_driver.Initialize)},
-        {"TV_Disable", Resolve(module, "TV_Disable", g_driver.Disable)},
-        {"TV_GetEvent", Resolve(module, "TV_GetEvent", g_driver.GetEvent)}};
     std::string missing;
-    for (const auto& [name, found] : functions)
-        if (!found) missing += (missing.empty() ? "" : ", ") + std::string(name);
+    Resolve(module, "Tma4drv_DLL_Version", g_driver.Version, missing);
+    Resolve(module, "TV_Initialize", g_driver.Initialize, missing);
+    Resolve(module, "TV_Disable", g_driver.Disable, missing);
+    Resolve(module, "TV_GetEvent", g_driver.GetEvent, missing);
     if (missing.empty()) return {};
     return platform::WideToGbk(platform::WideFromUtf8(platform::ModulePath(module))) + " lacks " + missing;
 }
@@ -71,11 +67,6 @@ bool PlaceVersionText(const std::string& text) {
     if (!VirtualProtect(g_versionPage, kPayloadSize + 1, PAGE_READWRITE, &old)) return false;
     std::memcpy(g_versionPage, text.c_str(), text.size() + 1);
     return VirtualProtect(g_versionPage, kPayloadSize + 1, PAGE_READONLY, &old) != 0;
-}
-
-void Refuse(Message& reply, const std::string& reason) {
-    reply.status = Status::Refused;
-    reply.SetPayload(reason.data(), reason.size());
 }
 
 void Poll(Message& reply) {
@@ -125,7 +116,7 @@ Message Serve(const Message& request) {
     case Call::Version: {
         const std::string text = request.PayloadBytes();
         if (text.find('\0') != std::string::npos || !PlaceVersionText(text)) {
-            Refuse(reply, "the version text could not be placed");
+            reply.Refuse("the version text could not be placed");
             break;
         }
         CallWithoutArguments([] { return g_driver.Version(g_versionPage); }, reply);
@@ -134,7 +125,7 @@ Message Serve(const Message& request) {
     case Call::Initialize: CallWithoutArguments(g_driver.Initialize, reply); break;
     case Call::Disable: CallWithoutArguments(g_driver.Disable, reply); break;
     case Call::GetEvent: Poll(reply); break;
-    case Call::Hello: Refuse(reply, "hello is the companion's to send"); break;
+    case Call::Hello: reply.Refuse("hello is the companion's to send"); break;
     }
     return reply;
 }

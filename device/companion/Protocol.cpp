@@ -35,6 +35,11 @@ void Message::SetPayload(const void* bytes, std::size_t size) {
     if (length) std::memcpy(payload.data(), bytes, length);
 }
 
+void Message::Refuse(const std::string& reason) {
+    status = Status::Refused;
+    SetPayload(reason.data(), reason.size());
+}
+
 std::string Message::PayloadBytes() const {
     return std::string(reinterpret_cast<const char*>(payload.data()), std::min<std::size_t>(length, kPayloadSize));
 }

@@ -58,6 +58,8 @@ struct Message {
 
     // Sets the payload to the bytes, cut at kPayloadSize.
     void SetPayload(const void* bytes, std::size_t size);
+    // Marks the call refused, with the reason as its payload.
+    void Refuse(const std::string& reason);
     std::string PayloadBytes() const;
 };
 
