@@ -29,8 +29,6 @@ UINT DialogCode(HWND window, MSG& msg) {
     return UINT(SendMessageW(window, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
 }
 
-bool Usable(const TControl* control) { return control && CanFocus(*control); }
-
 // Whether the caption has ch as its accelerator ("&O"; "&&" is a plain "&").
 bool IsAccel(wchar_t ch, const std::string& caption) {
     for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
@@ -365,7 +363,7 @@ template <class Test>
 TButton* TWin32FormWindow::FirstButton(const Test& test) const {
     for (const Child& c : children_) {
         auto* b = dynamic_cast<TButton*>(c.control);
-        if (b && Usable(b) && test(*b)) return b;
+        if (b && CanFocus(*b) && test(*b)) return b;
     }
     return nullptr;
 }
