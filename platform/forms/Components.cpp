@@ -52,7 +52,6 @@ bool TControl::SetParent(TWinControl* parent) {
 TWinControl::~TWinControl() {
     // The controls may be owned elsewhere and outlive this one.
     for (TControl* c : controls_) c->parent_ = nullptr;
-    controls_.clear();
 }
 
 TForm::~TForm() {

@@ -1,27 +1,11 @@
 // Scope guards for drawing: each undoes one step when it goes. They hold two
-// values (the window or context, and what to give back), so they are not
-// owners of one handle (platform/runtime/Handles_win32.h has those).
+// values (the context, and what to give back), so they are not owners of one
+// handle (platform/runtime/Handles_win32.h has those).
 #pragma once
 
 #include <windows.h>
 
 namespace platform {
-
-// A window's device context from GetDC (null: the screen's), released again.
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    HDC Get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
 
 // Selects an object into a device context for the life of this object.
 class Selection {

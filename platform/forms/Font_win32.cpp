@@ -2,12 +2,17 @@
 
 #include <cwchar>
 
-#include "platform/forms/DrawScope_win32.h"
-#include "platform/runtime/Module_win32.h"
 #include "platform/runtime/SystemFunctions_win32.h"
 #include "platform/runtime/TextConvert.h"
+#include "platform/runtime/UniqueResource.h"
 
 namespace platform {
+namespace {
+
+// The screen's context from GetDC(nullptr) is released, not deleted.
+void ReleaseScreenDC(HDC dc) { ReleaseDC(nullptr, dc); }
+
+}  // namespace
 
 int MetricsPixelsPerInch() {
     // GetDpiForSystem came with Windows 10; before it the metrics were always
@@ -18,7 +23,7 @@ int MetricsPixelsPerInch() {
 }
 
 int ScreenPixelsPerInch() {
-    WindowDC screen(nullptr);
+    const UniqueResource<HDC, &ReleaseScreenDC> screen(GetDC(nullptr));
     const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : 96;
 }

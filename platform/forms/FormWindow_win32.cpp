@@ -13,6 +13,7 @@ namespace platform {
 namespace {
 
 constexpr int kFirstChildId = 1000;
+constexpr wchar_t kFormClassName[] = L"OvForm";
 
 int g_formClassUses = 0;  // form windows alive; forms live on the host thread only
 
@@ -27,8 +28,6 @@ HCURSOR ArrowCursor() {
 UINT DialogCode(HWND window, MSG& msg) {
     return UINT(SendMessageW(window, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
 }
-
-bool Usable(const TControl* control) { return control && CanFocus(*control); }
 
 // Whether the caption has ch as its accelerator ("&O"; "&&" is a plain "&").
 bool IsAccel(wchar_t ch, const std::string& caption) {
@@ -57,8 +56,6 @@ FormStyle StyleOf(const TForm& form) {
     return s;
 }
 
-const wchar_t* FormClassName() { return L"OvForm"; }
-
 int UseFormClass() {
     if (g_formClassUses++ > 0) return 1;
     WNDCLASSEXW wc{};
@@ -67,20 +64,20 @@ int UseFormClass() {
     wc.lpfnWndProc = DefWindowProcW;  // each window sets its own on creation
     wc.hInstance = ThisModule();
     wc.hCursor = ArrowCursor();
-    wc.lpszClassName = FormClassName();
+    wc.lpszClassName = kFormClassName;
     RegisterClassExW(&wc);
     return 1;
 }
 
 void EndFormClassUse(int) {
-    if (--g_formClassUses == 0) UnregisterClassW(FormClassName(), ThisModule());
+    if (--g_formClassUses == 0) UnregisterClassW(kFormClassName, ThisModule());
 }
 
 TWin32FormWindow::TWin32FormWindow(TForm& form) : form_(form), background_(CreateSolidBrush(ColorOf(form.Color))) {
     const FormStyle s = StyleOf(form);
     HWND owner = IsWindow(reinterpret_cast<HWND>(form.ParentWindow)) ? reinterpret_cast<HWND>(form.ParentWindow)
                                                                       : nullptr;
-    hwnd_.Reset(CreateWindowExW(s.exStyle, FormClassName(), GbkToWide(form.Caption).c_str(), s.style, form.Left,
+    hwnd_.Reset(CreateWindowExW(s.exStyle, kFormClassName, GbkToWide(form.Caption).c_str(), s.style, form.Left,
                                 form.Top, form.Width, form.Height, owner, nullptr, ThisModule(), nullptr));
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -288,8 +285,7 @@ void TWin32FormWindow::Focus(TWinControl* control) {
 
 void TWin32FormWindow::NoteFocus() {
     HWND focus = GetFocus();
-    if (!focus || !Contains(focus)) return;
-    if (focus == lastFocus_) return;
+    if (!Contains(focus) || focus == lastFocus_) return;
     lastFocus_ = focus;
     form_.ActiveControl = dynamic_cast<TWinControl*>(ControlOf(focus));
     RepaintButtons();
@@ -323,8 +319,7 @@ void TWin32FormWindow::BeginModal() {
     SetActiveWindow(hwnd_.Get());
     // The system activates the form only when its program is in the
     // foreground; the focus belongs in it all the same.
-    HWND focus = GetFocus();
-    if (!focus || !Contains(focus)) FocusFirst();
+    if (!Contains(GetFocus())) FocusFirst();
     NoteFocus();
 }
 
@@ -363,22 +358,19 @@ bool TWin32FormWindow::PreTranslate(MSG& msg) {
     return false;
 }
 
-TButton* TWin32FormWindow::EnterButton() const {
-    TControl* focused = ControlOf(GetFocus());
-    if (auto* b = dynamic_cast<TButton*>(focused)) return b;
+// The first button shown that can take the focus and passes test.
+template <class Test>
+TButton* TWin32FormWindow::FirstButton(const Test& test) const {
     for (const Child& c : children_) {
         auto* b = dynamic_cast<TButton*>(c.control);
-        if (b && b->Default && Usable(b)) return b;
+        if (b && CanFocus(*b) && test(*b)) return b;
     }
     return nullptr;
 }
 
-TButton* TWin32FormWindow::CancelButton() const {
-    for (const Child& c : children_) {
-        auto* b = dynamic_cast<TButton*>(c.control);
-        if (b && b->Cancel && Usable(b)) return b;
-    }
-    return nullptr;
+TButton* TWin32FormWindow::EnterButton() const {
+    if (auto* b = dynamic_cast<TButton*>(ControlOf(GetFocus()))) return b;
+    return FirstButton([](const TButton& b) { return b.Default; });
 }
 
 bool TWin32FormWindow::KeyDown(MSG& msg) {
@@ -394,7 +386,7 @@ bool TWin32FormWindow::KeyDown(MSG& msg) {
         Focus(FindNextControl(form_, current, !(GetKeyState(VK_SHIFT) & 0x8000)));
         return true;
     }
-    TButton* button = key == VK_RETURN ? EnterButton() : CancelButton();
+    TButton* button = key == VK_RETURN ? EnterButton() : FirstButton([](const TButton& b) { return b.Cancel; });
     if (!button) return false;
     Click(*button);
     return true;
@@ -417,14 +409,9 @@ bool TWin32FormWindow::CharKey(MSG& msg) {
 }
 
 bool TWin32FormWindow::Mnemonic(wchar_t ch) {
-    for (const Child& c : children_) {
-        auto* b = dynamic_cast<TButton*>(c.control);
-        if (b && Usable(b) && IsAccel(ch, b->Caption)) {
-            Click(*b);
-            return true;
-        }
-    }
-    return false;
+    TButton* button = FirstButton([ch](const TButton& b) { return IsAccel(ch, b.Caption); });
+    if (button) Click(*button);
+    return button != nullptr;
 }
 
 int ShowModal(TForm& form) {

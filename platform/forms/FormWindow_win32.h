@@ -22,7 +22,6 @@ FormStyle StyleOf(const TForm& form);
 // The form window class stays registered while any form window exists, so
 // that nothing is left registered when the module is unloaded: each window
 // holds a use, taken by UseFormClass and given back by its owner.
-const wchar_t* FormClassName();
 int UseFormClass();  // registers the class on the first use; returns 1
 void EndFormClassUse(int use);
 using FormClassUse = UniqueResource<int, EndFormClassUse>;
@@ -73,8 +72,9 @@ private:
     bool KeyDown(MSG& msg);
     bool CharKey(MSG& msg);
     bool Mnemonic(wchar_t ch);
+    template <class Test>
+    TButton* FirstButton(const Test& test) const;
     TButton* EnterButton() const;
-    TButton* CancelButton() const;
     bool LooksDefault(const TButton& button) const;
     void RepaintButtons() const;
     const Child* Find(HWND window) const;
