@@ -68,8 +68,8 @@ bool RenameOpenFile(HANDLE file, const std::wstring& path) {
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(WCHAR));
     std::memcpy(info->FileName, target.c_str(), (target.size() + 1) * sizeof(WCHAR));
-    const int FileRenameInfo = 3;
-    return set(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
+    const int kFileRenameInfo = 3;  // the system's FILE_INFO_BY_HANDLE_CLASS value
+    return set(file, kFileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
 }
 
 TFileStamp StampOf(BOOL queried, const WIN32_FILE_ATTRIBUTE_DATA& data) {
