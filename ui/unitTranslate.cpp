@@ -12,8 +12,6 @@ using namespace platform;
 
 namespace {
 
-const int kFormLockWaitMs = 2000;
-
 // Both are constant-initialised: the library's start-up may run before any
 // constructor of this file's objects has.
 std::unique_ptr<TTranslator> g_translator;
@@ -136,7 +134,7 @@ void TTranslator::LoadLanguageFile(const std::string& fileName) {
 // form then shows what the file holds and the keys it lacks are not written.
 void TTranslator::TranslateForm(TForm& form) {
     if (!languageFile_) return;
-    const TIniFile::TPass pass(*languageFile_, kFormLockWaitMs);
+    const TIniFile::TPass pass(*languageFile_, unitTranslate::kFormLockWaitMs);
     TranslateComponent(form, form.ClassName());
 }
 

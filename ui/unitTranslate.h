@@ -67,6 +67,9 @@ extern const char kEnglish[];
 // nothing is written.
 constexpr std::uint64_t kLanguageFileLimit = 1u << 20;
 
+// How long a form waits for another writer's lock on the language file.
+constexpr int kFormLockWaitMs = 2000;
+
 // The host settings file's name, "kdwusr70.ini" until Finalize.
 std::string SettingsFileName();
 // Module shutdown: frees the translator and clears the settings file name.

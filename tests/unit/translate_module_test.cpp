@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/ini/IniFileIo.h"
 #include "platform/runtime/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"

@@ -176,7 +176,7 @@ bool CheckLanguageFileKind(const FileBytes& file, bool english, CheckReport& rep
 // place, under its lock, by the replace the plug-in makes, so that every
 // obstacle to the plug-in's writes shows while the file stays as it is.
 platform::TWriteResult TryWrite(const std::string& path, const std::string& bytes) {
-    const platform::TFileLock lock(path, 2000);
+    const platform::TFileLock lock(path, unitTranslate::kFormLockWaitMs);
     if (!lock.Held()) return platform::TWriteResult::Locked;
     std::string now;
     platform::TFileStamp stamp;

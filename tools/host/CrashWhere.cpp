@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/ini/IniFileIo.h"
 #include "platform/runtime/Paths.h"
 #include "tools/host/Console.h"
 #include "tools/host/DwarfLines.h"

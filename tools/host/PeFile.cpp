@@ -1,8 +1,8 @@
 #include "tools/host/PeFile.h"
 
-#include "platform/runtime/Handles_win32.h"
-#include "platform/runtime/Paths.h"
-#include "platform/ini/IniFileIo.h"
+#include <algorithm>
+
+#include "platform/runtime/File.h"
 #include "tools/pe/PeImage.h"
 
 namespace {
@@ -20,18 +20,16 @@ bool IsProgramName(const std::string& path) {
     return path.size() > 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".exe") == 0;
 }
 
-// The first `limit` bytes of the file; false with the reason when it cannot
-// be read.
+// The first `limit` bytes of the file and its size; false with the reason
+// when it cannot be read.
 bool ReadStart(const std::string& path, DWORD limit, std::string& bytes, DWORD& size, std::string& why) {
-    const platform::UniqueHandle file(CreateFileW(platform::FullWidePath(path).c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    size = file ? GetFileSize(file.Get(), nullptr) : 0;
-    bytes.assign(size < limit ? size : limit, 0);
-    DWORD read = 0;
-    if (file && (bytes.empty() || (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                                   read == bytes.size())))
-        return true;
+    platform::TInFile file;
+    const bool opened = file.Open(path) == platform::TReadResult::Read;
+    size = opened ? static_cast<DWORD>(std::min<std::uint64_t>(file.Size(), MAXDWORD)) : 0;
+    bytes.assign(std::min(size, limit), '\0');
+    std::size_t done = 0, got = 0;
+    while (opened && done < bytes.size() && file.Read(&bytes[done], bytes.size() - done, &got) && got > 0) done += got;
+    if (opened && done == bytes.size()) return true;
     why = "cannot be read (error " + std::to_string(GetLastError()) + ")";
     return false;
 }
@@ -58,9 +56,8 @@ std::string WrongKind(const pe::Headers& header, WORD machine, bool program, con
 const char* BitsOf(WORD machine) { return machine == IMAGE_FILE_MACHINE_I386 ? "32-bit" : "64-bit"; }
 
 bool ReadPeFile(const std::string& path, std::uint64_t largest, std::string& bytes) {
-    platform::TFileStamp stamp;
-    return platform::QueryFileStamp(path).size <= largest &&
-           platform::ReadWholeFile(path, &bytes, &stamp) == platform::TReadResult::Read;
+    platform::TInFile file;
+    return file.Open(path) == platform::TReadResult::Read && file.Size() <= largest && file.ReadFull(&bytes);
 }
 
 WORD PeMachine(const std::string& path) {

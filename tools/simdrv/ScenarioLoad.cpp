@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "platform/ini/IniFileIo.h"
 #include "platform/runtime/File.h"
 #include "platform/runtime/Module_win32.h"
 #include "platform/runtime/Paths.h"
